@@ -1,0 +1,25 @@
+# Installs the header, the library, a CMake package (find_package(velkano) gives
+# velkano::velkano) and a pkg-config file.
+include(GNUInstallDirs)
+include(CMakePackageConfigHelpers)
+
+install(TARGETS velkano EXPORT velkanoTargets
+    LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+    ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
+    RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
+    PUBLIC_HEADER DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+
+set(VELKANO_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/velkano)
+install(EXPORT velkanoTargets NAMESPACE velkano:: DESTINATION ${VELKANO_CMAKE_DIR})
+configure_package_config_file(cmake/velkanoConfig.cmake.in ${PROJECT_BINARY_DIR}/velkanoConfig.cmake
+    INSTALL_DESTINATION ${VELKANO_CMAKE_DIR})
+write_basic_package_version_file(${PROJECT_BINARY_DIR}/velkanoConfigVersion.cmake
+    COMPATIBILITY SameMajorVersion)
+install(FILES ${PROJECT_BINARY_DIR}/velkanoConfig.cmake ${PROJECT_BINARY_DIR}/velkanoConfigVersion.cmake
+    DESTINATION ${VELKANO_CMAKE_DIR})
+
+# The .pc file finds its prefix from its own place, so `cmake --install --prefix P` works.
+file(RELATIVE_PATH VELKANO_PC_TO_PREFIX ${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBDIR}/pkgconfig
+     ${CMAKE_INSTALL_PREFIX})
+configure_file(cmake/velkano.pc.in ${PROJECT_BINARY_DIR}/velkano.pc @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/velkano.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)

@@ -1,0 +1,50 @@
+# Runs the demo into a fresh directory and checks what it wrote: exit status 0, one printed
+# path per frame, exactly FRAMES PNG files, each with a PNG signature, and no two frames
+# alike (so a demo writing blank or repeated images fails).
+# Inputs: -DDEMO=<executable> -DOUT_DIR=<directory> -DFRAMES=<count>
+foreach(var DEMO OUT_DIR FRAMES)
+    if(NOT DEFINED ${var})
+        message(FATAL_ERROR "check_demo_frames.cmake needs -D${var}=...")
+    endif()
+endforeach()
+
+file(REMOVE_RECURSE "${OUT_DIR}")
+execute_process(COMMAND "${DEMO}" "${OUT_DIR}"
+    RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "demo failed (${rc}):\n${err}")
+endif()
+
+string(STRIP "${out}" out)
+string(REPLACE "\n" ";" printed "${out}")
+list(LENGTH printed printedCount)
+if(NOT printedCount EQUAL FRAMES)
+    message(FATAL_ERROR "demo printed ${printedCount} paths, expected ${FRAMES}:\n${out}")
+endif()
+foreach(path IN LISTS printed)
+    if(NOT EXISTS "${path}")
+        message(FATAL_ERROR "demo printed ${path} but no such file exists")
+    endif()
+endforeach()
+
+file(GLOB pngs "${OUT_DIR}/*.png")
+list(LENGTH pngs pngCount)
+if(NOT pngCount EQUAL FRAMES)
+    message(FATAL_ERROR "found ${pngCount} PNG files in ${OUT_DIR}, expected ${FRAMES}")
+endif()
+
+set(hashes "")
+foreach(png IN LISTS pngs)
+    file(READ "${png}" signature LIMIT 8 HEX)
+    if(NOT signature STREQUAL "89504e470d0a1a0a")
+        message(FATAL_ERROR "${png} is not a PNG file (starts with ${signature})")
+    endif()
+    file(SHA256 "${png}" hash)
+    list(FIND hashes "${hash}" earlier)
+    if(NOT earlier EQUAL -1)
+        list(GET pngs ${earlier} twin)
+        message(FATAL_ERROR "${png} is identical to ${twin}")
+    endif()
+    list(APPEND hashes "${hash}")
+endforeach()
+message(STATUS "${FRAMES} distinct PNG frames in ${OUT_DIR}")

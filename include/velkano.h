@@ -1,0 +1,54 @@
+/* velkano.h: the public C API of the Velkano software rasteriser.
+ *
+ * The host hands over a 32-bit image with INIT and then draws into it. Pixels are 32-bit
+ * words 0xXXRRGGBB (bytes blue, green, red, X in memory). Every call runs on the caller's
+ * thread, returns nothing and must not be made from two threads at once.
+ * On 32-bit Windows the entry points use __stdcall and are exported by their decorated
+ * names (INIT@16, FLASHADD@4, ...); elsewhere they are plain C functions.
+ */
+#ifndef VELKANO_H
+#define VELKANO_H
+
+#include <stdint.h>
+
+#if defined(_WIN32) && !defined(_WIN64)
+#  define VELKANO_CALL __stdcall
+#else
+#  define VELKANO_CALL
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Binds the host image (row r starts at target + r * pitch bytes), allocates the scratch
+ * layers and the perspective grid tables. May be called again at any time. */
+void VELKANO_CALL INIT(void* target, int32_t width, int32_t height, int32_t pitch);
+/* Releases the scratch layers; the target binding stays. */
+void VELKANO_CALL UNLOAD(void);
+/* Frame bracket: BEGINUPDATE does nothing, ENDUPDATE counts frames. */
+void VELKANO_CALL BEGINUPDATE(void);
+void VELKANO_CALL ENDUPDATE(void);
+/* Sleeps the calling thread; a negative count returns at once. */
+void VELKANO_CALL PAUSE(int32_t milliseconds);
+
+void VELKANO_CALL SETTEXTURE(const uint8_t* indices, int32_t width, int32_t height, const uint32_t* palette, int32_t blendMode);
+void VELKANO_CALL SETLIGHTMAP(const uint32_t* lightmap, int32_t width, int32_t height);
+
+/* Whole-image flashes over all pitch * height bytes, row padding included, per byte lane:
+ * FLASHADD min(255, p + c), FLASHSUB max(0, p - c), FLASHMOD min(255, (p * c) >> 7).
+ * FLASHADD and FLASHSUB work in 8-byte groups and leave a final odd 4 bytes alone. */
+void VELKANO_CALL FLASHADD(uint32_t colour);
+void VELKANO_CALL FLASHSUB(uint32_t colour);
+void VELKANO_CALL FLASHMOD(uint32_t colour);
+
+void VELKANO_CALL DRAWTRI(const float* positions, const float* texCoords, const uint32_t* colours);
+void VELKANO_CALL DRAWPERSPTRI(const float* positions, const float* texCoords, const float* lightmapCoords, const float* depths);
+void VELKANO_CALL DRAWTILE(float x, float y, float w, float h, float uOffset, float vOffset,
+                           float uSpan, float vSpan, uint32_t ignored1, uint32_t ignored2, uint32_t tint);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* VELKANO_H */

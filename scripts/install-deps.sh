@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs everything the builds, tests, demo and benchmarks need on Debian 12, as root.
+# Safe to run again: it installs only what is missing.
+set -euo pipefail
+
+packages=(
+    cmake g++ make pkg-config
+    googletest libgtest-dev libbenchmark-dev
+    libpng-dev libpixman-1-dev
+    g++-mingw-w64-i686-win32 binutils-mingw-w64-i686
+    wine wine32:i386
+)
+
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    dpkg --add-architecture i386
+    need_update=1
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+
+if [ "${#missing[@]}" -gt 0 ] || [ -n "${need_update:-}" ]; then
+    echo "install-deps: installing ${missing[*]}"
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq
+    apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi

@@ -1,0 +1,31 @@
+// entry_points.cpp: the exported entry points. Each only forwards to the internal function
+// with the one process-wide context.
+#include "context/render_context.h"
+#include "effects/flash.h"
+
+// Exported natively by default visibility (the library is built with hidden visibility);
+// Velkano.dll exports exactly the names of exports/velkano.def.
+#pragma GCC visibility push(default)
+#include "velkano.h"
+#pragma GCC visibility pop
+
+#if defined(_WIN32) && !defined(_WIN64)
+// 32-bit hosts may call us with a 4-byte-aligned stack; SSE2 spills need 16.
+#  define VELKANO_ENTRY extern "C" __attribute__((force_align_arg_pointer))
+#else
+#  define VELKANO_ENTRY extern "C"
+#endif
+
+using velkano::processContext;
+
+VELKANO_ENTRY void VELKANO_CALL INIT(void* target, int32_t width, int32_t height, int32_t pitch) {
+    velkano::initContext(processContext(), target, width, height, pitch);
+}
+VELKANO_ENTRY void VELKANO_CALL UNLOAD(void) { velkano::unloadContext(processContext()); }
+VELKANO_ENTRY void VELKANO_CALL BEGINUPDATE(void) {}
+VELKANO_ENTRY void VELKANO_CALL ENDUPDATE(void) { velkano::endUpdate(processContext()); }
+VELKANO_ENTRY void VELKANO_CALL PAUSE(int32_t milliseconds) { velkano::pauseThread(milliseconds); }
+
+VELKANO_ENTRY void VELKANO_CALL FLASHADD(uint32_t colour) { velkano::flashAdd(processContext(), colour); }
+VELKANO_ENTRY void VELKANO_CALL FLASHSUB(uint32_t colour) { velkano::flashSub(processContext(), colour); }
+VELKANO_ENTRY void VELKANO_CALL FLASHMOD(uint32_t colour) { velkano::flashMod(processContext(), colour); }

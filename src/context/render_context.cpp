@@ -1,0 +1,103 @@
+#include "context/render_context.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <limits>
+
+#include "context/platform.h"
+#include "pixel/channel_ops.h"
+
+namespace velkano {
+namespace {
+
+RenderContext theContext;  // zero-initialised: the Loaded state
+
+// Zero-filled block of `sizeBytes`, or null when the size is 0 or less, does not fit in a
+// signed 32-bit number, or the heap refuses it.
+void* allocateZeroed(int64_t sizeBytes) {
+    if (sizeBytes <= 0 || sizeBytes > std::numeric_limits<int32_t>::max()) return nullptr;
+    return std::calloc(static_cast<size_t>(sizeBytes), 1);
+}
+
+void releaseGridTable(GridTable& table) {
+    std::free(table.entries);
+    table = GridTable{nullptr, -1, -1, 0};
+}
+
+// Shape [0..lastColumn][0..height] plus the spare rows, all zero; left empty when a bound
+// lies below 0 or the storage cannot be had.
+void createGridTable(GridTable& table, int32_t lastColumn, int32_t height) {
+    releaseGridTable(table);
+    if (lastColumn < 0 || height < 0) return;
+    const int64_t columnStride = int64_t{height} + kGridSpareRows;
+    const int64_t sizeBytes = (int64_t{lastColumn} + 1) * columnStride * int64_t{sizeof(int32_t)};
+    auto* entries = static_cast<int32_t*>(allocateZeroed(sizeBytes));
+    if (entries == nullptr) return;
+    table = GridTable{entries, lastColumn, height, static_cast<int32_t>(columnStride)};
+}
+
+void releaseLayers(RenderContext& context) {
+    std::free(context.textureLayer);
+    context.textureLayer = nullptr;
+    std::free(context.lightLayer);
+    context.lightLayer = nullptr;
+}
+
+// The width the grid tables are shaped for: the drawing calls' width where the image is
+// usable, otherwise the stored width, whose K may leave the tables empty.
+int32_t gridWidth(const RenderContext& context) {
+    const int32_t usable = drawableWidth(context);
+    return usable > 0 ? usable : context.width;
+}
+
+}  // namespace
+
+RenderContext& processContext() { return theContext; }
+
+int32_t drawableWidth(const RenderContext& context) {
+    if (context.width <= 0 || context.height <= 0 || context.pitch <= 0) return 0;
+    const int32_t pixelsPerPitch = context.pitch / 4;
+    return context.width < pixelsPerPitch ? context.width : pixelsPerPitch;
+}
+
+size_t targetSizeBytes(const RenderContext& context) {
+    if (context.pitch <= 0 || context.height <= 0 || context.target == nullptr) return 0;
+    const uint64_t sizeBytes = uint64_t(uint32_t(context.pitch)) * uint64_t(uint32_t(context.height));
+    return sizeBytes > std::numeric_limits<size_t>::max() ? std::numeric_limits<size_t>::max()
+                                                          : static_cast<size_t>(sizeBytes);
+}
+
+void initContext(RenderContext& context, void* target, int32_t width, int32_t height, int32_t pitch) {
+    context.target = static_cast<uint8_t*>(target);
+    context.width = width;
+    context.height = height;
+    context.pitch = pitch;
+
+    // The old layers go before the new ones exist. Zero-filled so that pixels a triangle
+    // leaves unwritten are the same on every run.
+    releaseLayers(context);
+    const int64_t layerBytes = int64_t{height} * int64_t{pitch};
+    context.textureLayer = static_cast<uint8_t*>(allocateZeroed(height > 0 && pitch > 0 ? layerBytes : 0));
+    context.lightLayer = static_cast<uint8_t*>(allocateZeroed(height > 0 && pitch > 0 ? layerBytes : 0));
+
+    const int32_t lastColumn = alignUp(gridWidth(context), kBlockWidth) / kBlockWidth;
+    createGridTable(context.uvGrid.u, lastColumn, height);
+    createGridTable(context.uvGrid.v, lastColumn, height);
+}
+
+void unloadContext(RenderContext& context) { releaseLayers(context); }
+
+void destroyContext(RenderContext& context) {
+    releaseLayers(context);
+    releaseGridTable(context.uvGrid.u);
+    releaseGridTable(context.uvGrid.v);
+}
+
+void endUpdate(RenderContext& context) { context.frameCounter += 1u; }  // unsigned: wraps to 0
+
+void pauseThread(int32_t milliseconds) {
+    if (milliseconds < 0) return;  // the platform would take it as "sleep forever"
+    platformSleep(static_cast<uint32_t>(milliseconds));
+}
+
+}  // namespace velkano

@@ -1,0 +1,87 @@
+// render_context.h: the state every drawing call works on, and its lifetime.
+// The library keeps one process-wide RenderContext (processContext()), zero at load; the
+// exported entry points forward to the functions here with that context, and tests pass
+// contexts of their own. Only initContext and unloadContext allocate or release memory.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace velkano {
+
+// Perspective grid rows below row `height` kept as spare storage, so a fill may evaluate the
+// grid row after the last band there.
+constexpr int32_t kGridSpareRows = 16;
+constexpr int32_t kBlockWidth = 16;  // pixels per block column of the perspective texturer
+
+// Signed 22.10 grid entries [block column 0..lastColumn][row 0..lastRow], row index fastest,
+// with kGridSpareRows more rows of storage per column. Empty: no storage, lastColumn -1.
+struct GridTable {
+    int32_t* entries;
+    int32_t lastColumn;    // K
+    int32_t lastRow;       // height
+    int32_t columnStride;  // entries per block column: rows 0 to height + kGridSpareRows - 1
+
+    bool empty() const { return entries == nullptr; }
+    int32_t& at(int32_t column, int32_t row) {
+        return entries[static_cast<size_t>(column) * static_cast<size_t>(columnStride) + static_cast<size_t>(row)];
+    }
+};
+
+struct UvGrid {
+    GridTable u;
+    GridTable v;
+};
+
+// Fields in their documented order. Zero-initialised static storage is the Loaded state.
+struct RenderContext {
+    uint8_t* target;  // row 0 of the host image; owned by the host
+    int32_t pitch;    // bytes from one row to the next, target and both layers
+    int32_t width;
+    int32_t height;
+    uint8_t* textureLayer;  // height * pitch bytes, laid out like the target, or null
+    uint8_t* lightLayer;
+
+    const uint8_t* textureIndices;
+    int32_t textureWidth;
+    int32_t textureHeight;
+    int32_t textureMaskU;
+    int32_t textureMaskV;
+    int32_t textureShift;
+    const uint32_t* palette;
+    int32_t blendMode;
+    const uint32_t* lightmap;
+    int32_t lightmapWidth;
+    int32_t lightmapHeight;
+    int32_t lightmapRowShift;
+    int32_t lightmapMaskU;
+    int32_t lightmapMaskV;
+
+    uint32_t frameCounter;  // ENDUPDATE calls, modulo 2^32
+
+    UvGrid uvGrid;
+};
+
+// The one context behind the exported entry points.
+RenderContext& processContext();
+
+// Stores the image unchanged, replaces both layers (zero-filled) and re-creates both grid
+// tables zero-filled at the new size. A failed or impossible allocation leaves that layer
+// null or that table empty. Bindings and frameCounter are kept.
+void initContext(RenderContext& context, void* target, int32_t width, int32_t height, int32_t pitch);
+// Releases both layers; everything else stays.
+void unloadContext(RenderContext& context);
+// Releases the layers and the grid tables too (tests' own contexts; the process context
+// keeps its tables until the process ends).
+void destroyContext(RenderContext& context);
+void endUpdate(RenderContext& context);
+// Sleeps the calling thread; a negative count returns at once.
+void pauseThread(int32_t milliseconds);
+
+// Pixels per row the drawing calls may touch: 0 when width, height or pitch is 0 or less,
+// otherwise width limited to pitch / 4 so no pixel lies past its row's pitch.
+int32_t drawableWidth(const RenderContext& context);
+// Bytes of the flash block, pitch * height; 0 when either is 0 or less.
+size_t targetSizeBytes(const RenderContext& context);
+
+}  // namespace velkano

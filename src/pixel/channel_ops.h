@@ -1,0 +1,79 @@
+// channel_ops.h: the two colour word orders and per-lane arithmetic on 32-bit words.
+// A word is four independent unsigned 8-bit lanes, the X byte included; nothing carries
+// between lanes. These scalar forms are the reference; channel_ops_sse2.h holds the packed
+// twins with identical lane results.
+//
+// [XXXXXXXX] [RRRRRRRR] [GGGGGGGG] [BBBBBBBB]   PixelWord, bit 31 on the left
+// [XXXXXXXX] [BBBBBBBB] [GGGGGGGG] [RRRRRRRR]   ColourWord (palette entries)
+#pragma once
+
+#include <cstdint>
+
+namespace velkano {
+
+using PixelWord = uint32_t;
+using ColourWord = uint32_t;
+
+namespace detail {
+// Applies a per-lane formula to each of the four byte lanes of a and b.
+template <typename LaneOp>
+constexpr uint32_t perLane(uint32_t a, uint32_t b, LaneOp op) {
+    uint32_t result = 0;
+    for (uint32_t shift = 0; shift < 32; shift += 8) {
+        const uint32_t lane = op((a >> shift) & 0xFFu, (b >> shift) & 0xFFu);
+        result |= (lane & 0xFFu) << shift;
+    }
+    return result;
+}
+constexpr uint32_t min255(uint32_t v) { return v < 255u ? v : 255u; }
+}  // namespace detail
+
+// min(255, a + b)
+constexpr uint32_t channelAddSat(uint32_t a, uint32_t b) {
+    return detail::perLane(a, b, [](uint32_t x, uint32_t y) { return detail::min255(x + y); });
+}
+// max(0, a - b)
+constexpr uint32_t channelSubSat(uint32_t a, uint32_t b) {
+    return detail::perLane(a, b, [](uint32_t x, uint32_t y) { return x > y ? x - y : 0u; });
+}
+// (a * b) >> 8; at most 254, so 255 * 255 darkens by one step
+constexpr uint32_t channelMultiply(uint32_t a, uint32_t b) {
+    return detail::perLane(a, b, [](uint32_t x, uint32_t y) { return (x * y) >> 8; });
+}
+// min(255, (a * b) >> 7); 128 keeps a
+constexpr uint32_t channelModulate(uint32_t a, uint32_t b) {
+    return detail::perLane(a, b, [](uint32_t x, uint32_t y) { return detail::min255((x * y) >> 7); });
+}
+// min(255, ((a * (f ^ 255)) >> 8) + ((b * f) >> 8)): each product truncated before the sum.
+// Only the low 16 bits of f take part, each product is kept to 16 bits (the packed form
+// multiplies in 16-bit lanes); for f in 0..255 that is the plain formula with weight 255 - f.
+constexpr uint32_t channelBlend(uint32_t a, uint32_t b, uint32_t f) {
+    const uint32_t weightB = f & 0xFFFFu;
+    const uint32_t weightA = (f ^ 0xFFu) & 0xFFFFu;
+    return detail::perLane(a, b, [=](uint32_t x, uint32_t y) {
+        return detail::min255((((x * weightA) & 0xFFFFu) >> 8) + (((y * weightB) & 0xFFFFu) >> 8));
+    });
+}
+
+// ColourWord R,G,B,X bytes in memory -> PixelWord B,G,R,0.
+constexpr PixelWord colourToPixel(ColourWord w) {
+    return ((w & 0xFFu) << 16) | (w & 0xFF00u) | ((w >> 16) & 0xFFu);
+}
+
+// a + (b - a) * t, each step in double, rounded once to float at the end.
+inline float lerpFloat(float a, float b, float t) {
+    const double difference = static_cast<double>(b) - static_cast<double>(a);
+    return static_cast<float>(static_cast<double>(a) + difference * static_cast<double>(t));
+}
+
+// ((a - 1) & ~(m - 1)) + m, wrapping: the smallest multiple of m not below a (a >= 1); 0 for 0.
+constexpr int32_t alignUp(int32_t a, int32_t m) {
+    const uint32_t mask = static_cast<uint32_t>(m) - 1u;
+    return static_cast<int32_t>(((static_cast<uint32_t>(a) - 1u) & ~mask) + static_cast<uint32_t>(m));
+}
+// a & ~(m - 1): the largest multiple of m not above a, negative a too.
+constexpr int32_t alignDown(int32_t a, int32_t m) {
+    return static_cast<int32_t>(static_cast<uint32_t>(a) & ~(static_cast<uint32_t>(m) - 1u));
+}
+
+}  // namespace velkano

@@ -1,0 +1,71 @@
+// numeric.h: the library's one set of float-to-integer conversions and wrapping integer
+// arithmetic. Every drawing path converts through these, so the native library and the
+// 32-bit DLL give the same integers bit for bit.
+//
+// Float to integer: nearest, ties to even (floor where the name says floor). A value that is
+// not finite, or whose result lies outside the signed 32-bit range, gives kIntegerIndefinite,
+// the value the x86 conversion instructions produce for such inputs. The results do not
+// depend on the thread's floating-point rounding mode.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+
+namespace velkano {
+
+constexpr int32_t kIntegerIndefinite = INT32_MIN;
+constexpr int32_t kFixedShift = 10;     // 22.10 fixed point
+constexpr double kFixedScale = 1024.0;  // 1 << kFixedShift
+
+inline int32_t floorToInt(double x) {
+    // The negated test catches NaN as well as values outside [-2^31, 2^31).
+    if (!(x >= -2147483648.0 && x < 2147483648.0)) return kIntegerIndefinite;
+    return static_cast<int32_t>(std::floor(x));
+}
+
+inline int32_t roundHalfEvenToInt(double x) {
+    // -2^31 - 0.5 rounds to the even -2^31; 2^31 - 0.5 rounds to 2^31, outside the range.
+    if (!(x >= -2147483648.5 && x < 2147483647.5)) return kIntegerIndefinite;
+    const double below = std::floor(x);
+    const double fraction = x - below;  // exact for |x| < 2^52
+    int64_t result = static_cast<int64_t>(below);
+    if (fraction > 0.5 || (fraction == 0.5 && (result & 1) != 0)) ++result;
+    return static_cast<int32_t>(result);
+}
+
+// x * 1024 floored: the entry into 22.10 fixed point.
+inline int32_t floorToFx(double x) { return floorToInt(x * kFixedScale); }
+
+// Two's-complement wrapping arithmetic on signed 32-bit values, without undefined behaviour.
+constexpr int32_t wrapAdd(int32_t a, int32_t b) {
+    return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
+}
+constexpr int32_t wrapSub(int32_t a, int32_t b) {
+    return static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b));
+}
+constexpr int32_t wrapMul(int32_t a, int32_t b) {
+    return static_cast<int32_t>(static_cast<uint32_t>(a) * static_cast<uint32_t>(b));
+}
+constexpr int32_t wrapNeg(int32_t a) { return static_cast<int32_t>(0u - static_cast<uint32_t>(a)); }
+
+// Truncating division that never traps: a quotient that does not fit (-2^31 / -1) and a
+// division by zero both give kIntegerIndefinite.
+constexpr int32_t divideNoTrap(int32_t a, int32_t b) {
+    if (b == 0 || (a == INT32_MIN && b == -1)) return kIntegerIndefinite;
+    return a / b;
+}
+// Remainder to match divideNoTrap: 0 where the quotient did not fit or b is 0.
+constexpr int32_t remainderNoTrap(int32_t a, int32_t b) {
+    if (b == 0 || b == -1) return 0;
+    return a % b;
+}
+
+// Arithmetic (sign-filling) right shift, explicit rather than implementation-defined.
+constexpr int32_t shiftRightArithmetic(int32_t a, int count) {
+    return a >= 0 ? static_cast<int32_t>(static_cast<uint32_t>(a) >> count)
+                  : static_cast<int32_t>(~(~static_cast<uint32_t>(a) >> count));
+}
+// Logical (zero-filling) right shift of the 32-bit pattern.
+constexpr uint32_t shiftRightLogical(int32_t a, int count) { return static_cast<uint32_t>(a) >> count; }
+
+}  // namespace velkano

@@ -1,0 +1,172 @@
+#include "context/render_context.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdint>
+#include <vector>
+
+namespace velkano {
+namespace {
+
+// A context of the test's own, released at the end of the test.
+struct OwnContext {
+    RenderContext context{};
+    ~OwnContext() { destroyContext(context); }
+};
+
+bool allZero(const uint8_t* bytes, size_t size) {
+    for (size_t i = 0; i < size; ++i)
+        if (bytes[i] != 0) return false;
+    return true;
+}
+
+TEST(initContext, allocatesZeroedLayersAndGridTables) {
+    OwnContext own;
+    std::vector<uint8_t> image(2560 * 480);
+    initContext(own.context, image.data(), 640, 480, 2560);
+    const RenderContext& c = own.context;
+    EXPECT_EQ(c.target, image.data());
+    EXPECT_EQ(c.width, 640);
+    EXPECT_EQ(c.height, 480);
+    EXPECT_EQ(c.pitch, 2560);
+    ASSERT_NE(c.textureLayer, nullptr);
+    ASSERT_NE(c.lightLayer, nullptr);
+    EXPECT_TRUE(allZero(c.textureLayer, 1228800));
+    EXPECT_TRUE(allZero(c.lightLayer, 1228800));
+    for (const GridTable* table : {&c.uvGrid.u, &c.uvGrid.v}) {
+        ASSERT_FALSE(table->empty());
+        EXPECT_EQ(table->lastColumn, 40);  // block columns 0 to 40
+        EXPECT_EQ(table->lastRow, 480);
+        EXPECT_EQ(table->columnStride, 480 + kGridSpareRows);
+        EXPECT_TRUE(allZero(reinterpret_cast<const uint8_t*>(table->entries), 41u * 496u * 4u));
+    }
+    // [column][row] with the row fastest.
+    own.context.uvGrid.u.at(1, 2) = 7;
+    EXPECT_EQ(own.context.uvGrid.u.entries[496 + 2], 7);
+}
+
+TEST(initContext, gridTableShape) {
+    static const struct {
+        int32_t width, height, pitch;
+        int32_t lastColumn, lastRow;  // lastColumn -1: the table is empty
+        const char* why;
+    } cases[] = {
+        {16, 4, 64, 1, 4, "width 16: two block columns"},
+        {17, 4, 68, 2, 4, "width 17 needs a third"},
+        {1, 4, 4, 1, 4, "width 1"},
+        {0, 4, 4, 0, 4, "width 0: one block column"},
+        {5, 0, 20, 1, 0, "height 0: one row"},
+        {100, 4, 200, 4, 4, "pitch below 4 x width: shaped for the 50 pixels drawn"},
+        {-1, 4, 4, 0, 4, "width -1 to -15 aligns up to 0"},
+        {-16, 4, 4, -1, -1, "width -16 or less: empty"},
+        {16, -1, 64, -1, -1, "negative height: empty"},
+    };
+    for (const auto& c : cases) {
+        OwnContext own;
+        uint8_t pixel[4];
+        initContext(own.context, pixel, c.width, c.height, c.pitch);
+        const GridTable& table = own.context.uvGrid.v;
+        EXPECT_EQ(table.empty(), c.lastColumn < 0) << c.why;
+        EXPECT_EQ(table.lastColumn, c.lastColumn) << c.why;
+        EXPECT_EQ(table.lastRow, c.lastRow) << c.why;
+    }
+}
+
+TEST(initContext, layersAreAbsentWhenTheirSizeCannotBeHad) {
+    static const struct {
+        int32_t width, height, pitch;
+        const char* why;
+    } cases[] = {
+        {10000, 100000, 40000, "4,000,000,000 bytes do not fit in a signed 32-bit size"},
+        {10, 0, 40, "no rows"},
+        {10, 10, 0, "no pitch"},
+        {10, -10, -40, "negative height and pitch: the product is positive but meaningless"},
+    };
+    for (const auto& c : cases) {
+        OwnContext own;
+        initContext(own.context, nullptr, c.width, c.height, c.pitch);
+        EXPECT_EQ(own.context.textureLayer, nullptr) << c.why;
+        EXPECT_EQ(own.context.lightLayer, nullptr) << c.why;
+    }
+}
+
+TEST(initContext, againKeepsBindingsAndFrameCounterAndReplacesEverythingElse) {
+    OwnContext own;
+    RenderContext& c = own.context;
+    std::vector<uint8_t> big(400 * 300), small(40 * 10);
+    const uint8_t texels[1] = {0};
+    initContext(c, big.data(), 100, 300, 400);
+    c.textureIndices = texels;
+    c.blendMode = 2;
+    c.frameCounter = 41;
+    c.uvGrid.u.at(3, 3) = 99;
+    c.textureLayer[0] = 5;
+    initContext(c, small.data(), 10, 10, 40);
+    EXPECT_EQ(c.textureIndices, texels);
+    EXPECT_EQ(c.blendMode, 2);
+    EXPECT_EQ(c.frameCounter, 41u);
+    EXPECT_EQ(c.target, small.data());
+    EXPECT_EQ(c.uvGrid.u.lastColumn, 1);
+    EXPECT_EQ(c.uvGrid.u.lastRow, 10);
+    EXPECT_TRUE(allZero(reinterpret_cast<const uint8_t*>(c.uvGrid.u.entries), 2u * 26u * 4u));
+    EXPECT_TRUE(allZero(c.textureLayer, 400));
+}
+
+// Under the sanitizer build a double release or a leak of a layer fails here.
+TEST(unloadContext, releasesLayersOnceAndKeepsTheRest) {
+    OwnContext own;
+    RenderContext& c = own.context;
+    unloadContext(c);  // before any init: nothing to release
+    std::vector<uint8_t> image(64 * 4);
+    initContext(c, image.data(), 16, 4, 64);
+    unloadContext(c);
+    unloadContext(c);
+    EXPECT_EQ(c.textureLayer, nullptr);
+    EXPECT_EQ(c.lightLayer, nullptr);
+    EXPECT_EQ(c.target, image.data());
+    EXPECT_EQ(c.width, 16);
+    EXPECT_FALSE(c.uvGrid.u.empty());  // the grid tables stay
+    initContext(c, image.data(), 16, 4, 64);
+    EXPECT_NE(c.textureLayer, nullptr);
+}
+
+TEST(endUpdate, countsFramesModulo2To32) {
+    RenderContext c{};
+    endUpdate(c);
+    endUpdate(c);
+    EXPECT_EQ(c.frameCounter, 2u);
+    c.frameCounter = 0xFFFFFFFFu;
+    endUpdate(c);
+    EXPECT_EQ(c.frameCounter, 0u);
+}
+
+TEST(drawableWidth, keepsEveryPixelInsideItsRow) {
+    static const struct {
+        int32_t width, height, pitch, want;
+    } cases[] = {
+        {100, 10, 400, 100}, {100, 10, 512, 100}, {100, 10, 399, 99}, {100, 10, 3, 0},
+        {0, 10, 40, 0},      {-5, 10, 40, 0},     {10, 0, 40, 0},     {10, -1, 40, 0},
+        {10, 10, 0, 0},      {10, 10, -40, 0},    {INT32_MAX, 1, INT32_MAX, INT32_MAX / 4},
+    };
+    for (const auto& c : cases) {
+        RenderContext context{};
+        context.width = c.width;
+        context.height = c.height;
+        context.pitch = c.pitch;
+        EXPECT_EQ(drawableWidth(context), c.want) << c.width << " x " << c.height << " pitch " << c.pitch;
+    }
+}
+
+TEST(pauseThread, negativeReturnsAtOnceAndPositiveSleeps) {
+    const auto start = std::chrono::steady_clock::now();
+    pauseThread(-1);  // would sleep forever if handed on
+    pauseThread(INT32_MIN);
+    pauseThread(0);
+    pauseThread(20);
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(elapsed, std::chrono::milliseconds(20));
+}
+
+}  // namespace
+}  // namespace velkano

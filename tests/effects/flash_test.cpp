@@ -1,0 +1,179 @@
+#include "effects/flash.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "../support/guarded_bytes.h"
+#include "pixel/channel_ops.h"
+
+namespace velkano {
+namespace {
+
+using testing::GuardedBytes;
+using testing::Random;
+using Kernel = void (*)(uint8_t*, size_t, uint32_t);
+
+struct KernelPair {
+    const char* name;
+    Kernel scalar, sse2;
+};
+const KernelPair kKernels[] = {
+    {"add", flashAddScalar, flashAddSse2},
+    {"sub", flashSubScalar, flashSubSse2},
+    {"mod", flashModScalar, flashModSse2},
+};
+
+// The first differing byte offset, or -1.
+long firstDifference(const uint8_t* got, const uint8_t* want, size_t size) {
+    for (size_t i = 0; i < size; ++i)
+        if (got[i] != want[i]) return static_cast<long>(i);
+    return -1;
+}
+
+TEST(flashKernels, sse2MatchesScalarForEveryTailAndStartAlignment) {
+    Random rng(7);
+    for (const auto& k : kKernels)
+        for (size_t size = 0; size <= 200; ++size)
+            for (size_t misalign = 0; misalign < 16; misalign += 3) {
+                // Each block ends against a guard page: a step past the end faults.
+                GuardedBytes want(size + misalign), got(size + misalign);
+                rng.fill(want);
+                got.copyFrom(want);
+                const uint32_t colour = rng.next();
+                k.scalar(want.data() + misalign, size, colour);
+                k.sse2(got.data() + misalign, size, colour);
+                ASSERT_EQ(firstDifference(got.data(), want.data(), want.size()), -1)
+                    << k.name << " size=" << size << " misalign=" << misalign << " colour=" << std::hex << colour;
+            }
+}
+
+// The extent of each kernel: add and sub stop at the last whole 8-byte group, mod at the
+// last whole word; nothing beyond changes.
+TEST(flashKernels, changeExactlyTheirWholeGroups) {
+    for (const auto& k : kKernels)
+        for (const Kernel kernel : {k.scalar, k.sse2})
+            for (size_t size = 0; size <= 40; ++size) {
+                std::vector<uint8_t> block(size + 8, 0x10);
+                kernel(block.data(), size, 0x01010101u);
+                const size_t group = std::strcmp(k.name, "mod") == 0 ? 4 : 8;
+                const size_t changed = size / group * group;
+                const uint8_t expectChanged = std::strcmp(k.name, "add") == 0 ? 0x11 : std::strcmp(k.name, "sub") == 0 ? 0x0F : 0x00;
+                for (size_t i = 0; i < block.size(); ++i)
+                    ASSERT_EQ(block[i], i < changed ? expectChanged : 0x10)
+                        << k.name << " size=" << size << " byte " << i;
+            }
+}
+
+// Flashes through a context: the whole pitch x height block, padding included.
+class FlashOnImage : public ::testing::Test {
+protected:
+    void SetUp() override { rng_ = Random(21); }
+    void TearDown() override { destroyContext(context_); }
+
+    // Binds a guarded image of pitch x height bytes filled with random bytes.
+    void bind(int32_t width, int32_t height, int32_t pitch) {
+        image_ = std::make_unique<GuardedBytes>(static_cast<size_t>(pitch) * height);
+        rng_.fill(*image_);
+        before_.assign(image_->data(), image_->data() + image_->size());
+        initContext(context_, image_->data(), width, height, pitch);
+    }
+    // What the block must hold after `op` on its first `changedBytes` bytes.
+    template <typename Op>
+    std::vector<uint8_t> expected(size_t changedBytes, Op op) const {
+        std::vector<uint8_t> want = before_;
+        for (size_t at = 0; at + 4 <= changedBytes; at += 4) {
+            uint32_t word;
+            std::memcpy(&word, want.data() + at, 4);
+            word = op(word);
+            std::memcpy(want.data() + at, &word, 4);
+        }
+        return want;
+    }
+    void expectImage(const std::vector<uint8_t>& want, const char* what) const {
+        EXPECT_EQ(firstDifference(image_->data(), want.data(), want.size()), -1) << what;
+    }
+
+    RenderContext context_{};
+    std::unique_ptr<GuardedBytes> image_;
+    std::vector<uint8_t> before_;
+    Random rng_{1};
+};
+
+TEST_F(FlashOnImage, oddPixelCountLeavesTheLastPixelToModOnly) {
+    bind(3, 3, 12);  // 36 bytes: four whole groups and one lone pixel
+    flashAdd(context_, 0x40302010);
+    expectImage(expected(32, [](uint32_t p) { return channelAddSat(p, 0x40302010); }), "add keeps bytes 32-35");
+    bind(3, 3, 12);
+    flashSub(context_, 0x40302010);
+    expectImage(expected(32, [](uint32_t p) { return channelSubSat(p, 0x40302010); }), "sub keeps bytes 32-35");
+    bind(3, 3, 12);
+    flashMod(context_, 0x40302010);
+    expectImage(expected(36, [](uint32_t p) { return channelModulate(p, 0x40302010); }), "mod changes all nine");
+}
+
+TEST_F(FlashOnImage, rowPaddingIsFlashedToo) {
+    bind(100, 3, 512);
+    flashAdd(context_, 0x00FFFFFF);
+    for (int row = 0; row < 3; ++row)
+        for (int x = 0; x < 128; ++x) {  // 100 pixels and 28 words of padding per row
+            const uint8_t* p = image_->data() + row * 512 + 4 * x;
+            ASSERT_EQ(p[0] & p[1] & p[2], 0xFF) << "row " << row << " word " << x;
+            ASSERT_EQ(p[3], before_[row * 512 + 4 * x + 3]) << "X byte kept, row " << row << " word " << x;
+        }
+}
+
+TEST_F(FlashOnImage, pitchNeedNotBeAWholeNumberOfPixels) {
+    bind(3, 3, 13);  // 39 bytes; rows start at odd addresses
+    flashAdd(context_, 0x01010101);
+    expectImage(expected(32, [](uint32_t p) { return channelAddSat(p, 0x01010101); }), "add: whole groups");
+    bind(3, 3, 13);
+    flashMod(context_, 0xFFFFFFFF);
+    expectImage(expected(36, [](uint32_t p) { return channelModulate(p, 0xFFFFFFFF); }), "mod: whole words");
+}
+
+TEST_F(FlashOnImage, identityColoursLeaveTheImage) {
+    bind(7, 5, 36);
+    flashAdd(context_, 0);
+    flashSub(context_, 0);
+    flashMod(context_, 0x80808080);
+    expectImage(before_, "add 0, sub 0, mod 0x80808080");
+}
+
+TEST_F(FlashOnImage, whiteAndBlackKeepTheXByte) {
+    bind(4, 2, 16);
+    flashAdd(context_, 0x00FFFFFF);
+    expectImage(expected(32, [](uint32_t p) { return p | 0x00FFFFFFu; }), "add white");
+    flashSub(context_, 0x00FFFFFF);
+    std::vector<uint8_t> black = before_;
+    for (size_t i = 0; i < black.size(); ++i)
+        if (i % 4 != 3) black[i] = 0;
+    expectImage(black, "sub white");
+    flashMod(context_, 0x00808080);
+    for (size_t i = 3; i < black.size(); i += 4) black[i] = 0;
+    expectImage(black, "mod 0x00808080 clears X");
+}
+
+TEST(flash, doesNothingWithoutAnImage) {
+    static const struct {
+        int32_t width, height, pitch;
+    } cases[] = {{0, 0, 0}, {4, 0, 16}, {4, 4, 0}, {4, -4, -16}, {4, -4, 16}, {4, 4, -16}};
+    for (const auto& c : cases) {
+        RenderContext context{};
+        flashAdd(context, 0xFFFFFFFF);  // before any init: target null, nothing happens
+        uint8_t image[64] = {};
+        initContext(context, image, c.width, c.height, c.pitch);
+        flashAdd(context, 0xFFFFFFFF);
+        flashSub(context, 0xFFFFFFFF);
+        flashMod(context, 0xFFFFFFFF);
+        for (uint8_t b : image) ASSERT_EQ(b, 0) << c.width << " x " << c.height << " pitch " << c.pitch;
+        initContext(context, nullptr, 4, 4, 16);  // a null target is never written through
+        flashAdd(context, 0xFFFFFFFF);
+        destroyContext(context);
+    }
+}
+
+}  // namespace
+}  // namespace velkano

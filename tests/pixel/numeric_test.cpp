@@ -1,0 +1,100 @@
+#include "pixel/numeric.h"
+
+#include <emmintrin.h>
+#include <gtest/gtest.h>
+
+#include <cfenv>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "../support/guarded_bytes.h"
+
+namespace velkano {
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kInf = std::numeric_limits<double>::infinity();
+
+struct ConversionCase {
+    double x;
+    int32_t nearest, floor;
+};
+const ConversionCase kConversions[] = {
+    {0.5, 0, 0},
+    {1.5, 2, 1},
+    {2.5, 2, 2},
+    {-0.5, 0, -1},
+    {-1.5, -2, -2},
+    {-2.5, -2, -3},
+    {-0.1, 0, -1},
+    {2.4999999999999996, 2, 2},
+    {2147483647.0, INT32_MAX, INT32_MAX},
+    {2147483647.49, INT32_MAX, INT32_MAX},
+    {2147483647.5, INT32_MIN, INT32_MAX},  // rounds to 2^31: outside the range
+    {2147483648.0, INT32_MIN, INT32_MIN},
+    {-2147483648.0, INT32_MIN, INT32_MIN},  // in range: the genuine minimum
+    {-2147483648.5, INT32_MIN, INT32_MIN},  // nearest is the even -2^31; floor is below it
+    {-2147483649.0, INT32_MIN, INT32_MIN},
+    {1e300, INT32_MIN, INT32_MIN},
+    {kNaN, INT32_MIN, INT32_MIN},
+    {kInf, INT32_MIN, INT32_MIN},
+    {-kInf, INT32_MIN, INT32_MIN},
+};
+
+// The conversions must not depend on the thread's rounding mode, which a host may change.
+TEST(conversions, workedCasesInEveryRoundingMode) {
+    for (const int mode : {FE_TONEAREST, FE_UPWARD, FE_DOWNWARD, FE_TOWARDZERO}) {
+        ASSERT_EQ(std::fesetround(mode), 0);
+        for (const auto& c : kConversions) {
+            EXPECT_EQ(roundHalfEvenToInt(c.x), c.nearest) << "nearest " << c.x << " mode " << mode;
+            EXPECT_EQ(floorToInt(c.x), c.floor) << "floor " << c.x << " mode " << mode;
+        }
+    }
+    std::fesetround(FE_TONEAREST);
+}
+
+// The rule is the one the x86 conversion instructions follow: cvtsd2si (nearest) and
+// cvttsd2si of the floored value give the same answers for any double.
+TEST(conversions, agreeWithTheHardwareConversion) {
+    testing::Random rng(5);
+    for (int i = 0; i < 1000000; ++i) {
+        double x;
+        if (i % 2 == 0) {
+            uint64_t bits = (uint64_t{rng.next()} << 32) | rng.next();
+            std::memcpy(&x, &bits, sizeof x);
+        } else {  // values near halves and the range ends, where the rules matter
+            x = static_cast<double>(static_cast<int32_t>(rng.next())) + 0.5 * (rng.next() % 5) - 1.0;
+        }
+        ASSERT_EQ(roundHalfEvenToInt(x), _mm_cvtsd_si32(_mm_set_sd(x))) << x;
+        ASSERT_EQ(floorToInt(x), _mm_cvttsd_si32(_mm_set_sd(std::floor(x)))) << x;
+    }
+}
+
+TEST(conversions, fixedPointFloorsTowardsMinusInfinity) {
+    EXPECT_EQ(floorToFx(-0.3), -308);  // not -307
+    EXPECT_EQ(floorToFx(0.3), 307);
+    EXPECT_EQ(floorToFx(2.0), 2048);
+    EXPECT_EQ(floorToFx(2097152.0), INT32_MIN);  // 2^21 * 1024 leaves the range
+    EXPECT_EQ(floorToFx(kNaN), INT32_MIN);
+}
+
+TEST(wrappingArithmetic, neverTraps) {
+    EXPECT_EQ(wrapAdd(INT32_MAX, 1), INT32_MIN);
+    EXPECT_EQ(wrapSub(INT32_MIN, 1), INT32_MAX);
+    EXPECT_EQ(wrapMul(0x10000, 0x10000), 0);
+    EXPECT_EQ(wrapMul(-3, 7), -21);
+    EXPECT_EQ(wrapNeg(INT32_MIN), INT32_MIN);
+    EXPECT_EQ(divideNoTrap(INT32_MIN, -1), INT32_MIN);
+    EXPECT_EQ(divideNoTrap(7, 0), INT32_MIN);
+    EXPECT_EQ(divideNoTrap(-7, 2), -3);  // truncates
+    EXPECT_EQ(remainderNoTrap(-7, 2), -1);
+    EXPECT_EQ(remainderNoTrap(INT32_MIN, -1), 0);
+    EXPECT_EQ(shiftRightArithmetic(-1025, 10), -2);
+    EXPECT_EQ(shiftRightArithmetic(INT32_MIN, 31), -1);
+    EXPECT_EQ(shiftRightArithmetic(1025, 10), 1);
+    EXPECT_EQ(shiftRightLogical(-1, 28), 15u);
+}
+
+}  // namespace
+}  // namespace velkano

@@ -1,0 +1,61 @@
+// guarded_bytes.h: test memory that ends against an inaccessible page, so a read or write
+// one byte past the end faults at once instead of passing silently.
+#pragma once
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <stdexcept>
+
+namespace velkano::testing {
+
+class GuardedBytes {
+public:
+    explicit GuardedBytes(size_t size) : size_(size) {
+        const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+        mappedBytes_ = (size + page - 1) / page * page + page;
+        void* base = mmap(nullptr, mappedBytes_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (base == MAP_FAILED) throw std::runtime_error("mmap failed");
+        base_ = static_cast<uint8_t*>(base);
+        if (mprotect(base_ + mappedBytes_ - page, page, PROT_NONE) != 0) throw std::runtime_error("mprotect failed");
+        data_ = base_ + mappedBytes_ - page - size;  // the last byte touches the guard page
+    }
+    ~GuardedBytes() { munmap(base_, mappedBytes_); }
+    GuardedBytes(const GuardedBytes&) = delete;
+    GuardedBytes& operator=(const GuardedBytes&) = delete;
+
+    uint8_t* data() { return data_; }
+    const uint8_t* data() const { return data_; }
+    size_t size() const { return size_; }
+    void copyFrom(const GuardedBytes& other) { std::memcpy(data_, other.data_, size_); }
+
+private:
+    size_t size_;
+    size_t mappedBytes_ = 0;
+    uint8_t* base_ = nullptr;
+    uint8_t* data_ = nullptr;
+};
+
+// Small deterministic generator (xorshift32) so failures reproduce.
+class Random {
+public:
+    explicit Random(uint32_t seed) : state_(seed ? seed : 1u) {}
+    uint32_t next() {
+        state_ ^= state_ << 13;
+        state_ ^= state_ >> 17;
+        state_ ^= state_ << 5;
+        return state_;
+    }
+    void fill(uint8_t* bytes, size_t size) {
+        for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<uint8_t>(next() >> 24);
+    }
+    void fill(GuardedBytes& bytes) { fill(bytes.data(), bytes.size()); }
+
+private:
+    uint32_t state_;
+};
+
+}  // namespace velkano::testing
