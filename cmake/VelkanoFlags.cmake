@@ -17,3 +17,14 @@ function(velkano_target_flags target)
         target_link_options(${target} PRIVATE -fsanitize=address,undefined)
     endif()
 endfunction()
+
+# Kernel files take their instruction set from their name: *_avx2.cpp is built for AVX2
+# (and runs only where the processor has it); everything else keeps the SSE2 baseline.
+function(velkano_kernel_flags target)
+    get_target_property(sources ${target} SOURCES)
+    foreach(source IN LISTS sources)
+        if(source MATCHES "_avx2\\.cpp$")
+            set_property(SOURCE ${source} APPEND PROPERTY COMPILE_OPTIONS -mavx2)
+        endif()
+    endforeach()
+endfunction()

@@ -21,5 +21,6 @@ install(FILES ${PROJECT_BINARY_DIR}/velkanoConfig.cmake ${PROJECT_BINARY_DIR}/ve
 # The .pc file finds its prefix from its own place, so `cmake --install --prefix P` works.
 file(RELATIVE_PATH VELKANO_PC_TO_PREFIX ${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBDIR}/pkgconfig
      ${CMAKE_INSTALL_PREFIX})
+string(REGEX REPLACE "/$" "" VELKANO_PC_TO_PREFIX "${VELKANO_PC_TO_PREFIX}")
 configure_file(cmake/velkano.pc.in ${PROJECT_BINARY_DIR}/velkano.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/velkano.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)

@@ -21,10 +21,18 @@ void forEachWord(uint8_t* block, size_t wordsBytes, WordOp op) {
     }
 }
 
-void runFlash(RenderContext& context, uint32_t colour, FlashKernel scalar, FlashKernel sse2) {
+struct FlashKernels {
+    FlashKernel scalar, sse2, avx2;
+};
+
+void runFlash(RenderContext& context, uint32_t colour, const FlashKernels& kernels) {
     const size_t sizeBytes = targetSizeBytes(context);
     if (sizeBytes == 0) return;
-    (simdLevel() == SimdLevel::Sse2 ? sse2 : scalar)(context.target, sizeBytes, colour);
+    switch (simdLevel()) {
+        case SimdLevel::Avx2: kernels.avx2(context.target, sizeBytes, colour); break;
+        case SimdLevel::Sse2: kernels.sse2(context.target, sizeBytes, colour); break;
+        case SimdLevel::Scalar: kernels.scalar(context.target, sizeBytes, colour); break;
+    }
 }
 
 }  // namespace
@@ -42,8 +50,14 @@ void flashModScalar(uint8_t* block, size_t sizeBytes, uint32_t colour) {
     forEachWord(block, sizeBytes & ~size_t{3}, [=](uint32_t p) { return channelModulate(p, colour); });
 }
 
-void flashAdd(RenderContext& context, uint32_t colour) { runFlash(context, colour, flashAddScalar, flashAddSse2); }
-void flashSub(RenderContext& context, uint32_t colour) { runFlash(context, colour, flashSubScalar, flashSubSse2); }
-void flashMod(RenderContext& context, uint32_t colour) { runFlash(context, colour, flashModScalar, flashModSse2); }
+void flashAdd(RenderContext& context, uint32_t colour) {
+    runFlash(context, colour, {flashAddScalar, flashAddSse2, flashAddAvx2});
+}
+void flashSub(RenderContext& context, uint32_t colour) {
+    runFlash(context, colour, {flashSubScalar, flashSubSse2, flashSubAvx2});
+}
+void flashMod(RenderContext& context, uint32_t colour) {
+    runFlash(context, colour, {flashModScalar, flashModSse2, flashModAvx2});
+}
 
 }  // namespace velkano

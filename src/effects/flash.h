@@ -23,5 +23,8 @@ void flashModScalar(uint8_t* block, size_t sizeBytes, uint32_t colour);
 void flashAddSse2(uint8_t* block, size_t sizeBytes, uint32_t colour);
 void flashSubSse2(uint8_t* block, size_t sizeBytes, uint32_t colour);
 void flashModSse2(uint8_t* block, size_t sizeBytes, uint32_t colour);
+void flashAddAvx2(uint8_t* block, size_t sizeBytes, uint32_t colour);  // AVX2 machines only
+void flashSubAvx2(uint8_t* block, size_t sizeBytes, uint32_t colour);
+void flashModAvx2(uint8_t* block, size_t sizeBytes, uint32_t colour);
 
 }  // namespace velkano

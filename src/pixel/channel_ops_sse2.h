@@ -18,21 +18,23 @@ inline __m128i channelAddSatSse2(__m128i a, __m128i b) { return _mm_adds_epu8(a,
 inline __m128i channelSubSatSse2(__m128i a, __m128i b) { return _mm_subs_epu8(a, b); }
 
 namespace detail {
-// Widens byte lanes to 16 bits, multiplies lane by lane, shifts each product right by
-// `shift` and packs back with unsigned saturation to 255.
-inline __m128i mulShiftPack(__m128i a, __m128i b, int shift) {
+// (a * b) >> (8 - Doubling) per byte lane, clamped to 255: the high half of the 16-bit
+// product (a << 8) * (b << Doubling), which is exact, then packed with unsigned saturation.
+template <int Doubling>
+inline __m128i mulShiftPack(__m128i a, __m128i b) {
     const __m128i zero = _mm_setzero_si128();
-    const __m128i count = _mm_cvtsi32_si128(shift);
-    const __m128i lo = _mm_srl_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(a, zero), _mm_unpacklo_epi8(b, zero)), count);
-    const __m128i hi = _mm_srl_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(a, zero), _mm_unpackhi_epi8(b, zero)), count);
+    const __m128i bLo = _mm_slli_epi16(_mm_unpacklo_epi8(b, zero), Doubling);
+    const __m128i bHi = _mm_slli_epi16(_mm_unpackhi_epi8(b, zero), Doubling);
+    const __m128i lo = _mm_mulhi_epu16(_mm_unpacklo_epi8(zero, a), bLo);
+    const __m128i hi = _mm_mulhi_epu16(_mm_unpackhi_epi8(zero, a), bHi);
     return _mm_packus_epi16(lo, hi);
 }
 }  // namespace detail
 
 // (a * b) >> 8
-inline __m128i channelMultiplySse2(__m128i a, __m128i b) { return detail::mulShiftPack(a, b, 8); }
+inline __m128i channelMultiplySse2(__m128i a, __m128i b) { return detail::mulShiftPack<0>(a, b); }
 // min(255, (a * b) >> 7)
-inline __m128i channelModulateSse2(__m128i a, __m128i b) { return detail::mulShiftPack(a, b, 7); }
+inline __m128i channelModulateSse2(__m128i a, __m128i b) { return detail::mulShiftPack<1>(a, b); }
 
 // min(255, (((a * (f ^ 255)) & 0xFFFF) >> 8) + (((b * f) & 0xFFFF) >> 8)), low 16 bits of f
 inline __m128i channelBlendSse2(__m128i a, __m128i b, uint32_t f) {

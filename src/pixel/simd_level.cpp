@@ -2,11 +2,29 @@
 
 namespace velkano {
 namespace {
-SimdLevel currentLevel = SimdLevel::Sse2;
+
+SimdLevel detect() {
+    // GCC's check covers the operating system too: AVX2 counts only where it saves the
+    // 256-bit registers.
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") ? SimdLevel::Avx2 : SimdLevel::Sse2;
 }
 
-SimdLevel simdLevel() { return currentLevel; }
+// Set before any entry point can run; a plain static keeps the entry points free of
+// initialisation guards.
+const SimdLevel detectedLevel = detect();
+SimdLevel forcedLevel = detectedLevel;
+bool forced = false;
 
-void forceSimdLevelForTests(SimdLevel level) { currentLevel = level; }
+}  // namespace
+
+SimdLevel detectedSimdLevel() { return detectedLevel; }
+
+SimdLevel simdLevel() { return forced ? forcedLevel : detectedLevel; }
+
+void forceSimdLevelForTests(SimdLevel level) {
+    forced = true;
+    forcedLevel = level > detectedLevel ? detectedLevel : level;
+}
 
 }  // namespace velkano

@@ -1,5 +1,5 @@
-// Runs the suite at the normal kernel level, or with --simd=scalar at the scalar reference
-// level, so both kernel sets meet the same expectations.
+// Runs the suite at the best kernel level of the machine, or at the one forced with
+// --simd=scalar or --simd=sse2, so every kernel set meets the same expectations.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -8,7 +8,9 @@
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
-    for (int i = 1; i < argc; ++i)
+    for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--simd=scalar") == 0) velkano::forceSimdLevelForTests(velkano::SimdLevel::Scalar);
+        if (std::strcmp(argv[i], "--simd=sse2") == 0) velkano::forceSimdLevelForTests(velkano::SimdLevel::Sse2);
+    }
     return RUN_ALL_TESTS();
 }

@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Every test on a fresh Debian 12 machine (as root): installs what is missing, then
+#  1. the native build: unit tests at both kernel levels, the C host, the installed
+#     package, the demo, and Velkano.dll run by the Win32 host under Wine against the
+#     native bytes;
+#  2. the same suite built with AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+jobs=$(nproc)
+
+bash scripts/install-deps.sh
+
+echo "== native and Velkano.dll under Wine"
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
+cmake --build build -j"$jobs"
+ctest --test-dir build --output-on-failure -j"$jobs"
+
+echo "== sanitizers (ASan + UBSan)"
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELKANO_SANITIZE=ON -DVELKANO_WIN32=OFF
+cmake --build build-asan -j"$jobs"
+# The installed-package check links an uninstrumented program against the instrumented
+# library, which the sanitizer runtime refuses; it runs in the native pass above.
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    ctest --test-dir build-asan --output-on-failure -j"$jobs" -E '^install_consumers$'
