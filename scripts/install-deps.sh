@@ -7,7 +7,7 @@ packages=(
     cmake g++ make pkg-config
     googletest libgtest-dev libbenchmark-dev
     libpng-dev libpixman-1-dev
-    g++-mingw-w64-i686-win32 binutils-mingw-w64-i686
+    g++-mingw-w64-i686-win32 g++-mingw-w64-i686-posix binutils-mingw-w64-i686
     wine wine32:i386
 )
 

@@ -2,8 +2,12 @@
 // one byte past the end faults at once instead of passing silently.
 #pragma once
 
-#include <sys/mman.h>
-#include <unistd.h>
+#ifdef _WIN32
+#  include <windows.h>
+#else
+#  include <sys/mman.h>
+#  include <unistd.h>
+#endif
 
 #include <cstddef>
 #include <cstdint>
@@ -15,15 +19,17 @@ namespace velkano::testing {
 class GuardedBytes {
 public:
     explicit GuardedBytes(size_t size) : size_(size) {
-        const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+        const size_t page = pageSize();
         mappedBytes_ = (size + page - 1) / page * page + page;
-        void* base = mmap(nullptr, mappedBytes_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        if (base == MAP_FAILED) throw std::runtime_error("mmap failed");
-        base_ = static_cast<uint8_t*>(base);
-        if (mprotect(base_ + mappedBytes_ - page, page, PROT_NONE) != 0) throw std::runtime_error("mprotect failed");
+        base_ = static_cast<uint8_t*>(mapPages(mappedBytes_));
+        protectLastPage(page);
         data_ = base_ + mappedBytes_ - page - size;  // the last byte touches the guard page
     }
+#ifdef _WIN32
+    ~GuardedBytes() { VirtualFree(base_, 0, MEM_RELEASE); }
+#else
     ~GuardedBytes() { munmap(base_, mappedBytes_); }
+#endif
     GuardedBytes(const GuardedBytes&) = delete;
     GuardedBytes& operator=(const GuardedBytes&) = delete;
 
@@ -33,6 +39,34 @@ public:
     void copyFrom(const GuardedBytes& other) { std::memcpy(data_, other.data_, size_); }
 
 private:
+#ifdef _WIN32
+    static size_t pageSize() {
+        SYSTEM_INFO info;
+        GetSystemInfo(&info);
+        return info.dwPageSize;
+    }
+    static void* mapPages(size_t bytes) {
+        void* base = VirtualAlloc(nullptr, bytes, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+        if (base == nullptr) throw std::runtime_error("VirtualAlloc failed");
+        return base;
+    }
+    void protectLastPage(size_t page) {
+        DWORD old;
+        if (!VirtualProtect(base_ + mappedBytes_ - page, page, PAGE_NOACCESS, &old))
+            throw std::runtime_error("VirtualProtect failed");
+    }
+#else
+    static size_t pageSize() { return static_cast<size_t>(sysconf(_SC_PAGESIZE)); }
+    static void* mapPages(size_t bytes) {
+        void* base = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (base == MAP_FAILED) throw std::runtime_error("mmap failed");
+        return base;
+    }
+    void protectLastPage(size_t page) {
+        if (mprotect(base_ + mappedBytes_ - page, page, PROT_NONE) != 0) throw std::runtime_error("mprotect failed");
+    }
+#endif
+
     size_t size_;
     size_t mappedBytes_ = 0;
     uint8_t* base_ = nullptr;
