@@ -15,7 +15,8 @@ constexpr int32_t kGridSpareRows = 16;
 constexpr int32_t kBlockWidth = 16;  // pixels per block column of the perspective texturer
 
 // Signed 22.10 grid entries [block column 0..lastColumn][row 0..lastRow], row index fastest,
-// with kGridSpareRows more rows of storage per column. Empty: no storage, lastColumn -1.
+// with kGridSpareRows more rows of storage per column. Empty while entries is null (at load,
+// or when the shape or the storage could not be had); the bounds then mean nothing.
 struct GridTable {
     int32_t* entries;
     int32_t lastColumn;    // K

@@ -135,16 +135,29 @@ protected:
     Random rng_{1};
 };
 
-TEST_F(FlashOnImage, oddPixelCountLeavesTheLastPixelToModOnly) {
-    bind(3, 3, 12);  // 36 bytes: four whole groups and one lone pixel
-    flashAdd(context_, 0x40302010);
-    expectImage(expected(32, [](uint32_t p) { return channelAddSat(p, 0x40302010); }), "add keeps bytes 32-35");
-    bind(3, 3, 12);
-    flashSub(context_, 0x40302010);
-    expectImage(expected(32, [](uint32_t p) { return channelSubSat(p, 0x40302010); }), "sub keeps bytes 32-35");
-    bind(3, 3, 12);
-    flashMod(context_, 0x40302010);
-    expectImage(expected(36, [](uint32_t p) { return channelModulate(p, 0x40302010); }), "mod changes all nine");
+// How far each flash reaches through a context: add and sub stop at the last whole 8-byte
+// group of pitch x height, mod at the last whole word, whatever the rows look like.
+TEST_F(FlashOnImage, extentFollowsTheBlockSize) {
+    using Flash = void (*)(RenderContext&, uint32_t);
+    static const struct {
+        int32_t width, height, pitch;
+        Flash flash;
+        uint32_t (*channelOp)(uint32_t, uint32_t);
+        size_t changedBytes;
+        const char* why;
+    } cases[] = {
+        {3, 3, 12, flashAdd, channelAddSat, 32, "36 bytes: add keeps the lone ninth pixel"},
+        {3, 3, 12, flashSub, channelSubSat, 32, "36 bytes: sub keeps the lone ninth pixel"},
+        {3, 3, 12, flashMod, channelModulate, 36, "36 bytes: mod changes all nine"},
+        {3, 3, 13, flashAdd, channelAddSat, 32, "39 bytes, rows at odd addresses: whole groups"},
+        {3, 3, 13, flashMod, channelModulate, 36, "39 bytes, rows at odd addresses: whole words"},
+    };
+    const uint32_t colour = 0x40302010;
+    for (const auto& c : cases) {
+        bind(c.width, c.height, c.pitch);
+        c.flash(context_, colour);
+        expectImage(expected(c.changedBytes, [&](uint32_t p) { return c.channelOp(p, colour); }), c.why);
+    }
 }
 
 TEST_F(FlashOnImage, rowPaddingIsFlashedToo) {
@@ -156,15 +169,6 @@ TEST_F(FlashOnImage, rowPaddingIsFlashedToo) {
             ASSERT_EQ(p[0] & p[1] & p[2], 0xFF) << "row " << row << " word " << x;
             ASSERT_EQ(p[3], before_[row * 512 + 4 * x + 3]) << "X byte kept, row " << row << " word " << x;
         }
-}
-
-TEST_F(FlashOnImage, pitchNeedNotBeAWholeNumberOfPixels) {
-    bind(3, 3, 13);  // 39 bytes; rows start at odd addresses
-    flashAdd(context_, 0x01010101);
-    expectImage(expected(32, [](uint32_t p) { return channelAddSat(p, 0x01010101); }), "add: whole groups");
-    bind(3, 3, 13);
-    flashMod(context_, 0xFFFFFFFF);
-    expectImage(expected(36, [](uint32_t p) { return channelModulate(p, 0xFFFFFFFF); }), "mod: whole words");
 }
 
 TEST_F(FlashOnImage, identityColoursLeaveTheImage) {

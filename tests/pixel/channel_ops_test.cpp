@@ -69,16 +69,6 @@ TEST(channelBlend, workedCases) {
     for (const auto& c : cases) EXPECT_EQ(channelBlend(c.a, c.b, c.f), c.want) << c.why;
 }
 
-TEST(channelBlend, everyLanePairAndFactorFollowsTheFormula) {
-    for (uint32_t f = 0; f < 256; ++f)
-        for (uint32_t a = 0; a < 256; ++a)
-            for (uint32_t b = 0; b < 256; ++b) {
-                const uint32_t want = std::min(255u, a * (255 - f) / 256 + b * f / 256);
-                ASSERT_EQ(channelBlend(a * 0x01010101u, b * 0x01010101u, f), want * 0x01010101u)
-                    << "a=" << a << " b=" << b << " f=" << f;
-            }
-}
-
 TEST(colourToPixel, swapsRedAndBlueAndClearsX) {
     EXPECT_EQ(colourToPixel(0x44332211u), 0x00112233u);
     EXPECT_EQ(colourToPixel(0x00FF8040u), 0x004080FFu);
