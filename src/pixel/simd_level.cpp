@@ -10,21 +10,17 @@ SimdLevel detect() {
     return __builtin_cpu_supports("avx2") ? SimdLevel::Avx2 : SimdLevel::Sse2;
 }
 
-// Set before any entry point can run; a plain static keeps the entry points free of
+// Set before any entry point can run; plain statics keep the entry points free of
 // initialisation guards.
 const SimdLevel detectedLevel = detect();
-SimdLevel forcedLevel = detectedLevel;
-bool forced = false;
+SimdLevel currentLevel = detectedLevel;
 
 }  // namespace
 
 SimdLevel detectedSimdLevel() { return detectedLevel; }
 
-SimdLevel simdLevel() { return forced ? forcedLevel : detectedLevel; }
+SimdLevel simdLevel() { return currentLevel; }
 
-void forceSimdLevelForTests(SimdLevel level) {
-    forced = true;
-    forcedLevel = level > detectedLevel ? detectedLevel : level;
-}
+void forceSimdLevelForTests(SimdLevel level) { currentLevel = level > detectedLevel ? detectedLevel : level; }
 
 }  // namespace velkano
