@@ -1,7 +1,9 @@
 // entry_points.cpp: the exported entry points. Each only forwards to the internal function
 // with the one process-wide context.
 #include "context/render_context.h"
+#include "context/texture_binding.h"
 #include "effects/flash.h"
+#include "tile/tile_blit.h"
 
 // Exported natively by default visibility (the library is built with hidden visibility);
 // Velkano.dll exports exactly the names of exports/velkano.def.
@@ -29,3 +31,16 @@ VELKANO_ENTRY void VELKANO_CALL PAUSE(int32_t milliseconds) { velkano::pauseThre
 VELKANO_ENTRY void VELKANO_CALL FLASHADD(uint32_t colour) { velkano::flashAdd(processContext(), colour); }
 VELKANO_ENTRY void VELKANO_CALL FLASHSUB(uint32_t colour) { velkano::flashSub(processContext(), colour); }
 VELKANO_ENTRY void VELKANO_CALL FLASHMOD(uint32_t colour) { velkano::flashMod(processContext(), colour); }
+
+VELKANO_ENTRY void VELKANO_CALL SETTEXTURE(const uint8_t* indices, int32_t width, int32_t height,
+                                           const uint32_t* palette, int32_t blendMode) {
+    velkano::setTexture(processContext(), indices, width, height, palette, blendMode);
+}
+VELKANO_ENTRY void VELKANO_CALL SETLIGHTMAP(const uint32_t* lightmap, int32_t width, int32_t height) {
+    velkano::setLightmap(processContext(), lightmap, width, height);
+}
+
+VELKANO_ENTRY void VELKANO_CALL DRAWTILE(float x, float y, float w, float h, float uOffset, float vOffset,
+                                         float uSpan, float vSpan, uint32_t, uint32_t, uint32_t tint) {
+    velkano::drawTile(processContext(), {x, y, w, h, uOffset, vOffset, uSpan, vSpan}, tint);
+}

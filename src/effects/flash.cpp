@@ -1,7 +1,5 @@
 #include "effects/flash.h"
 
-#include <cstring>
-
 #include "pixel/channel_ops.h"
 #include "pixel/simd_level.h"
 
@@ -13,12 +11,7 @@ using FlashKernel = void (*)(uint8_t*, size_t, uint32_t);
 // Applies `op` to each whole pixel word of the first `wordsBytes` bytes (a multiple of 4).
 template <typename WordOp>
 void forEachWord(uint8_t* block, size_t wordsBytes, WordOp op) {
-    for (size_t at = 0; at < wordsBytes; at += 4) {
-        uint32_t word;
-        std::memcpy(&word, block + at, 4);  // rows may start at any byte address
-        word = op(word);
-        std::memcpy(block + at, &word, 4);
-    }
+    for (size_t at = 0; at < wordsBytes; at += 4) storeWord(block + at, op(loadWord(block + at)));
 }
 
 struct FlashKernels {

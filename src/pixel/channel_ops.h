@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 namespace velkano {
 
@@ -54,6 +55,14 @@ constexpr uint32_t channelBlend(uint32_t a, uint32_t b, uint32_t f) {
         return detail::min255((((x * weightA) & 0xFFFFu) >> 8) + (((y * weightB) & 0xFFFFu) >> 8));
     });
 }
+
+// A 32-bit word at any byte address: image rows, palettes and lightmaps need not be aligned.
+inline uint32_t loadWord(const void* at) {
+    uint32_t word;
+    std::memcpy(&word, at, 4);
+    return word;
+}
+inline void storeWord(void* at, uint32_t word) { std::memcpy(at, &word, 4); }
 
 // ColourWord R,G,B,X bytes in memory -> PixelWord B,G,R,0.
 constexpr PixelWord colourToPixel(ColourWord w) {

@@ -17,20 +17,24 @@ constexpr int32_t kIntegerIndefinite = INT32_MIN;
 constexpr int32_t kFixedShift = 10;     // 22.10 fixed point
 constexpr double kFixedScale = 1024.0;  // 1 << kFixedShift
 
+// Both conversions truncate (cvttsd2si, which ignores the rounding mode) and then correct
+// by the exact remainder x - t, so they need no library call.
 inline int32_t floorToInt(double x) {
     // The negated test catches NaN as well as values outside [-2^31, 2^31).
     if (!(x >= -2147483648.0 && x < 2147483648.0)) return kIntegerIndefinite;
-    return static_cast<int32_t>(std::floor(x));
+    const int32_t t = static_cast<int32_t>(x);
+    return static_cast<double>(t) > x ? t - 1 : t;  // t > x only for negative non-integers
 }
 
 inline int32_t roundHalfEvenToInt(double x) {
     // -2^31 - 0.5 rounds to the even -2^31; 2^31 - 0.5 rounds to 2^31, outside the range.
     if (!(x >= -2147483648.5 && x < 2147483647.5)) return kIntegerIndefinite;
-    const double below = std::floor(x);
-    const double fraction = x - below;  // exact for |x| < 2^52
-    int64_t result = static_cast<int64_t>(below);
-    if (fraction > 0.5 || (fraction == 0.5 && (result & 1) != 0)) ++result;
-    return static_cast<int32_t>(result);
+    const int32_t t = static_cast<int32_t>(x);            // towards zero; fits in this range
+    const double fraction = x - static_cast<double>(t);  // exact, in (-1, 1), sign of x
+    const bool odd = (t & 1) != 0;
+    if (fraction > 0.5 || (fraction == 0.5 && odd)) return t + 1;
+    if (fraction < -0.5 || (fraction == -0.5 && odd)) return t - 1;
+    return t;
 }
 
 // x * 1024 floored: the entry into 22.10 fixed point.
