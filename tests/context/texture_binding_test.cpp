@@ -1,0 +1,136 @@
+#include "context/texture_binding.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+namespace velkano {
+namespace {
+
+TEST(setTexture, derivesMasksAndRowShift) {
+    static const struct {
+        int32_t width, height, maskU, maskV, shift;
+    } cases[] = {
+        {16, 8, 15, 7, 4}, {1, 1, 0, 0, 0}, {256, 64, 255, 63, 8},
+        {12, 5, 11, 4, 2},  // not a power of two: lowest bit of 12
+        {0, -4, -1, -5, 0}, // stored as given; never drawn from
+    };
+    for (const auto& c : cases) {
+        RenderContext context{};
+        const PixelWord lightmap = 0;
+        setLightmap(context, &lightmap, 4, 4);
+        const auto* indices = reinterpret_cast<const uint8_t*>(0x1000);  // never read
+        const auto* palette = reinterpret_cast<const ColourWord*>(0x2000);
+        setTexture(context, indices, c.width, c.height, palette, 7);
+        EXPECT_EQ(context.textureIndices, indices);
+        EXPECT_EQ(context.palette, palette);
+        EXPECT_EQ(context.blendMode, 7);
+        EXPECT_EQ(context.textureWidth, c.width);
+        EXPECT_EQ(context.textureHeight, c.height);
+        EXPECT_EQ(context.textureMaskU, c.maskU) << c.width;
+        EXPECT_EQ(context.textureMaskV, c.maskV) << c.height;
+        EXPECT_EQ(context.textureShift, c.shift) << c.width;
+        EXPECT_EQ(context.lightmap, &lightmap) << "the lightmap binding stays";
+    }
+}
+
+TEST(setLightmap, derivesMasksAndRowShiftInBytes) {
+    static const struct {
+        int32_t width, height, maskU, maskV, rowShift;
+    } cases[] = {{64, 32, 63, 31, 8}, {256, 1, 255, 0, 10}, {1, 2, 0, 1, 2}, {0, 0, -1, -1, 2}};
+    for (const auto& c : cases) {
+        RenderContext context{};
+        const uint8_t indices = 0;
+        setTexture(context, &indices, 1, 1, nullptr, 2);
+        setLightmap(context, reinterpret_cast<const PixelWord*>(0x3000), c.width, c.height);
+        EXPECT_EQ(context.lightmapMaskU, c.maskU);
+        EXPECT_EQ(context.lightmapMaskV, c.maskV);
+        EXPECT_EQ(context.lightmapRowShift, c.rowShift) << c.width;
+        EXPECT_EQ(context.textureIndices, &indices) << "the texture binding stays";
+        EXPECT_EQ(context.blendMode, 2);
+        setLightmap(context, nullptr, c.width, c.height);
+        EXPECT_FALSE(lightmapUsable(context)) << "a null address unbinds";
+    }
+}
+
+TEST(textureUsable, needsBothAddressesAndSizesOfAtLeastOne) {
+    const uint8_t indices[4] = {};
+    const ColourWord palette[1] = {};
+    static const struct {
+        bool indices, palette;
+        int32_t width, height;
+        bool usable;
+    } cases[] = {{true, true, 2, 2, true},  {false, true, 2, 2, false}, {true, false, 2, 2, false},
+                 {true, true, 0, 2, false}, {true, true, 2, 0, false},  {true, true, -2, 2, false}};
+    for (const auto& c : cases) {
+        RenderContext context{};
+        setTexture(context, c.indices ? indices : nullptr, c.width, c.height, c.palette ? palette : nullptr, 0);
+        EXPECT_EQ(textureUsable(context), c.usable) << c.indices << c.palette << " " << c.width << "x" << c.height;
+    }
+}
+
+// A texture whose index byte is its byte offset (column + width * row), through a palette
+// that maps index i to red i, green 0x22, blue 0x33.
+struct IndexedTexture {
+    IndexedTexture(int32_t width, int32_t height) : indices(static_cast<size_t>(width * height)), palette(256) {
+        for (size_t i = 0; i < indices.size(); ++i) indices[i] = static_cast<uint8_t>(i);
+        for (uint32_t i = 0; i < 256; ++i) palette[i] = 0x44332200u | i;
+        setTexture(context, indices.data(), width, height, palette.data(), 0);
+    }
+    int32_t fetchedIndexTile(int32_t u, int32_t v) const { return (texelFetchTile(context, u, v) >> 16) & 0xFF; }
+    int32_t fetchedIndexTriangle(int32_t u, int32_t v) const { return (texelFetchTriangle(context, u, v) >> 16) & 0xFF; }
+
+    RenderContext context{};
+    std::vector<uint8_t> indices;
+    std::vector<ColourWord> palette;
+};
+
+TEST(texelFetch, wrapsByMaskAndConvertsThePaletteEntry) {
+    IndexedTexture texture(16, 4);
+    EXPECT_EQ(texelFetchTile(texture.context, 5, 0), 0x00052233u) << "red 5, green 0x22, blue 0x33, byte 3 zero";
+    static const struct {
+        int32_t u, v, column, row;
+    } cases[] = {{16, 0, 0, 0}, {-16, 0, 0, 0}, {17, 0, 1, 0}, {-1, 0, 15, 0},
+                 {3, 4, 3, 0},  {3, -1, 3, 3},  {INT32_MIN, INT32_MIN, 0, 0}, {INT32_MAX, 6, 15, 2}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(texture.fetchedIndexTile(c.u, c.v), c.column + 16 * c.row) << c.u << "," << c.v;
+        EXPECT_EQ(texture.fetchedIndexTriangle(c.u, c.v), c.column + 16 * c.row) << c.u << "," << c.v;
+    }
+}
+
+TEST(texelFetch, paletteChangesShowAtTheNextFetch) {
+    IndexedTexture texture(16, 4);
+    const uint8_t bytes[4] = {0x11, 0x22, 0x33, 0x44};  // red, green, blue, ignored
+    std::memcpy(&texture.palette[7], bytes, 4);
+    EXPECT_EQ(texelFetchTile(texture.context, 7, 0), 0x00112233u);
+}
+
+// A width of 12 has mask 11 and shift 2: both forms stay inside the 12 x 8 bytes, but only
+// the tile form steps rows by 12 bytes, and columns 4 to 7 are never fetched.
+TEST(texelFetch, nonPowerOfTwoWidthStaysInside) {
+    IndexedTexture texture(12, 8);
+    static const struct {
+        int32_t u, v, tileOffset, triangleOffset;
+    } cases[] = {{4, 0, 0, 0}, {8, 0, 8, 8}, {11, 0, 11, 11}, {0, 1, 12, 4}, {3, 4, 51, 19}, {-1, -1, 95, 39}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(texture.fetchedIndexTile(c.u, c.v), c.tileOffset) << c.u << "," << c.v;
+        EXPECT_EQ(texture.fetchedIndexTriangle(c.u, c.v), c.triangleOffset) << c.u << "," << c.v;
+    }
+}
+
+TEST(lightmapFetch, deliversTheStoredWordUnchanged) {
+    std::vector<PixelWord> lightmap(64 * 4);
+    for (uint32_t i = 0; i < lightmap.size(); ++i) lightmap[i] = 0xAB000000u | i;
+    const uint8_t bytes[4] = {0x33, 0x22, 0x11, 0x44};
+    std::memcpy(&lightmap[2 * 64 + 5], bytes, 4);
+    RenderContext context{};
+    setLightmap(context, lightmap.data(), 64, 4);
+    EXPECT_EQ(lightmapFetch(context, 5, 2), 0x44112233u);
+    EXPECT_EQ(lightmapFetch(context, 5 + 64, 2 - 4), 0x44112233u) << "wraps both ways";
+    EXPECT_EQ(lightmapFetch(context, -1, 3), 0xAB000000u | (3 * 64 + 63));
+}
+
+}  // namespace
+}  // namespace velkano

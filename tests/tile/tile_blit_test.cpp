@@ -1,0 +1,333 @@
+#include "tile/tile_blit.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <memory>
+#include <vector>
+
+#include "../support/guarded_bytes.h"
+#include "context/texture_binding.h"
+#include "pixel/numeric.h"
+
+namespace velkano {
+namespace {
+
+using testing::GuardedBytes;
+using testing::Random;
+
+constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+constexpr float kInf = std::numeric_limits<float>::infinity();
+
+// The tile rules walked literally: every covered row and column in order, with the sums
+// made in double and rounded to binary32, writing only pixels inside the image. Columns past
+// the image's right edge and rows outside it change nothing, so they are not walked.
+void referenceTile(const RenderContext& c, const TileArgs& t, PixelWord tint) {
+    if (c.blendMode < 0 || c.blendMode > 3 || !textureUsable(c) || c.target == nullptr) return;
+    const int32_t x0 = roundHalfEvenToInt(t.x), x1 = roundHalfEvenToInt(double{t.x} + t.w);
+    const int32_t y0 = roundHalfEvenToInt(t.y), y1 = roundHalfEvenToInt(double{t.y} + t.h);
+    if (x1 < x0 || y1 < y0 || x0 < -kFarLimit || x1 > kFarLimit || y0 < -kFarLimit || y1 > kFarLimit) return;
+    const float du = static_cast<float>(double{t.uSpan} / t.w), dv = static_cast<float>(double{t.vSpan} / t.h);
+    float v = static_cast<float>(double{t.vSpan} * t.vOffset / t.h);
+    for (int32_t py = y0; py <= y1; ++py, v = static_cast<float>(double{v} + dv)) {
+        if (py < 0 || py >= c.height) continue;
+        float u = static_cast<float>(((x0 - double{t.x}) + t.uOffset) * t.uSpan / t.w);
+        for (int32_t px = x0; px <= std::min(x1, drawableWidth(c) - 1); ++px, u = static_cast<float>(double{u} + du)) {
+            if (px < 0) continue;
+            const int32_t column = roundHalfEvenToInt(u) & c.textureMaskU, row = roundHalfEvenToInt(v) & c.textureMaskV;
+            const uint8_t index = c.textureIndices[row * c.textureWidth + column];
+            const PixelWord colour = channelMultiply(colourToPixel(c.palette[index]), tint);
+            uint8_t* pixel = c.target + static_cast<size_t>(py) * c.pitch + 4 * static_cast<size_t>(px);
+            const PixelWord old = loadWord(pixel);
+            const PixelWord result[4] = {colour, index != 0 ? colour : old, channelAddSat(old, colour),
+                                         channelModulate(old, colour)};
+            storeWord(pixel, result[c.blendMode]);
+        }
+    }
+}
+
+long firstDifference(const uint8_t* got, const uint8_t* want, size_t size) {
+    for (size_t i = 0; i < size; ++i)
+        if (got[i] != want[i]) return static_cast<long>(i);
+    return -1;
+}
+
+// Two contexts on guarded images of the same random bytes and one texture: drawTile draws
+// into one, referenceTile into the other.
+class TileAgainstReference : public ::testing::Test {
+protected:
+    void bindImages(int32_t width, int32_t height, int32_t pitch) {
+        const size_t size = static_cast<size_t>(pitch) * static_cast<size_t>(height);
+        got_ = std::make_unique<GuardedBytes>(size);
+        want_ = std::make_unique<GuardedBytes>(size);
+        rng_.fill(*got_);
+        want_->copyFrom(*got_);
+        got_context_ = RenderContext{};
+        got_context_.target = got_->data();  // the layers are not needed
+        got_context_.width = width;
+        got_context_.height = height;
+        got_context_.pitch = pitch;
+        want_context_ = got_context_;
+        want_context_.target = want_->data();
+    }
+    void bindTexture(int32_t width, int32_t height, int32_t blendMode) {
+        indices_.resize(static_cast<size_t>(std::max(width * height, 1)));
+        for (auto& index : indices_) index = static_cast<uint8_t>(rng_.next() % 5 == 0 ? 0 : rng_.next());
+        palette_.resize(256);
+        for (auto& entry : palette_) entry = rng_.next();
+        for (RenderContext* c : {&got_context_, &want_context_})
+            setTexture(*c, indices_.data(), width, height, palette_.data(), blendMode);
+    }
+    void drawAndCompare(const TileArgs& t, PixelWord tint) {
+        drawTile(got_context_, t, tint);
+        referenceTile(want_context_, t, tint);
+        ASSERT_EQ(firstDifference(got_->data(), want_->data(), got_->size()), -1)
+            << "tile " << t.x << "," << t.y << " " << t.w << "x" << t.h << " offset " << t.uOffset << "," << t.vOffset
+            << " span " << t.uSpan << "," << t.vSpan << " mode " << got_context_.blendMode << " texture "
+            << got_context_.textureWidth << "x" << got_context_.textureHeight;
+    }
+    // A float that is often a whole or half number, now and then not finite.
+    float randomFloat(float low, float high) {
+        const uint32_t pick = rng_.next() % 100;
+        if (pick == 0) return kNaN;
+        if (pick == 1) return (rng_.next() & 1) ? kInf : -kInf;
+        const float value = low + (high - low) * static_cast<float>(rng_.next() % 100000) / 100000.0f;
+        if (pick < 30) return std::round(value);
+        if (pick < 45) return std::floor(value) + 0.5f;
+        return value;
+    }
+
+    Random rng_{99};
+    std::unique_ptr<GuardedBytes> got_, want_;
+    RenderContext got_context_{}, want_context_{};
+    std::vector<uint8_t> indices_;
+    std::vector<ColourWord> palette_;
+};
+
+// Random tiles on a padded image, many partly outside it, every mode including ones with
+// no case, power-of-two and other texture sizes.
+TEST_F(TileAgainstReference, randomTilesMatchTheLiteralWalk) {
+    static const struct {
+        int32_t width, height, pitch;
+    } images[] = {{100, 60, 412}, {37, 9, 149}, {50, 20, 120}};  // the last: pitch / 4 < width
+    static const struct {
+        int32_t width, height;
+    } textures[] = {{16, 16}, {64, 8}, {1, 1}, {12, 5}, {256, 2}};
+    for (const auto& image : images)
+        for (const auto& texture : textures)
+            for (int32_t mode = 0; mode <= 5; ++mode) {
+                bindImages(image.width, image.height, image.pitch);
+                bindTexture(texture.width, texture.height, mode);
+                for (int i = 0; i < 40; ++i) {
+                    const TileArgs t{randomFloat(-60, 140), randomFloat(-40, 90),  randomFloat(-8, 120),
+                                     randomFloat(-8, 80),   randomFloat(-50, 50),  randomFloat(-50, 50),
+                                     randomFloat(-90, 90),  randomFloat(-90, 90)};
+                    drawAndCompare(t, rng_.next());
+                }
+            }
+}
+
+// Tiles wider than one stretch of precomputed columns, and tiles whose walk starts far to
+// the left or above the image, up to the 2^20 limit, or lies beyond it.
+TEST_F(TileAgainstReference, wideAndFarTilesMatchTheLiteralWalk) {
+    bindImages(1300, 3, 5200);
+    bindTexture(32, 32, 2);
+    const float far = static_cast<float>(kFarLimit);
+    const TileArgs tiles[] = {
+        {-3.5f, 0, 1290, 2, 0, 0, 97, 3},        {1.0f, -1, 1298, 2, 7, -2, -1000, 40},
+        {-far, -2, far + 1200, 3, 3, 1, 1e6f, 5}, {-far, -far, far + 10, far + 2, 0.25f, 0.75f, 3e5f, 7e5f},
+        {-far - 1, 0, far + 5, 2, 0, 0, 16, 16},  {0, 0, far + 1, 2, 0, 0, 16, 16},
+        {5, -far, 10, far + 1, 0, 0, 1e-3f, 1e-30f},
+    };
+    for (const auto& t : tiles) drawAndCompare(t, 0xFFFFFFFF);
+}
+
+// Hostile arguments on a small image that ends against a guard page.
+TEST_F(TileAgainstReference, hostileArgumentsStayInsideTheImage) {
+    bindImages(8, 8, 32);
+    bindTexture(16, 16, 0);
+    const float big = 3e38f;
+    const TileArgs tiles[] = {
+        {kNaN, 0, 4, 4, 0, 0, 16, 16},  {0, kInf, 4, 4, 0, 0, 16, 16},  {0, 0, kNaN, 4, 0, 0, 16, 16},
+        {0, 0, 7, 7, kNaN, kInf, 16, 16}, {0, 0, 7, 7, big, -big, 16, 16}, {0, 0, 7, 7, 0, 0, big, -big},
+        {0, 0, 7, 7, 0, 0, kInf, kNaN},   {0, 0, 0, 0, 0, 0, 16, 16},        {2, 3, -0.0f, 0, 5, 5, 0, 0},
+        {7.5f, 7.5f, 100, 100, 0, 0, 1, 1}, {-100, -100, 107.4f, 107.6f, 1, 1, 1e9f, 1e-9f},
+    };
+    for (const auto& t : tiles) drawAndCompare(t, 0x00FFFFFF);
+}
+
+// Drawing with a texture whose texel at (column, row) shows as a pixel with green 4 * column,
+// blue 4 * row and red 254, so each written pixel tells which texel it took.
+class TileTexels : public ::testing::Test {
+protected:
+    // A texture of width x height texels (at most 256 of them) of that kind.
+    void bindTexture(int32_t width, int32_t height) {
+        indices_.resize(static_cast<size_t>(width * height));
+        for (size_t i = 0; i < indices_.size(); ++i) indices_[i] = static_cast<uint8_t>(i);
+        palette_.resize(256);
+        for (uint32_t i = 0; i < 256; ++i) palette_[i] = ((i / width * 4 + 1) << 16) | ((i % width * 4 + 1) << 8) | 0xFF;
+        setTexture(context_, indices_.data(), width, height, palette_.data(), 0);
+        initContext(context_, image_.data(), 64, 48, 256);
+    }
+    void TearDown() override { destroyContext(context_); }
+    // The texel column and row the pixel took, or {-1, -1} if it was not written.
+    std::pair<int, int> texelAt(int px, int py) const {
+        const uint32_t p = image_[static_cast<size_t>(py) * 64 + px];
+        if ((p >> 16) != 0xFE) return {-1, -1};
+        return {static_cast<int>((p >> 8) & 0xFF) / 4, static_cast<int>(p & 0xFF) / 4};
+    }
+
+    RenderContext context_{};
+    std::vector<uint32_t> image_ = std::vector<uint32_t>(64 * 48);
+    std::vector<uint8_t> indices_;
+    std::vector<ColourWord> palette_;
+};
+
+// The worked examples: which columns and rows a tile covers and which texel each one takes.
+TEST_F(TileTexels, workedExamplesTakeTheDocumentedTexels) {
+    static const struct {
+        const char* what;
+        int32_t texW, texH;
+        TileArgs tile;
+        int firstColumn;
+        std::vector<int> texelColumns;
+        int firstRow;
+        std::vector<int> texelRows;
+    } cases[] = {
+        {"1:1 at whole positions covers 17 x 17", 16, 16, {10, 20, 16, 16, 0, 0, 16, 16},
+         10, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 0},
+         20, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 0}},
+        {"x = 10.5: ties to even skip the odd texels", 16, 16, {10.5f, 0, 16, 16, 0, 0, 16, 16},
+         10, {0, 0, 2, 2, 4, 4, 6, 6, 8, 8, 10, 10, 12, 12, 14, 14, 0},
+         0, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 0}},
+        {"y = 20.5: the fraction of y does not move the texture", 16, 16, {0, 20.5f, 2, 16, 0, 0, 2, 16},
+         0, {0, 1, 2}, 20, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 0}},
+        {"magnified 8 texels over 16 pixels", 8, 8, {0, 0, 16, 1, 0, 0, 8, 1},
+         0, {0, 0, 1, 2, 2, 2, 3, 4, 4, 4, 5, 6, 6, 6, 7, 0, 0}, 0, {0, 1}},
+        {"an offset of 4 pixels is 8 texels at 2 texels per pixel", 32, 8, {0, 0, 16, 1, 4, 0, 32, 1},
+         0, {8, 10, 12, 14, 16, 18, 20, 22, 24, 26, 28, 30, 0, 2, 4, 6, 8}, 0, {0, 1}},
+        {"w = 0 covers one column, from texel column 0", 16, 16, {5, 0, 0, 2, 0, 0, 16, 2},
+         5, {0}, 0, {0, 1, 2}},
+        {"w = -4 draws nothing", 16, 16, {10, 0, -4, 2, 0, 0, 16, 2}, 0, {}, 0, {}},
+        {"a negative h that ends above y draws nothing", 16, 16, {0, 10, 2, -1, 0, 0, 2, 2}, 0, {}, 0, {}},
+    };
+    for (const auto& c : cases) {
+        std::fill(image_.begin(), image_.end(), 0u);
+        bindTexture(c.texW, c.texH);
+        drawTile(context_, c.tile, 0xFFFFFFFF);
+        for (int py = 0; py < 48; ++py)
+            for (int px = 0; px < 64; ++px) {
+                const int i = px - c.firstColumn, j = py - c.firstRow;
+                const bool covered = i >= 0 && i < static_cast<int>(c.texelColumns.size()) && j >= 0 &&
+                                     j < static_cast<int>(c.texelRows.size());
+                const std::pair<int, int> want = covered ? std::pair{c.texelColumns[i], c.texelRows[j]} : std::pair{-1, -1};
+                ASSERT_EQ(texelAt(px, py), want) << c.what << ": pixel " << px << "," << py;
+            }
+    }
+}
+
+// One texel colour, tint and target pixel through each blend mode.
+TEST(drawTile, tintAndBlendModesGiveTheDocumentedPixels) {
+    static const struct {
+        const char* what;
+        int32_t mode;
+        uint8_t index;
+        ColourWord entry;  // red in byte 0
+        PixelWord tint, before, after;
+    } cases[] = {
+        {"white tint takes one step off", 0, 1, 0x000080FF, 0xFFFFFF, 0x12345678, 0x00FE7F00},
+        {"half tint", 0, 1, 0x000080FF, 0x808080, 0x12345678, 0x007F4000},
+        {"tint 0 gives black", 0, 1, 0xFFFFFFFF, 0x000000, 0x12345678, 0x00000000},
+        {"byte 3 of tint and entry have no effect", 0, 1, 0xAB0000FF, 0xFFFF0000, 0x12345678, 0x00FE0000},
+        {"index 0 is transparent in mode 1", 1, 0, 0xFFFFFFFF, 0xFFFFFF, 0x12345678, 0x12345678},
+        {"a black entry is written in mode 1", 1, 9, 0x00000000, 0xFFFFFF, 0x12345678, 0x00000000},
+        {"mode 0 writes index 0 too", 0, 0, 0x00FFFFFF, 0xFFFFFF, 0x12345678, 0x00FEFEFE},
+        {"mode 2 saturates and keeps byte 3", 2, 1, 0x00212121, 0xFFFFFF, 0xABF0F0F0, 0xABFFFFFF},
+        {"mode 3 with 128 keeps the target", 3, 1, 0x00818181, 0xFFFFFF, 0x00404040, 0x00404040},
+        {"mode 3 with 254 nearly doubles, byte 3 cleared", 3, 1, 0x00FFFFFF, 0xFFFFFF, 0xAB404040, 0x007F7F7F},
+        {"mode 4 writes nothing", 4, 1, 0x00FFFFFF, 0xFFFFFF, 0x12345678, 0x12345678},
+        {"mode -1 writes nothing", -1, 1, 0x00FFFFFF, 0xFFFFFF, 0x12345678, 0x12345678},
+    };
+    for (const auto& c : cases) {
+        std::vector<uint32_t> image(8 * 8, c.before);
+        const std::vector<uint8_t> indices(16, c.index);
+        std::vector<ColourWord> palette(256, 0x00FFFFFF);
+        palette[c.index] = c.entry;
+        RenderContext context{};
+        context.target = reinterpret_cast<uint8_t*>(image.data());
+        context.width = context.height = 8;
+        context.pitch = 32;
+        setTexture(context, indices.data(), 4, 4, palette.data(), c.mode);
+        drawTile(context, {1, 1, 5, 5, 0, 0, 4, 4}, c.tint);  // columns and rows 1 to 6
+        for (int i = 0; i < 64; ++i) {
+            const bool covered = i % 8 >= 1 && i % 8 <= 6 && i / 8 >= 1 && i / 8 <= 6;
+            ASSERT_EQ(image[i], covered ? c.after : c.before) << c.what << ": pixel " << i;
+        }
+    }
+}
+
+TEST(drawTile, drawsNothingWithoutAUsableTextureOrImage) {
+    const uint8_t indices[16] = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
+    const ColourWord palette[2] = {0, 0x00FFFFFF};
+    static const struct {
+        bool indices, palette;
+        int32_t texW, texH, width, height, pitch;
+    } cases[] = {{false, true, 4, 4, 8, 8, 32}, {true, false, 4, 4, 8, 8, 32}, {true, true, 0, 4, 8, 8, 32},
+                 {true, true, 4, -4, 8, 8, 32}, {true, true, 4, 4, 0, 8, 32},  {true, true, 4, 4, 8, 8, 3}};
+    for (const auto& c : cases) {
+        std::vector<uint32_t> image(64, 0x12345678);
+        RenderContext context{};
+        context.target = reinterpret_cast<uint8_t*>(image.data());
+        context.width = c.width;
+        context.height = c.height;
+        context.pitch = c.pitch;
+        setTexture(context, c.indices ? indices : nullptr, c.texW, c.texH, c.palette ? palette : nullptr, 0);
+        drawTile(context, {0, 0, 7, 7, 0, 0, 4, 4}, 0xFFFFFFFF);
+        for (uint32_t p : image) ASSERT_EQ(p, 0x12345678u) << c.indices << c.palette << " " << c.texW << "x" << c.texH;
+    }
+}
+
+// Neighbouring tiles share a column; in mode 2 it receives both additions.
+TEST(drawTile, neighbouringTilesOverlapByOneColumn) {
+    std::vector<uint32_t> image(40 * 2, 0);
+    const std::vector<uint8_t> indices(16, 0);
+    const ColourWord palette[1] = {0x00111111};  // tinted by white: 0x10 per channel
+    RenderContext context{};
+    context.target = reinterpret_cast<uint8_t*>(image.data());
+    context.width = 40;
+    context.height = 2;
+    context.pitch = 160;
+    setTexture(context, indices.data(), 4, 4, palette, 2);
+    drawTile(context, {0, 0, 16, 0, 0, 0, 4, 4}, 0xFFFFFFFF);
+    drawTile(context, {16, 0, 16, 0, 0, 0, 4, 4}, 0xFFFFFFFF);
+    for (int px = 0; px < 40; ++px)
+        EXPECT_EQ(image[px], px == 16 ? 0x00202020u : px <= 32 ? 0x00101010u : 0u) << px;
+}
+
+// The packed row kernel against the scalar one: every palette lane value meets every tint
+// lane value in every lane, in each mode, over the target's random bytes and every tail.
+TEST(tileRowKernels, packedMatchScalarForEveryLanePair) {
+    std::vector<uint8_t> texels(256);
+    for (int i = 0; i < 256; ++i) texels[i] = static_cast<uint8_t>(i);
+    std::vector<ColourWord> palette(256);
+    for (uint32_t i = 0; i < 256; ++i) palette[i] = i | ((i ^ 0x5A) << 8) | ((255 - i) << 16) | ((i * 7 & 0xFF) << 24);
+    std::vector<uint32_t> columns(259);
+    for (uint32_t i = 0; i < columns.size(); ++i) columns[i] = (i * 37) % 256;  // each index once per 256
+    Random rng(3);
+    for (int32_t mode = 0; mode <= 3; ++mode)
+        for (uint32_t t = 0; t < 256; ++t) {
+            const int32_t count = 256 + static_cast<int32_t>(t % 4);
+            GuardedBytes want(4 * static_cast<size_t>(count)), got(4 * static_cast<size_t>(count));
+            rng.fill(want);
+            got.copyFrom(want);
+            const TileInk ink{palette.data(), t * 0x01010101u, mode};
+            tileRowScalar({want.data(), texels.data(), columns.data(), count}, ink);
+            tileRowSse2({got.data(), texels.data(), columns.data(), count}, ink);
+            ASSERT_EQ(firstDifference(got.data(), want.data(), want.size()), -1) << "mode " << mode << " tint " << t;
+        }
+}
+
+}  // namespace
+}  // namespace velkano
