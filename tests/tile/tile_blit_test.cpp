@@ -134,12 +134,12 @@ TEST_F(TileAgainstReference, randomTilesMatchTheLiteralWalk) {
 TEST_F(TileAgainstReference, wideAndFarTilesMatchTheLiteralWalk) {
     bindImages(1300, 3, 5200);
     bindTexture(32, 32, 2);
-    const float far = static_cast<float>(kFarLimit);
+    const float edge = static_cast<float>(kFarLimit);
     const TileArgs tiles[] = {
         {-3.5f, 0, 1290, 2, 0, 0, 97, 3},        {1.0f, -1, 1298, 2, 7, -2, -1000, 40},
-        {-far, -2, far + 1200, 3, 3, 1, 1e6f, 5}, {-far, -far, far + 10, far + 2, 0.25f, 0.75f, 3e5f, 7e5f},
-        {-far - 1, 0, far + 5, 2, 0, 0, 16, 16},  {0, 0, far + 1, 2, 0, 0, 16, 16},
-        {5, -far, 10, far + 1, 0, 0, 1e-3f, 1e-30f},
+        {-edge, -2, edge + 1200, 3, 3, 1, 1e6f, 5}, {-edge, -edge, edge + 10, edge + 2, 0.25f, 0.75f, 3e5f, 7e5f},
+        {-edge - 1, 0, edge + 5, 2, 0, 0, 16, 16},  {0, 0, edge + 1, 2, 0, 0, 16, 16},
+        {5, -edge, 10, edge + 1, 0, 0, 1e-3f, 1e-30f},
     };
     for (const auto& t : tiles) drawAndCompare(t, 0xFFFFFFFF);
 }
