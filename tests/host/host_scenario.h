@@ -18,6 +18,11 @@ typedef struct VelkanoApi {
     void(VELKANO_CALL* flashAdd)(uint32_t colour);
     void(VELKANO_CALL* flashSub)(uint32_t colour);
     void(VELKANO_CALL* flashMod)(uint32_t colour);
+    void(VELKANO_CALL* setTexture)(const uint8_t* indices, int32_t width, int32_t height, const uint32_t* palette,
+                                   int32_t blendMode);
+    void(VELKANO_CALL* setLightmap)(const uint32_t* lightmap, int32_t width, int32_t height);
+    void(VELKANO_CALL* drawTile)(float x, float y, float w, float h, float uOffset, float vOffset, float uSpan,
+                                 float vSpan, uint32_t ignored1, uint32_t ignored2, uint32_t tint);
 } VelkanoApi;
 
 /* Runs the scenario, writes the image bytes to `out` and returns the number of failed

@@ -2,7 +2,8 @@
 #include "host_scenario.h"
 
 int main(int argc, char** argv) {
-    const VelkanoApi api = {INIT, UNLOAD, BEGINUPDATE, ENDUPDATE, PAUSE, FLASHADD, FLASHSUB, FLASHMOD};
+    const VelkanoApi api = {INIT,     UNLOAD,   BEGINUPDATE, ENDUPDATE,   PAUSE,   FLASHADD,
+                            FLASHSUB, FLASHMOD, SETTEXTURE,  SETLIGHTMAP, DRAWTILE};
     FILE* out;
     int failures;
     if (argc != 2) {

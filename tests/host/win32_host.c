@@ -39,6 +39,12 @@ int main(int argc, char** argv) {
     api.flashAdd = (void(__stdcall*)(uint32_t))entry(dll, "FLASHADD@4", &missing);
     api.flashSub = (void(__stdcall*)(uint32_t))entry(dll, "FLASHSUB@4", &missing);
     api.flashMod = (void(__stdcall*)(uint32_t))entry(dll, "FLASHMOD@4", &missing);
+    api.setTexture = (void(__stdcall*)(const uint8_t*, int32_t, int32_t, const uint32_t*, int32_t))entry(
+        dll, "SETTEXTURE@20", &missing);
+    api.setLightmap =
+        (void(__stdcall*)(const uint32_t*, int32_t, int32_t))entry(dll, "SETLIGHTMAP@12", &missing);
+    api.drawTile = (void(__stdcall*)(float, float, float, float, float, float, float, float, uint32_t, uint32_t,
+                                     uint32_t))entry(dll, "DRAWTILE@44", &missing);
     if (missing) return 1;
 
     out = fopen(argv[2], "wb");
