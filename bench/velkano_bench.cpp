@@ -1,12 +1,18 @@
 // velkano_bench: throughput of FLASHADD, FLASHSUB and FLASHMOD on a 1024 x 768 image
 // (pitch 4096 bytes, 3 MiB), next to pixman's saturating add of a solid colour over the
-// same block and an in-place memmove of it, then a table of throughput ratios.
+// same block and an in-place memmove of it; then DRAWTILE against SDL2's software renderer
+// drawing the same tiles; then a table of throughput ratios.
 //
-// All benchmarks work on one 64-byte-aligned block bound with INIT once. The block is
+// The flash benchmarks work on one 64-byte-aligned block bound with INIT. The block is
 // refilled with the same pseudo-random pixels every kRefillEvery iterations, timing
 // paused, so repeated adds and subtracts never leave it saturated to a fixed point. The
 // refill uses plain stores, so the block stays cache-resident just as the operations
 // under test leave it.
+//
+// The tile benchmarks draw one frame per iteration: kTiles tiles of 48 x 48 pixels scaled
+// from a 64 x 64 texture onto a 640 x 480 image, at the same places on both sides, each
+// frame starting from the same pseudo-random image.
+#include <SDL.h>
 #include <benchmark/benchmark.h>
 #include <pixman.h>
 
@@ -32,18 +38,25 @@ constexpr int64_t kRefillEvery = 64;
 
 uint8_t* gBlock = nullptr;
 
-// Varied pixels (every byte lane, X included) from a fixed xorshift sequence.
-void fillVaried(uint8_t* block) {
+// The fixed xorshift sequence behind every pseudo-random input here.
+uint64_t nextRandom(uint64_t& s) {
+    s ^= s << 13, s ^= s >> 7, s ^= s << 17;
+    return s;
+}
+
+// Varied pixels (every byte lane, X included); `bytes` is a multiple of 8.
+void fillVaried(uint8_t* block, size_t bytes = kBlockBytes) {
     uint64_t s = 0x9E3779B97F4A7C15ull;
-    for (size_t at = 0; at < kBlockBytes; at += 8) {
-        s ^= s << 13, s ^= s >> 7, s ^= s << 17;
-        std::memcpy(block + at, &s, 8);
+    for (size_t at = 0; at < bytes; at += 8) {
+        const uint64_t word = nextRandom(s);
+        std::memcpy(block + at, &word, 8);
     }
 }
 
 // Runs `op` once per iteration over the whole block, refilling it now and then.
 template <typename Op>
 void runOverBlock(benchmark::State& state, size_t bytesPerOp, Op op) {
+    INIT(gBlock, kWidth, kHeight, kPitch);  // the tile benchmarks bind their own image
     fillVaried(gBlock);
     int64_t sinceRefill = 0;
     for (auto _ : state) {
@@ -113,9 +126,159 @@ bool pixmanMatchesFlashAdd() {
     return std::memcmp(viaFlash.data(), gBlock, kBlockBytes) == 0;
 }
 
+constexpr int32_t kTileImageWidth = 640;
+constexpr int32_t kTileImageHeight = 480;
+constexpr int32_t kTilePitch = 2560;
+constexpr size_t kTileImageBytes = size_t{kTilePitch} * kTileImageHeight;
+constexpr int32_t kTextureSize = 64;
+constexpr int32_t kTileSize = 48;
+constexpr int64_t kTiles = 2000;
+constexpr uint32_t kTint = 0x00C0A080u;
+
+struct TileMode {
+    const char* name;
+    int32_t velkano;
+    SDL_BlendMode sdl;
+};
+constexpr TileMode kTileModes[] = {
+    {"copy", 0, SDL_BLENDMODE_NONE}, {"add", 2, SDL_BLENDMODE_ADD}, {"mod", 3, SDL_BLENDMODE_MOD}};
+
+// What both sides draw: the texture's index bytes, its palette (red in the lowest byte,
+// byte 3 zero) and each tile's top-left corner, every tile fully inside the image.
+struct TileScene {
+    std::vector<uint8_t> indices = std::vector<uint8_t>(kTextureSize * kTextureSize);
+    std::vector<uint32_t> palette = std::vector<uint32_t>(256);
+    std::vector<SDL_Point> corners = std::vector<SDL_Point>(kTiles);
+};
+
+TileScene makeTileScene() {
+    TileScene scene;
+    uint64_t s = 0x2545F4914F6CDD1Dull;
+    for (uint32_t& entry : scene.palette) entry = static_cast<uint32_t>(nextRandom(s)) & 0x00FFFFFFu;
+    // Diagonal bands crossed by 8 x 8 checks: every index appears, neighbours always differ.
+    for (int v = 0; v < kTextureSize; ++v)
+        for (int u = 0; u < kTextureSize; ++u)
+            scene.indices[v * kTextureSize + u] = static_cast<uint8_t>(3 * u + 5 * v + 64 * ((u ^ v) >> 3 & 1));
+    for (SDL_Point& corner : scene.corners) {
+        const uint64_t r = nextRandom(s);
+        corner = {static_cast<int>(r % (kTileImageWidth - kTileSize)),
+                  static_cast<int>((r >> 32) % (kTileImageHeight - kTileSize))};
+    }
+    return scene;
+}
+
+// SDL2's software renderer on an ARGB8888 surface the size of the tile image, and the scene's
+// texture converted once to ARGB8888. Alpha is 255: SDL's add weights the source by it.
+struct SdlTiles {
+    SDL_Surface* surface = nullptr;
+    SDL_Renderer* renderer = nullptr;
+    SDL_Texture* texture = nullptr;
+
+    explicit SdlTiles(const TileScene& scene) {
+        surface = SDL_CreateRGBSurfaceWithFormat(0, kTileImageWidth, kTileImageHeight, 32, SDL_PIXELFORMAT_ARGB8888);
+        if (surface == nullptr || surface->pitch != kTilePitch) return;
+        renderer = SDL_CreateSoftwareRenderer(surface);
+        if (renderer == nullptr) return;
+        texture = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STATIC, kTextureSize, kTextureSize);
+        if (texture == nullptr) return;
+        std::vector<uint32_t> texels(scene.indices.size());
+        for (size_t i = 0; i < texels.size(); ++i) {
+            const uint32_t c = scene.palette[scene.indices[i]];
+            texels[i] = 0xFF000000u | (c & 0xFFu) << 16 | (c & 0xFF00u) | (c >> 16 & 0xFFu);
+        }
+        if (SDL_UpdateTexture(texture, nullptr, texels.data(), kTextureSize * 4) != 0 ||
+            SDL_SetTextureScaleMode(texture, SDL_ScaleModeNearest) != 0 ||  // nearest texel, as DRAWTILE
+            SDL_SetTextureColorMod(texture, kTint >> 16 & 0xFF, kTint >> 8 & 0xFF, kTint & 0xFF) != 0) {
+            SDL_DestroyTexture(texture);
+            texture = nullptr;
+        }
+    }
+    ~SdlTiles() {
+        if (texture != nullptr) SDL_DestroyTexture(texture);
+        if (renderer != nullptr) SDL_DestroyRenderer(renderer);
+        if (surface != nullptr) SDL_FreeSurface(surface);
+    }
+    bool ready() const { return texture != nullptr; }
+    uint8_t* pixels() const { return static_cast<uint8_t*>(surface->pixels); }
+};
+
+const TileScene* gScene = nullptr;
+uint8_t* gTileImage = nullptr;
+SdlTiles* gSdl = nullptr;
+
+// The first `count` tiles of the scene, by each side.
+void drawVelkanoTiles(int32_t mode, int64_t count) {
+    SETTEXTURE(gScene->indices.data(), kTextureSize, kTextureSize, gScene->palette.data(), mode);
+    for (int64_t i = 0; i < count; ++i) {
+        const SDL_Point c = gScene->corners[i];
+        DRAWTILE(static_cast<float>(c.x), static_cast<float>(c.y), kTileSize, kTileSize, 0.0f, 0.0f,
+                 kTextureSize, kTextureSize, 0, 0, kTint);
+    }
+}
+void drawSdlTiles(SDL_BlendMode mode, int64_t count) {
+    SDL_SetTextureBlendMode(gSdl->texture, mode);
+    for (int64_t i = 0; i < count; ++i) {
+        const SDL_Rect dst{gScene->corners[i].x, gScene->corners[i].y, kTileSize, kTileSize};
+        SDL_RenderCopy(gSdl->renderer, gSdl->texture, nullptr, &dst);
+    }
+    SDL_RenderFlush(gSdl->renderer);  // the renderer may batch: the frame is done only here
+}
+
+// One frame of all tiles per iteration onto `image`, refilled before each frame with timing
+// paused, so every frame starts from the same pixels. Counts the pixels each tile covers.
+template <typename Draw>
+void runTileFrames(benchmark::State& state, uint8_t* image, int64_t pixelsPerTile, Draw drawFrame) {
+    for (auto _ : state) {
+        state.PauseTiming();
+        fillVaried(image, kTileImageBytes);
+        state.ResumeTiming();
+        drawFrame();
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * kTiles * pixelsPerTile);
+}
+
+// Ends included: DRAWTILE covers 49 x 49 pixels per tile, SDL 48 x 48.
+void benchDrawTile(benchmark::State& state, int32_t mode) {
+    INIT(gTileImage, kTileImageWidth, kTileImageHeight, kTilePitch);
+    runTileFrames(state, gTileImage, (kTileSize + 1) * (kTileSize + 1), [=] { drawVelkanoTiles(mode, kTiles); });
+}
+void benchSdlTiles(benchmark::State& state, SDL_BlendMode mode) {
+    runTileFrames(state, gSdl->pixels(), kTileSize * kTileSize, [=] { drawSdlTiles(mode, kTiles); });
+}
+
+// Before timing the tiles: one tile copied over white by each side must cover exactly the
+// pixels its count says and, where both draw, agree within 1 per channel (SDL tints by
+// c * t / 255, DRAWTILE by (c * t) >> 8). No tinted texel is white, so every drawn pixel shows.
+bool sdlMatchesDrawTile() {
+    std::memset(gTileImage, 0xFF, kTileImageBytes);
+    std::memset(gSdl->pixels(), 0xFF, kTileImageBytes);
+    INIT(gTileImage, kTileImageWidth, kTileImageHeight, kTilePitch);
+    drawVelkanoTiles(0, 1);
+    drawSdlTiles(SDL_BLENDMODE_NONE, 1);
+    const SDL_Point corner = gScene->corners[0];
+    for (int32_t row = 0; row < kTileImageHeight; ++row) {
+        for (int32_t col = 0; col < kTileImageWidth; ++col) {
+            const size_t at = size_t{kTilePitch} * row + 4 * size_t(col);
+            uint32_t velkano, sdl;
+            std::memcpy(&velkano, gTileImage + at, 4);
+            std::memcpy(&sdl, gSdl->pixels() + at, 4);
+            const int32_t du = col - corner.x, dv = row - corner.y;
+            const bool inVelkano = du >= 0 && du <= kTileSize && dv >= 0 && dv <= kTileSize;
+            const bool inSdl = inVelkano && du < kTileSize && dv < kTileSize;
+            if (((velkano & 0xFFFFFFu) != 0xFFFFFFu) != inVelkano || ((sdl & 0xFFFFFFu) != 0xFFFFFFu) != inSdl)
+                return false;
+            for (int shift = 0; inSdl && shift < 24; shift += 8)
+                if (std::abs(int(velkano >> shift & 0xFF) - int(sdl >> shift & 0xFF)) > 1) return false;
+        }
+    }
+    return true;
+}
+
 // Passes everything to the reporter the --benchmark_format/--benchmark_color flags ask
-// for, keeping each benchmark's bytes per second on the side: the median aggregate when
-// repetitions give one, otherwise the median of the plain runs.
+// for, keeping each benchmark's throughput on the side (items per second where it counts
+// items, otherwise bytes per second): the median aggregate when repetitions give one,
+// otherwise the median of the plain runs.
 class RecordingReporter : public benchmark::BenchmarkReporter {
 public:
     explicit RecordingReporter(benchmark::BenchmarkReporter* display) : display_(display) {}
@@ -123,7 +286,8 @@ public:
     bool ReportContext(const Context& context) override { return display_->ReportContext(context); }
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs) {
-            const auto rate = run.counters.find("bytes_per_second");
+            auto rate = run.counters.find("items_per_second");
+            if (rate == run.counters.end()) rate = run.counters.find("bytes_per_second");
             if (run.error_occurred || rate == run.counters.end()) continue;
             const std::string& name = run.run_name.function_name;
             if (run.run_type == Run::RT_Aggregate) {
@@ -138,7 +302,7 @@ public:
 
     bool consoleOutput() const { return dynamic_cast<benchmark::ConsoleReporter*>(display_) != nullptr; }
 
-    // Bytes per second of `name`, or 0 when it did not run.
+    // Throughput of `name`, or 0 when it did not run.
     double rate(const std::string& name) const {
         if (auto m = medians_.find(name); m != medians_.end()) return m->second;
         auto s = samples_.find(name);
@@ -167,6 +331,12 @@ void printRatios(const RecordingReporter& rec, FILE* out) {
         const double r = rec.rate(flash);
         std::fprintf(out, "%-26s %15s %12s\n", flash, cell(r, pixman).c_str(), cell(r, move).c_str());
     }
+    std::fprintf(out, "%-26s %15s\n", "tiles, pixels per second", "vs SDL2");
+    for (const TileMode& mode : kTileModes) {
+        const std::string name = mode.name;
+        std::fprintf(out, "%-26s %15s\n", ("DRAWTILE " + name).c_str(),
+                     cell(rec.rate("DRAWTILE_" + name), rec.rate("sdl_" + name)).c_str());
+    }
 }
 
 }  // namespace
@@ -184,11 +354,29 @@ int main(int argc, char** argv) {
         return 1;
     }
 
+    const TileScene scene = makeTileScene();
+    SdlTiles sdl(scene);
+    gTileImage = static_cast<uint8_t*>(std::aligned_alloc(64, kTileImageBytes));
+    if (gTileImage == nullptr || !sdl.ready()) {
+        std::fprintf(stderr, "velkano_bench: cannot set up the tiles: %s\n", SDL_GetError());
+        return 1;
+    }
+    gScene = &scene, gSdl = &sdl;
+    if (!sdlMatchesDrawTile()) {
+        std::fprintf(stderr, "velkano_bench: DRAWTILE and SDL draw different tiles; not comparing them\n");
+        return 1;
+    }
+
     benchmark::RegisterBenchmark("FLASHADD", benchFlashAdd);
     benchmark::RegisterBenchmark("FLASHSUB", benchFlashSub);
     benchmark::RegisterBenchmark("FLASHMOD", benchFlashMod);
     benchmark::RegisterBenchmark("pixman_add", benchPixmanAdd);
     benchmark::RegisterBenchmark("memmove_in_place", benchMemmove);
+    for (const TileMode& mode : kTileModes) {
+        const std::string name = mode.name;
+        benchmark::RegisterBenchmark(("DRAWTILE_" + name).c_str(), benchDrawTile, mode.velkano)->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(("sdl_" + name).c_str(), benchSdlTiles, mode.sdl)->Unit(benchmark::kMillisecond);
+    }
 
     RecordingReporter reporter(benchmark::CreateDefaultDisplayReporter());
     benchmark::RunSpecifiedBenchmarks(&reporter);
@@ -200,5 +388,6 @@ int main(int argc, char** argv) {
     UNLOAD();
     benchmark::Shutdown();
     std::free(gBlock);
+    std::free(gTileImage);
     return 0;
 }
