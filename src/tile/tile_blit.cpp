@@ -46,13 +46,7 @@ void tileRowScalarMode(const TileRow& row, const TileInk& ink) {
 }  // namespace
 
 void tileRowScalar(const TileRow& row, const TileInk& ink) {
-    switch (ink.blendMode) {
-        case 0: tileRowScalarMode<0>(row, ink); break;
-        case 1: tileRowScalarMode<1>(row, ink); break;
-        case 2: tileRowScalarMode<2>(row, ink); break;
-        case 3: tileRowScalarMode<3>(row, ink); break;
-        default: break;
-    }
+    withBlendMode(ink.blendMode, [&](auto mode) { tileRowScalarMode<mode>(row, ink); });
 }
 
 void drawTile(RenderContext& context, const TileArgs& tile, PixelWord tint) {

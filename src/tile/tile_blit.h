@@ -16,6 +16,7 @@
 #pragma once
 
 #include <cstdint>
+#include <type_traits>
 
 #include "context/render_context.h"
 #include "pixel/channel_ops.h"
@@ -47,6 +48,19 @@ struct TileInk {
     int32_t blendMode;
 };
 using TileRowKernel = void (*)(const TileRow& row, const TileInk& ink);
+
+// Runs `body` with the blend mode as a compile-time constant (std::integral_constant), so
+// each kernel is one loop per mode; modes other than 0 to 3 run nothing.
+template <typename Body>
+void withBlendMode(int32_t blendMode, Body body) {
+    switch (blendMode) {
+        case 0: body(std::integral_constant<int, 0>{}); break;
+        case 1: body(std::integral_constant<int, 1>{}); break;
+        case 2: body(std::integral_constant<int, 2>{}); break;
+        case 3: body(std::integral_constant<int, 3>{}); break;
+        default: break;
+    }
+}
 void tileRowScalar(const TileRow& row, const TileInk& ink);
 void tileRowSse2(const TileRow& row, const TileInk& ink);
 

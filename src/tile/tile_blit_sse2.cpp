@@ -58,13 +58,7 @@ void tileRowSse2Mode(const TileRow& row, const TileInk& ink) {
 }  // namespace
 
 void tileRowSse2(const TileRow& row, const TileInk& ink) {
-    switch (ink.blendMode) {
-        case 0: tileRowSse2Mode<0>(row, ink); break;
-        case 1: tileRowSse2Mode<1>(row, ink); break;
-        case 2: tileRowSse2Mode<2>(row, ink); break;
-        case 3: tileRowSse2Mode<3>(row, ink); break;
-        default: break;
-    }
+    withBlendMode(ink.blendMode, [&](auto mode) { tileRowSse2Mode<mode>(row, ink); });
 }
 
 }  // namespace velkano

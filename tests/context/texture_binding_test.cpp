@@ -55,22 +55,6 @@ TEST(setLightmap, derivesMasksAndRowShiftInBytes) {
     }
 }
 
-TEST(textureUsable, needsBothAddressesAndSizesOfAtLeastOne) {
-    const uint8_t indices[4] = {};
-    const ColourWord palette[1] = {};
-    static const struct {
-        bool indices, palette;
-        int32_t width, height;
-        bool usable;
-    } cases[] = {{true, true, 2, 2, true},  {false, true, 2, 2, false}, {true, false, 2, 2, false},
-                 {true, true, 0, 2, false}, {true, true, 2, 0, false},  {true, true, -2, 2, false}};
-    for (const auto& c : cases) {
-        RenderContext context{};
-        setTexture(context, c.indices ? indices : nullptr, c.width, c.height, c.palette ? palette : nullptr, 0);
-        EXPECT_EQ(textureUsable(context), c.usable) << c.indices << c.palette << " " << c.width << "x" << c.height;
-    }
-}
-
 // A texture whose index byte is its byte offset (column + width * row), through a palette
 // that maps index i to red i, green 0x22, blue 0x33.
 struct IndexedTexture {

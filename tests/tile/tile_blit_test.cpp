@@ -289,23 +289,6 @@ TEST(drawTile, drawsNothingWithoutAUsableTextureOrImage) {
     }
 }
 
-// Neighbouring tiles share a column; in mode 2 it receives both additions.
-TEST(drawTile, neighbouringTilesOverlapByOneColumn) {
-    std::vector<uint32_t> image(40 * 2, 0);
-    const std::vector<uint8_t> indices(16, 0);
-    const ColourWord palette[1] = {0x00111111};  // tinted by white: 0x10 per channel
-    RenderContext context{};
-    context.target = reinterpret_cast<uint8_t*>(image.data());
-    context.width = 40;
-    context.height = 2;
-    context.pitch = 160;
-    setTexture(context, indices.data(), 4, 4, palette, 2);
-    drawTile(context, {0, 0, 16, 0, 0, 0, 4, 4}, 0xFFFFFFFF);
-    drawTile(context, {16, 0, 16, 0, 0, 0, 4, 4}, 0xFFFFFFFF);
-    for (int px = 0; px < 40; ++px)
-        EXPECT_EQ(image[px], px == 16 ? 0x00202020u : px <= 32 ? 0x00101010u : 0u) << px;
-}
-
 // The packed row kernel against the scalar one: every palette lane value meets every tint
 // lane value in every lane, in each mode, over the target's random bytes and every tail.
 TEST(tileRowKernels, packedMatchScalarForEveryLanePair) {
