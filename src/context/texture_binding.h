@@ -45,7 +45,8 @@ inline bool lightmapUsable(const RenderContext& context) {
 }
 
 // Texel fetch, in steps a loop can hoist: the masked column and the byte offset of the
-// masked row, whose sum addresses the index byte. Tile form: rows of textureWidth bytes.
+// masked row, whose sum addresses the index byte, then paletteColour. Tile form: rows of
+// textureWidth bytes (the tile blit walks columns and rows separately).
 inline uint32_t texelColumn(const RenderContext& context, int32_t u) {
     return static_cast<uint32_t>(u & context.textureMaskU);
 }
@@ -61,10 +62,6 @@ inline size_t texelRowOffsetTriangle(const RenderContext& context, int32_t v) {
 // so a palette changed in place shows at once.
 inline PixelWord paletteColour(const ColourWord* palette, uint8_t index) {
     return colourToPixel(loadWord(palette + index));
-}
-inline PixelWord texelFetchTile(const RenderContext& context, int32_t u, int32_t v) {
-    return paletteColour(context.palette,
-                         context.textureIndices[texelRowOffsetTile(context, v) + texelColumn(context, u)]);
 }
 inline PixelWord texelFetchTriangle(const RenderContext& context, int32_t u, int32_t v) {
     return paletteColour(context.palette,

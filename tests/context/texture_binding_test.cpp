@@ -63,7 +63,11 @@ struct IndexedTexture {
         for (uint32_t i = 0; i < 256; ++i) palette[i] = 0x44332200u | i;
         setTexture(context, indices.data(), width, height, palette.data(), 0);
     }
-    int32_t fetchedIndexTile(int32_t u, int32_t v) const { return (texelFetchTile(context, u, v) >> 16) & 0xFF; }
+    // The tile form, composed as the tile blit composes it.
+    PixelWord fetchTile(int32_t u, int32_t v) const {
+        return paletteColour(context.palette, context.textureIndices[texelRowOffsetTile(context, v) + texelColumn(context, u)]);
+    }
+    int32_t fetchedIndexTile(int32_t u, int32_t v) const { return (fetchTile(u, v) >> 16) & 0xFF; }
     int32_t fetchedIndexTriangle(int32_t u, int32_t v) const { return (texelFetchTriangle(context, u, v) >> 16) & 0xFF; }
 
     RenderContext context{};
@@ -73,7 +77,7 @@ struct IndexedTexture {
 
 TEST(texelFetch, wrapsByMaskAndConvertsThePaletteEntry) {
     IndexedTexture texture(16, 4);
-    EXPECT_EQ(texelFetchTile(texture.context, 5, 0), 0x00052233u) << "red 5, green 0x22, blue 0x33, byte 3 zero";
+    EXPECT_EQ(texture.fetchTile(5, 0), 0x00052233u) << "red 5, green 0x22, blue 0x33, byte 3 zero";
     static const struct {
         int32_t u, v, column, row;
     } cases[] = {{16, 0, 0, 0}, {-16, 0, 0, 0}, {17, 0, 1, 0}, {-1, 0, 15, 0},
@@ -88,7 +92,7 @@ TEST(texelFetch, paletteChangesShowAtTheNextFetch) {
     IndexedTexture texture(16, 4);
     const uint8_t bytes[4] = {0x11, 0x22, 0x33, 0x44};  // red, green, blue, ignored
     std::memcpy(&texture.palette[7], bytes, 4);
-    EXPECT_EQ(texelFetchTile(texture.context, 7, 0), 0x00112233u);
+    EXPECT_EQ(texture.fetchTile(7, 0), 0x00112233u);
 }
 
 // A width of 12 has mask 11 and shift 2: both forms stay inside the 12 x 8 bytes, but only
