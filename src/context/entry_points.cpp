@@ -3,6 +3,7 @@
 #include "context/render_context.h"
 #include "context/texture_binding.h"
 #include "effects/flash.h"
+#include "raster/affine_triangle.h"
 #include "tile/tile_blit.h"
 
 // Exported natively by default visibility (the library is built with hidden visibility);
@@ -43,4 +44,8 @@ VELKANO_ENTRY void VELKANO_CALL SETLIGHTMAP(const uint32_t* lightmap, int32_t wi
 VELKANO_ENTRY void VELKANO_CALL DRAWTILE(float x, float y, float w, float h, float uOffset, float vOffset,
                                          float uSpan, float vSpan, uint32_t, uint32_t, uint32_t tint) {
     velkano::drawTile(processContext(), {x, y, w, h, uOffset, vOffset, uSpan, vSpan}, tint);
+}
+
+VELKANO_ENTRY void VELKANO_CALL DRAWTRI(const float* positions, const float* texCoords, const uint32_t* colours) {
+    velkano::drawTriangle(processContext(), positions, texCoords, colours);
 }

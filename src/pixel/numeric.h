@@ -8,7 +8,9 @@
 // depend on the thread's floating-point rounding mode.
 #pragma once
 
+#include <array>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 
 namespace velkano {
@@ -71,5 +73,26 @@ constexpr int32_t shiftRightArithmetic(int32_t a, int count) {
 }
 // Logical (zero-filling) right shift of the 32-bit pattern.
 constexpr uint32_t shiftRightLogical(int32_t a, int count) { return static_cast<uint32_t>(a) >> count; }
+
+// Several independent binary32 running sums after `count` additions of their steps, as a
+// walk makes them one step at a time (a float sum is not value + count * step). Stops early
+// once no sum moves any more or each is NaN: they stay so for every later step.
+template <size_t N>
+void stepThrough(std::array<float, N>& values, const std::array<float, N>& steps, int64_t count) {
+    for (; count > 0; --count) {
+        bool settled = true;
+        for (size_t i = 0; i < N; ++i) {
+            const float next = values[i] + steps[i];
+            settled = settled && (next == values[i] || next != next);
+            values[i] = next;
+        }
+        if (settled) break;
+    }
+}
+inline float stepThrough(float value, float step, int64_t count) {
+    std::array<float, 1> values{value};
+    stepThrough(values, {step}, count);
+    return values[0];
+}
 
 }  // namespace velkano

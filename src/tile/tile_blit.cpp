@@ -13,18 +13,6 @@ namespace {
 // Texel columns worked out ahead for one stretch of a tile's columns, on the stack.
 constexpr int32_t kChunkColumns = 512;
 
-// `value` after `count` binary32 additions of `step`, as the walk makes them. Stops early
-// once the sum no longer moves or is NaN: it stays so for every later step.
-float stepThrough(float value, float step, int32_t count) {
-    for (; count > 0; --count) {
-        const float next = value + step;
-        const bool settled = next == value || next != next;
-        value = next;
-        if (settled) break;
-    }
-    return value;
-}
-
 template <int Mode>
 void tileRowScalarMode(const TileRow& row, const TileInk& ink) {
     for (int32_t i = 0; i < row.count; ++i) {

@@ -9,7 +9,9 @@
 #  include <unistd.h>
 #endif
 
+#include <cmath>
 #include <cstddef>
+#include <limits>
 #include <cstdint>
 #include <cstring>
 #include <stdexcept>
@@ -87,6 +89,17 @@ public:
         for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<uint8_t>(next() >> 24);
     }
     void fill(GuardedBytes& bytes) { fill(bytes.data(), bytes.size()); }
+    // A float in [low, high] that is often a whole or half number (rounding ties), now and
+    // then NaN or infinite.
+    float awkwardFloat(float low, float high) {
+        const uint32_t pick = next() % 100;
+        if (pick == 0) return std::numeric_limits<float>::quiet_NaN();
+        if (pick == 1) return (next() & 1) ? std::numeric_limits<float>::infinity() : -std::numeric_limits<float>::infinity();
+        const float value = low + (high - low) * static_cast<float>(next() % 100000) / 100000.0f;
+        if (pick < 30) return std::round(value);
+        if (pick < 45) return std::floor(value) + 0.5f;
+        return value;
+    }
 
 private:
     uint32_t state_;

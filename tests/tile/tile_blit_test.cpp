@@ -88,16 +88,6 @@ protected:
             << " span " << t.uSpan << "," << t.vSpan << " mode " << got_context_.blendMode << " texture "
             << got_context_.textureWidth << "x" << got_context_.textureHeight;
     }
-    // A float that is often a whole or half number, now and then not finite.
-    float randomFloat(float low, float high) {
-        const uint32_t pick = rng_.next() % 100;
-        if (pick == 0) return kNaN;
-        if (pick == 1) return (rng_.next() & 1) ? kInf : -kInf;
-        const float value = low + (high - low) * static_cast<float>(rng_.next() % 100000) / 100000.0f;
-        if (pick < 30) return std::round(value);
-        if (pick < 45) return std::floor(value) + 0.5f;
-        return value;
-    }
 
     Random rng_{99};
     std::unique_ptr<GuardedBytes> got_, want_;
@@ -121,9 +111,9 @@ TEST_F(TileAgainstReference, randomTilesMatchTheLiteralWalk) {
                 bindImages(image.width, image.height, image.pitch);
                 bindTexture(texture.width, texture.height, mode);
                 for (int i = 0; i < 40; ++i) {
-                    const TileArgs t{randomFloat(-60, 140), randomFloat(-40, 90),  randomFloat(-8, 120),
-                                     randomFloat(-8, 80),   randomFloat(-50, 50),  randomFloat(-50, 50),
-                                     randomFloat(-90, 90),  randomFloat(-90, 90)};
+                    const TileArgs t{rng_.awkwardFloat(-60, 140), rng_.awkwardFloat(-40, 90),  rng_.awkwardFloat(-8, 120),
+                                     rng_.awkwardFloat(-8, 80),   rng_.awkwardFloat(-50, 50),  rng_.awkwardFloat(-50, 50),
+                                     rng_.awkwardFloat(-90, 90),  rng_.awkwardFloat(-90, 90)};
                     drawAndCompare(t, rng_.next());
                 }
             }

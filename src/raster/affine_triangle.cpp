@@ -1,0 +1,243 @@
+#include "raster/affine_triangle.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstring>
+#include <utility>
+
+#include "context/texture_binding.h"
+#include "pixel/numeric.h"
+#include "pixel/simd_level.h"
+#include "raster/triangle_split.h"
+
+namespace velkano {
+namespace {
+
+uint8_t* pixelAt(const RenderContext& context, uint8_t* image, int32_t x, int32_t y) {
+    return image + static_cast<size_t>(y) * static_cast<size_t>(context.pitch) + 4 * static_cast<size_t>(x);
+}
+
+// The walk of a half: row y = apexY + direction * k for k = 0 to lastStep. Of those, steps
+// firstK to lastK lie inside the image's rows (none when firstK > lastK).
+struct HalfRows {
+    int32_t direction;
+    int64_t firstK;
+    int64_t lastK;
+};
+
+HalfRows halfRows(const RenderContext& context, const HalfTriangle& half, int64_t lastStep) {
+    const int64_t apexY = half.apexY, lastRow = context.height - 1;
+    if (half.apexY > half.baseY) return {-1, std::max<int64_t>(0, apexY - lastRow), std::min(lastStep, apexY)};
+    return {1, std::max<int64_t>(0, -apexY), std::min(lastStep, lastRow - apexY)};
+}
+
+int64_t rowDistance(const HalfTriangle& half) {
+    const int64_t distance = static_cast<int64_t>(half.baseY) - half.apexY;
+    return distance < 0 ? -distance : distance;
+}
+
+// A wrapping fixed-point sum after `count` steps: the same as adding one step at a time.
+int32_t advanceFx(int32_t valueFx, int32_t stepFx, int64_t count) {
+    return wrapAdd(valueFx, wrapMul(static_cast<int32_t>(static_cast<uint32_t>(count)), stepFx));
+}
+
+// A light channel: rounded to nearest, ties to even, kept to a byte.
+uint32_t channelByte(float value) { return static_cast<uint32_t>(std::clamp(roundHalfEvenToInt(value), 0, 255)); }
+
+// The SSE2 texel kernel addresses texels with 32-bit sums.
+bool textureFitsSse2(const RenderContext& context) {
+    return (static_cast<uint64_t>(context.textureHeight) << context.textureShift) <= (uint64_t{1} << 31);
+}
+
+}  // namespace
+
+void textureSpanScalar(const RenderContext& context, const TextureSpan& span) {
+    const RenderContext binding = context;  // a local copy: the stores below cannot alias it
+    int32_t uFx = span.uFx, vFx = span.vFx;
+    for (int32_t i = 0; i < span.count; ++i) {
+        const auto u = static_cast<int32_t>(shiftRightLogical(uFx, kFixedShift));
+        const auto v = static_cast<int32_t>(shiftRightLogical(vFx, kFixedShift));
+        storeWord(span.pixels + 4 * static_cast<size_t>(i), texelFetchTriangle(binding, u, v));
+        uFx = wrapAdd(uFx, span.uStepFx);
+        vFx = wrapAdd(vFx, span.vStepFx);
+    }
+}
+
+void lightSpanScalar(const LightSpan& span) {
+    std::array<float, 3> colour = span.colour;
+    for (int32_t i = 0; i < span.count; ++i) {
+        const PixelWord light = 0xFF000000u | channelByte(colour[0]) << 16 | channelByte(colour[1]) << 8 |
+                                channelByte(colour[2]);
+        storeWord(span.pixels + 4 * static_cast<size_t>(i), light);
+        for (size_t c = 0; c < 3; ++c) colour[c] = colour[c] + span.step[c];
+    }
+}
+
+void normaliseHalf(const RenderContext& context, HalfTriangle& half, HalfTexCoords& texCoords, HalfColours& colours) {
+    const int32_t lastRow = context.height - 1;
+    half.apexY = std::min(half.apexY, lastRow);
+    half.baseY = std::min(half.baseY, lastRow);
+    if (half.baseX2 < half.baseX1) {
+        std::swap(half.baseX1, half.baseX2);
+        std::swap(texCoords.end1U, texCoords.end2U);
+        std::swap(texCoords.end1V, texCoords.end2V);
+        std::swap(colours.end1, colours.end2);
+    }
+}
+
+void rasteriseTextureHalf(RenderContext& context, const HalfTriangle& half, const HalfTexCoords& texCoords) {
+    const int32_t widthPx = drawableWidth(context);
+    const int64_t steps = rowDistance(half);
+    if (widthPx == 0 || context.textureLayer == nullptr || !textureUsable(context) || steps == 0) return;
+    const HalfRows rows = halfRows(context, half, steps);
+    if (rows.firstK > rows.lastK) return;
+
+    // Set-up in double; the reciprocal and the edge steps are binary32.
+    const double inv = static_cast<float>(1.0 / static_cast<double>(steps));
+    const double apexU = texCoords.apexU, apexV = texCoords.apexV;
+    int32_t uLeftFx = floorToFx(apexU), vLeftFx = floorToFx(apexV);
+    int32_t uRightFx = uLeftFx, vRightFx = vLeftFx;
+    const int32_t uLeftStepFx = floorToFx((texCoords.end1U - apexU) * inv);
+    const int32_t vLeftStepFx = floorToFx((texCoords.end1V - apexV) * inv);
+    const int32_t uRightStepFx = floorToFx((texCoords.end2U - apexU) * inv);
+    const int32_t vRightStepFx = floorToFx((texCoords.end2V - apexV) * inv);
+    std::array<float, 2> edgeX{static_cast<float>(half.apexX), static_cast<float>(half.apexX)};
+    const std::array<float, 2> edgeStep{
+        static_cast<float>(static_cast<double>(static_cast<int64_t>(half.baseX1) - half.apexX) * inv),
+        static_cast<float>(static_cast<double>(static_cast<int64_t>(half.baseX2) - half.apexX) * inv)};
+
+    // Rows outside the image: integer edges jump, float edges are summed step by step.
+    stepThrough(edgeX, edgeStep, rows.firstK);
+    uLeftFx = advanceFx(uLeftFx, uLeftStepFx, rows.firstK);
+    vLeftFx = advanceFx(vLeftFx, vLeftStepFx, rows.firstK);
+    uRightFx = advanceFx(uRightFx, uRightStepFx, rows.firstK);
+    vRightFx = advanceFx(vRightFx, vRightStepFx, rows.firstK);
+
+    const TextureSpanKernel kernel =
+        simdLevel() != SimdLevel::Scalar && textureFitsSse2(context) ? textureSpanSse2 : textureSpanScalar;
+    for (int64_t k = rows.firstK; k <= rows.lastK; ++k) {
+        const auto y = static_cast<int32_t>(half.apexY + rows.direction * k);
+        const int32_t xl = roundHalfEvenToInt(edgeX[0]), xr = roundHalfEvenToInt(edgeX[1]);
+        if (xr > xl) {
+            // Columns xl to xr, both included; the steps divide by the distance between them.
+            const int32_t columns = wrapSub(xr, xl);
+            const int32_t uStepFx = divideNoTrap(wrapSub(uRightFx, uLeftFx), columns);
+            const int32_t vStepFx = divideNoTrap(wrapSub(vRightFx, vLeftFx), columns);
+            const int32_t left = std::max(xl, 0), right = std::min(xr, widthPx - 1);
+            if (left <= right) {
+                const int64_t skipped = static_cast<int64_t>(left) - xl;
+                kernel(context, TextureSpan{pixelAt(context, context.textureLayer, left, y), right - left + 1,
+                                            advanceFx(uLeftFx, uStepFx, skipped), advanceFx(vLeftFx, vStepFx, skipped),
+                                            uStepFx, vStepFx});
+            }
+        }
+        uLeftFx = wrapAdd(uLeftFx, uLeftStepFx);
+        vLeftFx = wrapAdd(vLeftFx, vLeftStepFx);
+        uRightFx = wrapAdd(uRightFx, uRightStepFx);
+        vRightFx = wrapAdd(vRightFx, vRightStepFx);
+        edgeX[0] = edgeX[0] + edgeStep[0];
+        edgeX[1] = edgeX[1] + edgeStep[1];
+    }
+}
+
+void rasteriseLightHalf(RenderContext& context, const HalfTriangle& half, const HalfColours& colours) {
+    const int32_t widthPx = drawableWidth(context);
+    if (widthPx == 0 || context.lightLayer == nullptr) return;
+    // n rows, and every vertical step divides by n, not by the row distance.
+    const int64_t lastStep = rowDistance(half);
+    const double n = static_cast<double>(lastStep + 1);
+    const HalfRows rows = halfRows(context, half, lastStep);
+    if (rows.firstK > rows.lastK) return;
+
+    // Edge colours, red, green, blue of the left edge then of the right, binary32.
+    std::array<float, 6> edge{}, edgeStep{};
+    for (size_t c = 0; c < 3; ++c) {
+        const auto channel = [&](ColourWord word) { return static_cast<float>((word >> (8 * c)) & 0xFFu); };
+        const double apex = channel(colours.apex);
+        edge[c] = edge[c + 3] = static_cast<float>(apex);
+        edgeStep[c] = static_cast<float>((channel(colours.end1) - apex) / n);
+        edgeStep[c + 3] = static_cast<float>((channel(colours.end2) - apex) / n);
+    }
+    stepThrough(edge, edgeStep, rows.firstK);
+
+    const LightSpanKernel kernel = simdLevel() == SimdLevel::Scalar ? lightSpanScalar : lightSpanSse2;
+    const auto apexX = static_cast<float>(half.apexX);
+    const auto end1X = static_cast<float>(half.baseX1), end2X = static_cast<float>(half.baseX2);
+    for (int64_t k = rows.firstK; k <= rows.lastK; ++k) {
+        const auto y = static_cast<int32_t>(half.apexY + rows.direction * k);
+        const auto t = static_cast<float>(static_cast<double>(k) / n);  // never reaches 1
+        const int32_t xl = std::max(roundHalfEvenToInt(lerpFloat(apexX, end1X, t)), 0);
+        const int32_t xr = std::min(roundHalfEvenToInt(lerpFloat(apexX, end2X, t)), widthPx - 1);
+        if (xr >= xl) {
+            // The divisor is the pixel count: the last pixel stops one step short of the right edge.
+            const double pixels = static_cast<double>(xr - xl + 1);
+            LightSpan span{pixelAt(context, context.lightLayer, xl, y), xr - xl + 1, {edge[0], edge[1], edge[2]}, {}};
+            for (size_t c = 0; c < 3; ++c)
+                span.step[c] = static_cast<float>((static_cast<double>(edge[c + 3]) - edge[c]) / pixels);
+            kernel(span);
+        }
+        for (size_t c = 0; c < 6; ++c) edge[c] = edge[c] + edgeStep[c];
+    }
+}
+
+bool splitTriangle(const float positions[6], const float texCoords[6], const ColourWord colours[3],
+                   TriangleHalves& halves) {
+    const VertexRoles roles = vertexRoles(positions[1], positions[3], positions[5]);
+    const int a = roles.before, m = roles.middle, b = roles.after;
+    const auto x = [&](int vertex) { return positions[2 * vertex]; };
+    const auto y = [&](int vertex) { return positions[2 * vertex + 1]; };
+    const auto u = [&](int vertex) { return texCoords[2 * vertex]; };
+    const auto v = [&](int vertex) { return texCoords[2 * vertex + 1]; };
+
+    // t is 0 at A and 1 at B; 0 / 0 when all three share a row, and then nothing is drawn.
+    const float splitX = edgeXAtRow(x(a), y(a), x(b), y(b), y(m));
+    const auto t = static_cast<float>((static_cast<double>(y(m)) - y(a)) / (static_cast<double>(y(b)) - y(a)));
+    const float splitU = lerpFloat(u(a), u(b), t), splitV = lerpFloat(v(a), v(b), t);
+    const ColourWord splitColour =
+        channelBlend(colours[a], colours[b], static_cast<uint32_t>(roundHalfEvenToInt(255.0 * t)));
+
+    const int32_t middleX = roundHalfEvenToInt(x(m)), middleY = roundHalfEvenToInt(y(m));
+    const int32_t splitXPx = roundHalfEvenToInt(splitX);
+    halves = {{{roundHalfEvenToInt(x(a)), roundHalfEvenToInt(y(a)), middleX, splitXPx, middleY},
+               {roundHalfEvenToInt(x(b)), roundHalfEvenToInt(y(b)), middleX, splitXPx, middleY}},
+              {{u(a), v(a), u(m), v(m), splitU, splitV}, {u(b), v(b), u(m), v(m), splitU, splitV}},
+              {{colours[a], colours[m], splitColour}, {colours[b], colours[m], splitColour}}};
+    for (const HalfTriangle& half : halves.half) {
+        for (const int32_t value : {half.apexX, half.apexY, half.baseX1, half.baseX2, half.baseY})
+            if (value < -kTriangleFarLimit || value > kTriangleFarLimit) return false;
+    }
+    return true;
+}
+
+void drawTriangle(RenderContext& context, const float* positions, const float* texCoords, const ColourWord* colours) {
+    if (positions == nullptr || texCoords == nullptr || colours == nullptr) return;
+    if (context.target == nullptr || context.textureLayer == nullptr || context.lightLayer == nullptr ||
+        !textureUsable(context) || drawableWidth(context) == 0)
+        return;
+    // The host's arrays need not be aligned.
+    float p[6], uv[6];
+    ColourWord colour[3];
+    std::memcpy(p, positions, sizeof p);
+    std::memcpy(uv, texCoords, sizeof uv);
+    std::memcpy(colour, colours, sizeof colour);
+    TriangleHalves t;
+    if (!splitTriangle(p, uv, colour, t)) return;
+
+    for (int h = 0; h < 2; ++h) {
+        normaliseHalf(context, t.half[h], t.texCoords[h], t.colours[h]);
+        rasteriseTextureHalf(context, t.half[h], t.texCoords[h]);
+    }
+    for (int h = 0; h < 2; ++h) rasteriseLightHalf(context, t.half[h], t.colours[h]);
+
+    // Light into texture, then texture into the target; each call gets a fresh region.
+    for (const HalfTriangle& half : t.half) {
+        SpanRegion region = spanRegionFromHalf(half);
+        compositeSpans(context, context.textureLayer, context.lightLayer, region, 4);
+    }
+    for (const HalfTriangle& half : t.half) {
+        SpanRegion region = spanRegionFromHalf(half);
+        compositeSpans(context, context.target, context.textureLayer, region, context.blendMode);
+    }
+}
+
+}  // namespace velkano

@@ -1,0 +1,83 @@
+// affine_triangle_sse2.cpp: the texture and light span kernels with packed arithmetic.
+// Texture: four pixels a step, addresses and palette conversion packed, reads scalar.
+// Light: one pixel a step, its three channel sums in one register (each lane the same
+// binary32 addition as the scalar sum), rounded and packed together.
+#include <emmintrin.h>
+
+#include <cstddef>
+
+#include "pixel/channel_ops.h"
+#include "pixel/channel_ops_sse2.h"
+#include "pixel/numeric.h"
+#include "raster/affine_triangle.h"
+
+namespace velkano {
+
+void textureSpanSse2(const RenderContext& context, const TextureSpan& span) {
+    const uint8_t* indices = context.textureIndices;
+    const ColourWord* palette = context.palette;
+    const __m128i maskU = _mm_set1_epi32(context.textureMaskU);
+    const __m128i maskV = _mm_set1_epi32(context.textureMaskV);
+    const __m128i rowShift = _mm_cvtsi32_si128(context.textureShift);
+    int32_t uFx = span.uFx, vFx = span.vFx;
+    int32_t i = 0;
+    if (span.count >= 4) {
+        const auto lanes = [](int32_t value, int32_t step) {
+            const int32_t step2 = wrapAdd(step, step);
+            return _mm_setr_epi32(value, wrapAdd(value, step), wrapAdd(value, step2), wrapAdd(value, wrapAdd(step2, step)));
+        };
+        __m128i u = lanes(uFx, span.uStepFx), v = lanes(vFx, span.vStepFx);
+        const __m128i uStep4 = _mm_set1_epi32(wrapMul(span.uStepFx, 4));
+        const __m128i vStep4 = _mm_set1_epi32(wrapMul(span.vStepFx, 4));
+        alignas(16) uint32_t offsets[4];
+        for (; span.count - i >= 4; i += 4) {
+            // (row & maskV) << shift + (column & maskU), both taken by unsigned shifts by 10.
+            const __m128i column = _mm_and_si128(_mm_srli_epi32(u, kFixedShift), maskU);
+            const __m128i row = _mm_sll_epi32(_mm_and_si128(_mm_srli_epi32(v, kFixedShift), maskV), rowShift);
+            _mm_store_si128(reinterpret_cast<__m128i*>(offsets), _mm_add_epi32(row, column));
+            const auto entry = [&](int lane) { return static_cast<int32_t>(loadWord(palette + indices[offsets[lane]])); };
+            const __m128i colours = _mm_setr_epi32(entry(0), entry(1), entry(2), entry(3));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(span.pixels + 4 * static_cast<size_t>(i)), colourToPixelSse2(colours));
+            u = _mm_add_epi32(u, uStep4);
+            v = _mm_add_epi32(v, vStep4);
+        }
+        uFx = _mm_cvtsi128_si32(u);
+        vFx = _mm_cvtsi128_si32(v);
+    }
+    if (i < span.count)
+        textureSpanScalar(context, TextureSpan{span.pixels + 4 * static_cast<size_t>(i), span.count - i, uFx, vFx,
+                                               span.uStepFx, span.vStepFx});
+}
+
+namespace {
+
+// Four binary32 lanes rounded to nearest, ties to even, whatever the rounding mode: truncate,
+// then correct by the exact remainder x - t, as roundHalfEvenToInt does.
+__m128i roundHalfEvenSse2(__m128 x) {
+    const __m128i truncated = _mm_cvttps_epi32(x);
+    const __m128 fraction = _mm_sub_ps(x, _mm_cvtepi32_ps(truncated));
+    const __m128i one = _mm_set1_epi32(1);
+    const __m128 odd = _mm_castsi128_ps(_mm_cmpeq_epi32(_mm_and_si128(truncated, one), one));
+    const __m128 half = _mm_set1_ps(0.5f), minusHalf = _mm_set1_ps(-0.5f);
+    const __m128 up = _mm_or_ps(_mm_cmpgt_ps(fraction, half), _mm_and_ps(_mm_cmpeq_ps(fraction, half), odd));
+    const __m128 down =
+        _mm_or_ps(_mm_cmplt_ps(fraction, minusHalf), _mm_and_ps(_mm_cmpeq_ps(fraction, minusHalf), odd));
+    // The masks are -1 where true.
+    return _mm_add_epi32(_mm_sub_epi32(truncated, _mm_castps_si128(up)), _mm_castps_si128(down));
+}
+
+}  // namespace
+
+void lightSpanSse2(const LightSpan& span) {
+    // Lanes blue, green, red, 0: packed to bytes with saturation they are the PixelWord.
+    __m128 colour = _mm_setr_ps(span.colour[2], span.colour[1], span.colour[0], 0.0f);
+    const __m128 step = _mm_setr_ps(span.step[2], span.step[1], span.step[0], 0.0f);
+    for (int32_t i = 0; i < span.count; ++i) {
+        const __m128i rounded = roundHalfEvenSse2(colour);
+        const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(rounded, rounded), rounded);
+        storeWord(span.pixels + 4 * static_cast<size_t>(i), 0xFF000000u | static_cast<uint32_t>(_mm_cvtsi128_si32(bytes)));
+        colour = _mm_add_ps(colour, step);
+    }
+}
+
+}  // namespace velkano

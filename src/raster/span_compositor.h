@@ -1,0 +1,62 @@
+// span_compositor.h: the last stage of both triangle pipelines. A SpanRegion, a trapezoid
+// with horizontal top and bottom, is walked row by row with 22.10 fixed-point edges, and each
+// pixel of a source image is combined into the destination image at the same position by a
+// BlendMode. Both images are laid out like the target (its pitch, its rows).
+//
+// Row y (top <= y < bottom) covers columns xl to xr - 1, where xl and xr are the edges
+// floored to whole pixels: the right column and row `bottom` are left out. Rows outside the
+// image are skipped and spans are clipped to its columns; every pixel inside the image takes
+// exactly the value the whole walk gives it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "context/render_context.h"
+
+namespace velkano {
+
+struct SpanRegion {
+    int32_t top;
+    int32_t bottom;  // not composited
+    int32_t topLeftX;
+    int32_t topRightX;
+    int32_t bottomLeftX;
+    int32_t bottomRightX;
+};
+
+// Per pixel d (destination) and s (source), per byte lane unless stated:
+//   0, 1  d = s
+//   2     d = min(255, s + d)
+//   3     m = min(255, (s * d) >> 7); d = min(255, 2m)
+//   4     m = (s * d) >> 8;           d = min(255, 2m)
+//   6     d = the destination pixel at column (x + (s.byte0 >> 2)) mod width and
+//           row (y + (s.byte1 >> 2)) mod height, as the destination holds it at that moment
+//   5 and every other value: nothing is written
+using BlendMode = int32_t;
+
+// Orders a region in place: top <= bottom (the x pairs travel with their rows), then each
+// row's left x <= right x.
+void normaliseSpanRegion(SpanRegion& region);
+
+// Combines `source` into `destination` over the region. A region with top == bottom is left
+// as passed and nothing is written; any other is normalised in place first.
+void compositeSpans(const RenderContext& context, uint8_t* destination, const uint8_t* source,
+                    SpanRegion& region, BlendMode mode);
+
+// Row kernels: `count` pixels of row y from column x, all inside the image.
+struct SpanImages {
+    uint8_t* destination;
+    const uint8_t* source;
+    size_t pitch;
+    int32_t width;
+    int32_t height;
+};
+using SpanRowKernel = void (*)(const SpanImages& images, int32_t y, int32_t x, int32_t count);
+
+// The kernel of a mode, or null for a mode that writes nothing. Mode 6 is scalar at every
+// level: each pixel may read one that an earlier pixel of the same call wrote.
+SpanRowKernel spanRowKernelScalar(BlendMode mode);
+SpanRowKernel spanRowKernelSse2(BlendMode mode);
+
+}  // namespace velkano

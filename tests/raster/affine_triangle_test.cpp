@@ -1,0 +1,652 @@
+#include "raster/affine_triangle.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <vector>
+
+#include "../support/guarded_bytes.h"
+#include "context/texture_binding.h"
+#include "pixel/numeric.h"
+#include "raster/triangle_split.h"
+
+namespace velkano {
+namespace {
+
+using testing::GuardedBytes;
+using testing::Random;
+
+constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+constexpr float kInf = std::numeric_limits<float>::infinity();
+
+// A context whose target and two layers each end against a guard page.
+class GuardedContext {
+public:
+    GuardedContext(int32_t width, int32_t height, int32_t pitch)
+        : size_(static_cast<size_t>(pitch) * height), target_(size_), textureLayer_(size_), lightLayer_(size_) {
+        context.target = target_.data();
+        context.textureLayer = textureLayer_.data();
+        context.lightLayer = lightLayer_.data();
+        context.width = width;
+        context.height = height;
+        context.pitch = pitch;
+    }
+    void fill(Random& rng) {
+        for (GuardedBytes* image : {&target_, &textureLayer_, &lightLayer_}) rng.fill(*image);
+    }
+    void clear() {
+        for (GuardedBytes* image : {&target_, &textureLayer_, &lightLayer_}) std::memset(image->data(), 0, size_);
+    }
+    void copyImagesFrom(const GuardedContext& other) {
+        target_.copyFrom(other.target_);
+        textureLayer_.copyFrom(other.textureLayer_);
+        lightLayer_.copyFrom(other.lightLayer_);
+    }
+    // "" when all three images are equal, otherwise the first difference.
+    std::string differenceFrom(const GuardedContext& other) const {
+        const struct {
+            const char* name;
+            const uint8_t *got, *want;
+        } images[] = {{"target", target_.data(), other.target_.data()},
+                      {"texture layer", textureLayer_.data(), other.textureLayer_.data()},
+                      {"light layer", lightLayer_.data(), other.lightLayer_.data()}};
+        for (const auto& image : images)
+            for (size_t i = 0; i < size_; ++i)
+                if (image.got[i] != image.want[i]) {
+                    char text[160];
+                    std::snprintf(text, sizeof text, "%s differs at x %zu y %zu (byte %zu): %02X, want %02X", image.name,
+                                  i % context.pitch / 4, i / context.pitch, i % 4, image.got[i], image.want[i]);
+                    return text;
+                }
+        return "";
+    }
+    PixelWord pixel(const uint8_t* image, int32_t x, int32_t y) const {
+        return loadWord(image + static_cast<size_t>(y) * context.pitch + 4 * x);
+    }
+
+    RenderContext context{};
+
+private:
+    size_t size_;
+    GuardedBytes target_, textureLayer_, lightLayer_;
+};
+
+// ---- the literal walk ------------------------------------------------------------------
+// DRAWTRI as the rules read, on an unbounded plane: every row of every stage and every
+// column in order, binary32 sums made one step at a time (in double, rounded), writing only
+// the pixels that lie in the image. Pixels outside it never feed one inside: the compositor
+// reads each layer at the pixel it writes, and displacement reads inside the image.
+struct Reference {
+    RenderContext& c;
+
+    bool inside(int64_t x, int64_t y) const { return x >= 0 && y >= 0 && x < drawableWidth(c) && y < c.height; }
+    uint8_t* at(uint8_t* image, int64_t x, int64_t y) const {
+        return image + static_cast<size_t>(y) * c.pitch + 4 * static_cast<size_t>(x);
+    }
+    static float sum(float a, float b) { return static_cast<float>(double{a} + double{b}); }
+
+    void textureHalf(const HalfTriangle& h, const HalfTexCoords& tc) {
+        const int64_t dy = std::abs(int64_t{h.baseY} - h.apexY);
+        if (dy == 0) return;
+        const float inv = static_cast<float>(1.0 / dy);
+        int32_t uL = floorToInt(double{tc.apexU} * 1024), vL = floorToInt(double{tc.apexV} * 1024), uR = uL, vR = vL;
+        const int32_t duL = floorToInt((double{tc.end1U} - tc.apexU) * inv * 1024);
+        const int32_t dvL = floorToInt((double{tc.end1V} - tc.apexV) * inv * 1024);
+        const int32_t duR = floorToInt((double{tc.end2U} - tc.apexU) * inv * 1024);
+        const int32_t dvR = floorToInt((double{tc.end2V} - tc.apexV) * inv * 1024);
+        float xL = static_cast<float>(h.apexX), xR = xL;
+        const float dxL = static_cast<float>((int64_t{h.baseX1} - h.apexX) * double{inv});
+        const float dxR = static_cast<float>((int64_t{h.baseX2} - h.apexX) * double{inv});
+        const int64_t direction = h.apexY > h.baseY ? -1 : 1;
+        for (int64_t k = 0; k <= dy; ++k) {
+            const int64_t y = h.apexY + direction * k;
+            const int32_t xl = roundHalfEvenToInt(xL), xr = roundHalfEvenToInt(xR);
+            if (xl != xr && y >= 0 && y < c.height) {
+                const int32_t du = divideNoTrap(wrapSub(uR, uL), wrapSub(xr, xl));
+                const int32_t dv = divideNoTrap(wrapSub(vR, vL), wrapSub(xr, xl));
+                // Columns left of the image jump: a wrapping sum of n equal steps is n times the step.
+                int64_t x = std::max<int64_t>(xl, 0);
+                int32_t u = wrapAdd(uL, wrapMul(static_cast<int32_t>(x - xl), du));
+                int32_t v = wrapAdd(vL, wrapMul(static_cast<int32_t>(x - xl), dv));
+                for (; x <= xr && x < drawableWidth(c); ++x, u = wrapAdd(u, du), v = wrapAdd(v, dv)) {
+                    const auto column = static_cast<int32_t>(static_cast<uint32_t>(u) >> 10);
+                    const auto row = static_cast<int32_t>(static_cast<uint32_t>(v) >> 10);
+                    const uint8_t index =
+                        c.textureIndices[(static_cast<size_t>(row & c.textureMaskV) << c.textureShift) + (column & c.textureMaskU)];
+                    storeWord(at(c.textureLayer, x, y), colourToPixel(c.palette[index]));
+                }
+            }
+            uL = wrapAdd(uL, duL), vL = wrapAdd(vL, dvL), uR = wrapAdd(uR, duR), vR = wrapAdd(vR, dvR);
+            xL = sum(xL, dxL), xR = sum(xR, dxR);
+        }
+    }
+
+    void lightHalf(const HalfTriangle& h, const HalfColours& colours) {
+        const int64_t n = std::abs(int64_t{h.baseY} - h.apexY) + 1;
+        float left[3], right[3], stepL[3], stepR[3];
+        for (int ch = 0; ch < 3; ++ch) {
+            const auto channel = [&](ColourWord w) { return static_cast<float>((w >> (8 * ch)) & 0xFF); };
+            left[ch] = right[ch] = channel(colours.apex);
+            stepL[ch] = static_cast<float>((double{channel(colours.end1)} - left[ch]) / n);
+            stepR[ch] = static_cast<float>((double{channel(colours.end2)} - left[ch]) / n);
+        }
+        const int64_t direction = h.apexY > h.baseY ? -1 : 1;
+        for (int64_t k = 0; k < n; ++k) {
+            const int64_t y = h.apexY + direction * k;
+            const float t = static_cast<float>(static_cast<double>(k) / n);
+            int32_t xl = roundHalfEvenToInt(lerpFloat(static_cast<float>(h.apexX), static_cast<float>(h.baseX1), t));
+            int32_t xr = roundHalfEvenToInt(lerpFloat(static_cast<float>(h.apexX), static_cast<float>(h.baseX2), t));
+            if (xl < 0) xl = 0;
+            if (xr >= drawableWidth(c)) xr = drawableWidth(c) - 1;
+            if (xr >= xl && y >= 0 && y < c.height) {
+                float cur[3], hstep[3];
+                for (int ch = 0; ch < 3; ++ch) {
+                    cur[ch] = left[ch];
+                    hstep[ch] = static_cast<float>((double{right[ch]} - left[ch]) / (xr - xl + 1));
+                }
+                for (int32_t x = xl; x <= xr; ++x) {
+                    // Channels are kept to a byte, should binary32 sums stray past 0 or 255.
+                    const auto byte = [](float value) { return static_cast<uint32_t>(std::clamp(roundHalfEvenToInt(value), 0, 255)); };
+                    storeWord(at(c.lightLayer, x, y), 0xFF000000u | byte(cur[0]) << 16 | byte(cur[1]) << 8 | byte(cur[2]));
+                    for (int ch = 0; ch < 3; ++ch) cur[ch] = sum(cur[ch], hstep[ch]);
+                }
+            }
+            for (int ch = 0; ch < 3; ++ch) left[ch] = sum(left[ch], stepL[ch]), right[ch] = sum(right[ch], stepR[ch]);
+        }
+    }
+
+    void composite(uint8_t* destination, const uint8_t* source, const HalfTriangle& h, int32_t mode) {
+        int32_t top = h.apexY, bottom = h.baseY, topL = h.apexX, topR = h.apexX, bottomL = h.baseX1, bottomR = h.baseX2;
+        if (top == bottom) return;
+        if (top > bottom) std::swap(top, bottom), std::swap(topL, bottomL), std::swap(topR, bottomR);
+        if (topL > topR) std::swap(topL, topR);
+        if (bottomL > bottomR) std::swap(bottomL, bottomR);
+        const double rows = static_cast<double>(bottom) - top;
+        const int32_t dL = floorToInt((static_cast<double>(bottomL) - topL) / rows * 1024);
+        const int32_t dR = floorToInt((static_cast<double>(bottomR) - topR) / rows * 1024);
+        int32_t left = wrapMul(topL, 1024), right = wrapMul(topR, 1024);
+        for (int32_t y = top; y < bottom; ++y, left = wrapAdd(left, dL), right = wrapAdd(right, dR)) {
+            if (y < 0 || y >= c.height) continue;  // rows outside write nothing in the image
+            const int32_t end = std::min(shiftRightArithmetic(right, 10), drawableWidth(c));
+            for (int32_t x = std::max(shiftRightArithmetic(left, 10), 0); x < end; ++x) {
+                const PixelWord s = loadWord(at(const_cast<uint8_t*>(source), x, y)), d = loadWord(at(destination, x, y));
+                PixelWord result;
+                switch (mode) {
+                    case 0: case 1: result = s; break;
+                    case 2: result = channelAddSat(s, d); break;
+                    case 3: result = channelAddSat(channelModulate(s, d), channelModulate(s, d)); break;
+                    case 4: result = channelAddSat(channelMultiply(s, d), channelMultiply(s, d)); break;
+                    case 6:
+                        result = loadWord(at(destination, (x + ((s & 0xFF) >> 2)) % drawableWidth(c),
+                                             (y + (((s >> 8) & 0xFF) >> 2)) % c.height));
+                        break;
+                    default: return;
+                }
+                storeWord(at(destination, x, y), result);
+            }
+        }
+    }
+
+    void drawTriangle(const float* p, const float* uv, const ColourWord* colours) {
+        if (c.target == nullptr || c.textureLayer == nullptr || c.lightLayer == nullptr || !textureUsable(c) ||
+            drawableWidth(c) == 0)
+            return;
+        const float y0 = p[1], y1 = p[3], y2 = p[5];
+        const int m = ((y1 <= y0 && y0 <= y2) || (y2 <= y0 && y0 <= y1))   ? 0
+                      : ((y0 <= y1 && y1 <= y2) || (y2 <= y1 && y1 <= y0)) ? 1
+                                                                          : 2;
+        const int a = (m + 2) % 3, b = (m + 1) % 3;
+        const float ax = p[2 * a], ay = p[2 * a + 1], bx = p[2 * b], by = p[2 * b + 1], my = p[2 * m + 1];
+        const float sx = ay == by ? ax : static_cast<float>(((double{bx} - ax) * (double{my} - ay) + double{ax} * (double{by} - ay)) / (double{by} - ay));
+        const float t = static_cast<float>((double{my} - ay) / (double{by} - ay));
+        const float su = lerpFloat(uv[2 * a], uv[2 * b], t), sv = lerpFloat(uv[2 * a + 1], uv[2 * b + 1], t);
+        const ColourWord sc = channelBlend(colours[a], colours[b], static_cast<uint32_t>(roundHalfEvenToInt(255.0 * t)));
+        const auto rnd = [](float f) { return roundHalfEvenToInt(f); };
+        HalfTriangle halves[2] = {{rnd(ax), rnd(ay), rnd(p[2 * m]), rnd(sx), rnd(my)}, {rnd(bx), rnd(by), rnd(p[2 * m]), rnd(sx), rnd(my)}};
+        HalfTexCoords tex[2] = {{uv[2 * a], uv[2 * a + 1], uv[2 * m], uv[2 * m + 1], su, sv},
+                                {uv[2 * b], uv[2 * b + 1], uv[2 * m], uv[2 * m + 1], su, sv}};
+        HalfColours col[2] = {{colours[a], colours[m], sc}, {colours[b], colours[m], sc}};
+        for (const HalfTriangle& h : halves)
+            for (int32_t value : {h.apexX, h.apexY, h.baseX1, h.baseX2, h.baseY})
+                if (std::abs(int64_t{value}) > (1 << 20)) return;
+        for (int i = 0; i < 2; ++i) {
+            HalfTriangle& h = halves[i];
+            h.apexY = std::min(h.apexY, c.height - 1);
+            h.baseY = std::min(h.baseY, c.height - 1);
+            if (h.baseX2 < h.baseX1) {
+                std::swap(h.baseX1, h.baseX2);
+                std::swap(tex[i].end1U, tex[i].end2U), std::swap(tex[i].end1V, tex[i].end2V);
+                std::swap(col[i].end1, col[i].end2);
+            }
+            textureHalf(h, tex[i]);
+        }
+        for (int i = 0; i < 2; ++i) lightHalf(halves[i], col[i]);
+        for (const HalfTriangle& h : halves) composite(c.textureLayer, c.lightLayer, h, 4);
+        for (const HalfTriangle& h : halves) composite(c.target, c.textureLayer, h, c.blendMode);
+    }
+};
+
+// ---- whole triangles against the literal walk ------------------------------------------
+
+class TriangleAgainstReference : public ::testing::Test {
+protected:
+    void makeImages(int32_t width, int32_t height, int32_t pitch) {
+        got_ = std::make_unique<GuardedContext>(width, height, pitch);
+        want_ = std::make_unique<GuardedContext>(width, height, pitch);
+        got_->fill(rng_);
+        want_->copyImagesFrom(*got_);
+    }
+    void bindTexture(int32_t width, int32_t height, int32_t blendMode) {
+        indices_.resize(static_cast<size_t>(std::max(width * height, 1)));
+        for (auto& index : indices_) index = static_cast<uint8_t>(rng_.next());
+        palette_.resize(256);
+        for (auto& entry : palette_) entry = rng_.next();
+        for (GuardedContext* c : {got_.get(), want_.get()})
+            setTexture(c->context, indices_.data(), width, height, palette_.data(), blendMode);
+    }
+    void drawAndCompare(const float* p, const float* uv, const ColourWord* colours) {
+        drawTriangle(got_->context, p, uv, colours);
+        Reference{want_->context}.drawTriangle(p, uv, colours);
+        const std::string difference = got_->differenceFrom(*want_);
+        ASSERT_EQ(difference, "") << "triangle (" << p[0] << ", " << p[1] << ") (" << p[2] << ", " << p[3] << ") ("
+                                  << p[4] << ", " << p[5] << ") uv " << uv[0] << "," << uv[1] << " " << uv[2] << ","
+                                  << uv[3] << " " << uv[4] << "," << uv[5] << " mode " << got_->context.blendMode
+                                  << " texture " << got_->context.textureWidth << "x" << got_->context.textureHeight;
+    }
+
+    Random rng_{2024};
+    std::unique_ptr<GuardedContext> got_, want_;
+    std::vector<uint8_t> indices_;
+    std::vector<ColourWord> palette_;
+};
+
+// Triangles in, across and beyond a padded image, drawn one after another without clearing,
+// in every mode, with textures of several shapes (some not powers of two).
+TEST_F(TriangleAgainstReference, randomTrianglesMatchTheLiteralWalk) {
+    static const struct {
+        int32_t width, height, pitch;
+    } images[] = {{64, 48, 272}, {23, 17, 93}, {40, 30, 100}};  // the last: pitch / 4 < width
+    static const struct {
+        int32_t width, height;
+    } textures[] = {{16, 16}, {64, 8}, {1, 1}, {12, 5}};
+    for (const auto& image : images)
+        for (const auto& texture : textures)
+            for (int32_t mode : {0, 1, 2, 3, 4, 5, 6, 7, -1}) {
+                makeImages(image.width, image.height, image.pitch);
+                bindTexture(texture.width, texture.height, mode);
+                for (int i = 0; i < 12; ++i) {
+                    float p[6], uv[6];
+                    for (int v = 0; v < 3; ++v) {
+                        p[2 * v] = rng_.awkwardFloat(-0.6f * image.width, 1.6f * image.width);
+                        p[2 * v + 1] = rng_.awkwardFloat(-0.6f * image.height, 1.6f * image.height);
+                        uv[2 * v] = rng_.awkwardFloat(-200, 200);
+                        uv[2 * v + 1] = rng_.awkwardFloat(-200, 200);
+                    }
+                    if (i % 4 == 0) p[3] = p[1];  // a horizontal edge
+                    const ColourWord colours[3] = {rng_.next(), rng_.next(), rng_.next()};
+                    drawAndCompare(p, uv, colours);
+                }
+            }
+}
+
+// Tall and wide triangles far outside the image, up to the +-2^20 limit and past it.
+TEST_F(TriangleAgainstReference, farTrianglesMatchTheLiteralWalk) {
+    makeImages(64, 48, 256);
+    const float far = 1 << 20;
+    static const float positions[][6] = {
+        {-far, -far, 40, 20, far, 47},       // from the far corner down into the image
+        {10, -far, 50, -far + 5, 30, 40},    // a sliver reaching down from far above
+        {-far, 10, far, 12, 30, 30},         // very wide, across the image
+        {5, 5, far, far, -far, far},         // the apex inside, the rest far below
+        {0, 0, far + 1, 10, 20, 40},         // one vertex past the limit: nothing
+        {0, -far - 1, 30, 10, 20, 40},
+    };
+    const float uv[6] = {-3000, 70000, 5, 5, 40000, -12};
+    const ColourWord colours[3] = {0x00FF8040, 0x00102030, 0x00FFFFFF};
+    for (int32_t mode : {0, 2, 6})
+        for (const auto& p : positions) {
+            bindTexture(16, 16, mode);
+            drawAndCompare(p, uv, colours);
+        }
+}
+
+// ---- the split and the halves ----------------------------------------------------------
+
+TEST(vertexRoles, middleVertexTiesToTheLowestNumber) {
+    static const struct {
+        float y0, y1, y2;
+        int middle, before, after;
+    } cases[] = {
+        {0, 5, 10, 1, 0, 2}, {5, 0, 10, 0, 2, 1}, {0, 10, 5, 2, 1, 0}, {10, 5, 0, 1, 0, 2},
+        {0, 0, 5, 0, 2, 1},   // y0 = y1 < y2: vertex 0 counts as between
+        {3, 3, 3, 0, 2, 1},   // all on one row
+        {kNaN, 1, 2, 2, 1, 0}, {kNaN, kNaN, kNaN, 2, 1, 0},
+    };
+    for (const auto& c : cases) {
+        const VertexRoles roles = vertexRoles(c.y0, c.y1, c.y2);
+        EXPECT_EQ(roles.middle, c.middle) << c.y0 << " " << c.y1 << " " << c.y2;
+        EXPECT_EQ(roles.before, c.before) << c.y0 << " " << c.y1 << " " << c.y2;
+        EXPECT_EQ(roles.after, c.after) << c.y0 << " " << c.y1 << " " << c.y2;
+    }
+}
+
+TEST(splitTriangle, splitPointAndRoundedHalves) {
+    // y0 = y1 < y2: M = 0, A = 2, B = 1; t = 1 puts S on vertex 1 with its colour scaled by
+    // 255/256 (255 becomes 254), and the second half has no height.
+    {
+        const float p[6] = {2, 4, 20, 4, 10.5f, 11.5f}, uv[6] = {0, 0, 8, 8, 4, 16};
+        const ColourWord colours[3] = {0x00000000, 0x00FF8001, 0x00123456};
+        TriangleHalves t;
+        ASSERT_TRUE(splitTriangle(p, uv, colours, t));
+        EXPECT_EQ(t.half[0].apexX, 10) << "10.5 rounds to even";
+        EXPECT_EQ(t.half[0].apexY, 12) << "11.5 rounds to even";
+        EXPECT_EQ(t.half[0].baseX1, 2);
+        EXPECT_EQ(t.half[0].baseX2, 20);
+        EXPECT_EQ(t.half[0].baseY, 4);
+        EXPECT_EQ(t.half[1].apexY, t.half[1].baseY);
+        EXPECT_EQ(t.colours[0].end2, 0x00FE7F00u);
+        EXPECT_EQ(t.texCoords[0].end2U, 8.0f);
+        EXPECT_EQ(t.colours[0].end1, colours[0]) << "base end 1 is M";
+    }
+    // t = 0.5: the colour factor 127.5 rounds to 128; S halfway along A-B.
+    {
+        const float p[6] = {0, 0, 7, 5, 20, 10}, uv[6] = {0, 0, 3, 3, 10, 30};
+        const ColourWord colours[3] = {0x00FFFFFF, 0x00000000, 0x00000000};
+        TriangleHalves t;
+        ASSERT_TRUE(splitTriangle(p, uv, colours, t));
+        EXPECT_EQ(t.half[0].baseX2, 10);
+        EXPECT_EQ(t.texCoords[0].end2U, 5.0f);
+        EXPECT_EQ(t.texCoords[0].end2V, 15.0f);
+        EXPECT_EQ(t.colours[0].end2, channelBlend(0x00FFFFFF, 0, 128));
+        EXPECT_EQ(t.colours[0].end2, 0x007E7E7Eu);
+    }
+    // Beyond +-2^20, or not a number: rejected.
+    for (const float x : {1048577.0f, -1048577.0f, kNaN, kInf}) {
+        const float p[6] = {0, 0, x, 5, 20, 10}, uv[6] = {};
+        const ColourWord colours[3] = {};
+        TriangleHalves t;
+        EXPECT_FALSE(splitTriangle(p, uv, colours, t)) << x;
+    }
+}
+
+TEST(normaliseHalf, squeezesRowsBelowTheImageAndPutsTheLeftEndFirst) {
+    RenderContext context{};
+    context.height = 10;
+    HalfTriangle half{5, 30, 40, 8, 12};
+    HalfTexCoords tex{1, 2, 3, 4, 5, 6};
+    HalfColours colours{7, 8, 9};
+    normaliseHalf(context, half, tex, colours);
+    EXPECT_EQ(half.apexY, 9);
+    EXPECT_EQ(half.baseY, 9);
+    EXPECT_EQ(half.apexX, 5) << "x values stay";
+    EXPECT_EQ(half.baseX1, 8);
+    EXPECT_EQ(half.baseX2, 40);
+    EXPECT_EQ(tex.end1U, 5.0f);
+    EXPECT_EQ(tex.end1V, 6.0f);
+    EXPECT_EQ(tex.end2U, 3.0f);
+    EXPECT_EQ(colours.end1, 9u);
+    EXPECT_EQ(colours.end2, 8u);
+    HalfTriangle above{0, -5, 1, 2, -1};
+    normaliseHalf(context, above, tex, colours);
+    EXPECT_EQ(above.apexY, -5) << "rows above the image stay";
+}
+
+// The half of the design's worked examples: apex (10, 0), base ends x 0 and 20 on row 4.
+class WorkedHalf : public ::testing::Test {
+protected:
+    WorkedHalf() : images_(32, 6, 32 * 4) {
+        images_.clear();
+        for (uint32_t i = 0; i < 256; ++i) palette_[i] = i;  // index i becomes the PixelWord i << 16
+    }
+    // The columns a row of a layer holds, first to last (empty when none).
+    std::vector<PixelWord> row(const uint8_t* image, int32_t y, int32_t* first) {
+        std::vector<PixelWord> pixels;
+        *first = -1;
+        for (int32_t x = 0; x < 32; ++x) {
+            const PixelWord p = images_.pixel(image, x, y);
+            if (p == 0) continue;
+            if (*first < 0) *first = x;
+            pixels.resize(static_cast<size_t>(x - *first + 1));
+            pixels.back() = p;
+        }
+        return pixels;
+    }
+
+    GuardedContext images_;
+    ColourWord palette_[256];
+    const HalfTriangle half_{10, 0, 0, 20, 4};
+};
+
+TEST_F(WorkedHalf, textureHalfSamplesTheDocumentedTexels) {
+    // Two 64 x 64 textures: one holds each texel's column + 1, the other its row + 1.
+    std::vector<uint8_t> columns(64 * 64), rows(64 * 64);
+    for (int i = 0; i < 64 * 64; ++i) columns[i] = static_cast<uint8_t>(i % 64 + 1), rows[i] = static_cast<uint8_t>(i / 64 + 1);
+    const HalfTexCoords tex{0, 0, 0, 64, 64, 64};
+    static const struct {
+        int32_t y, first;
+        std::vector<uint32_t> texelColumns;
+        uint32_t texelRow;
+    } want[] = {
+        {1, 8, {0, 4, 8, 12, 16}, 16},
+        {2, 5, {0, 3, 6, 9, 12, 15, 19, 22, 25, 28, 31}, 32},  // du = 32768 / 10 = 3276
+        {3, 2, {0, 3, 6, 9, 12, 15, 18, 21, 24, 27, 30, 33, 36, 39, 42, 45, 48}, 48},
+        {4, 0, {0, 3, 6, 9, 12, 15, 19, 22, 25, 28, 31, 35, 38, 41, 44, 47, 51, 54, 57, 60, 63}, 0},
+    };
+    for (const bool byColumn : {true, false}) {
+        images_.clear();
+        setTexture(images_.context, (byColumn ? columns : rows).data(), 64, 64, palette_, 0);
+        rasteriseTextureHalf(images_.context, half_, tex);
+        int32_t first;
+        EXPECT_TRUE(row(images_.context.textureLayer, 0, &first).empty()) << "the apex row writes nothing";
+        for (const auto& w : want) {
+            const std::vector<PixelWord> got = row(images_.context.textureLayer, w.y, &first);
+            EXPECT_EQ(first, w.first) << "row " << w.y;
+            ASSERT_EQ(got.size(), w.texelColumns.size()) << "row " << w.y;
+            for (size_t i = 0; i < got.size(); ++i) {
+                const uint32_t texel = byColumn ? w.texelColumns[i] : w.texelRow;
+                EXPECT_EQ(got[i], (texel + 1) << 16) << "row " << w.y << " pixel " << i << (byColumn ? " column" : " row");
+            }
+        }
+    }
+}
+
+TEST_F(WorkedHalf, lightHalfGivesTheDocumentedColours) {
+    // Apex black, base end 1 red, base end 2 blue: five rows, steps of 51.
+    rasteriseLightHalf(images_.context, half_, HalfColours{0x00000000, 0x000000FF, 0x00FF0000});
+    int32_t first;
+    EXPECT_EQ(row(images_.context.lightLayer, 0, &first), std::vector<PixelWord>{0xFF000000});
+    EXPECT_EQ(first, 10);
+    EXPECT_EQ(row(images_.context.lightLayer, 1, &first),
+              (std::vector<PixelWord>{0xFF330000, 0xFF29000A, 0xFF1F0014, 0xFF14001F, 0xFF0A0029}));
+    EXPECT_EQ(first, 8);
+    const std::vector<PixelWord> base = row(images_.context.lightLayer, 4, &first);
+    EXPECT_EQ(first, 2);
+    ASSERT_EQ(base.size(), 17u) << "columns 2 to 18: narrower than the texture half's base row";
+    EXPECT_EQ(base.front(), 0xFFCC0000u);
+    EXPECT_EQ(base.back(), 0xFF0C00C0u);
+    EXPECT_TRUE(row(images_.context.lightLayer, 5, &first).empty());
+}
+
+// ---- whole calls -----------------------------------------------------------------------
+
+// One texel colour everywhere, one vertex colour: the pixel every inside pixel gets. The
+// split point's colour is the vertex colour blended with itself, a step or two darker
+// (255 becomes 253 at t = 0.5), so the light varies slightly; texel lanes of at most 0x40
+// give the same lit lane for light 253 to 255: 2 ((s 255) >> 8).
+TEST(drawTriangle, lightingAndModesGiveTheDocumentedPixels) {
+    static const struct {
+        ColourWord light;
+        int32_t mode;
+        PixelWord target, want;
+        const char* why;
+    } cases[] = {
+        {0x00FFFFFF, 0, 0xAA000000, 0x001E3E7E, "copy; byte 3 of the layer is 0"},
+        {0x000000FF, 0, 0xAA000000, 0x001E0000, "a red vertex colour lights red"},
+        {0x00FFFFFF, 1, 0xAA000000, 0x001E3E7E, "as 0"},
+        {0x00FFFFFF, 2, 0x00F00101, 0x00FF3F7F, "add"},
+        {0x00FFFFFF, 3, 0x00402010, 0x001E1E1E, "modulate 2x"},
+        {0x00FFFFFF, 4, 0x00402010, 0x000E0E0E, "multiply 2x"},
+        {0x00FFFFFF, 5, 0x12345678, 0x12345678, "mode 5 writes nothing"},
+        {0x00FFFFFF, 7, 0x12345678, 0x12345678, "no such mode"},
+        {0x00FFFFFF, -1, 0x12345678, 0x12345678, "no such mode"},
+    };
+    for (const auto& c : cases) {
+        GuardedContext images(40, 30, 160);
+        images.clear();
+        for (int32_t y = 0; y < 30; ++y)
+            for (int32_t x = 0; x < 40; ++x) storeWord(images.context.target + y * 160 + 4 * x, c.target);
+        const uint8_t texels[4] = {3, 3, 3, 3};
+        ColourWord palette[256] = {};
+        palette[3] = 0x00402010;  // the PixelWord 0x00102040
+        setTexture(images.context, texels, 2, 2, palette, c.mode);
+        const float p[6] = {2, 2, 38, 6, 10, 28}, uv[6] = {0, 0, 5, 1, 2, 9};
+        const ColourWord colours[3] = {c.light, c.light, c.light};
+        drawTriangle(images.context, p, uv, colours);
+        EXPECT_EQ(images.pixel(images.context.target, 15, 10), c.want) << c.why;
+        EXPECT_EQ(images.pixel(images.context.target, 0, 29), c.target) << c.why << ": outside the triangle";
+        EXPECT_NE(images.pixel(images.context.textureLayer, 15, 10), 0u) << c.why << ": the layers are written";
+    }
+}
+
+TEST(drawTriangle, rowsAreCompositedOnceAndTheLowestRowNever) {
+    // Mode 2 adds 0x020202 per composite over a black target: a pixel composited twice would
+    // hold 0x040404. M lies on row 5; the lowest vertex on row 9, or far below the image,
+    // which squeezes the rows to end at the last image row, itself not composited.
+    static const struct {
+        float lowY;
+        int32_t lastRow;
+    } cases[] = {{9, 8}, {100, 8}, {5000, 8}};
+    for (const auto& c : cases) {
+        GuardedContext images(30, 10, 120);
+        images.clear();
+        const uint8_t texel = 1;
+        ColourWord palette[256] = {0, 0x00030303};
+        setTexture(images.context, &texel, 1, 1, palette, 2);
+        const float p[6] = {15, 0, 28, 5, 2, c.lowY}, uv[6] = {};
+        const ColourWord colours[3] = {0x00808080, 0x00808080, 0x00808080};
+        drawTriangle(images.context, p, uv, colours);
+        int32_t lastRow = -1;
+        for (int32_t y = 0; y < 10; ++y)
+            for (int32_t x = 0; x < 30; ++x) {
+                const PixelWord got = images.pixel(images.context.target, x, y);
+                ASSERT_TRUE(got == 0 || got == 0x00020202) << "x " << x << " y " << y << " low " << c.lowY;
+                if (got != 0) lastRow = y;
+            }
+        EXPECT_EQ(lastRow, c.lastRow) << "low " << c.lowY;
+        EXPECT_NE(images.pixel(images.context.target, 20, 5), 0u) << "M's row is composited";
+    }
+}
+
+TEST(drawTriangle, drawsNothingWithoutLayersTextureOrArrays) {
+    const uint8_t texels[4] = {1, 2, 3, 4};
+    const ColourWord palette[256] = {1, 2, 3, 4, 5};
+    const float p[6] = {1, 1, 30, 5, 8, 20}, uv[6] = {0, 0, 1, 0, 1, 1};
+    const ColourWord colours[3] = {0x00FFFFFF, 0x00FFFFFF, 0x00FFFFFF};
+    static const struct {
+        const char* why;
+        void (*spoil)(RenderContext&);
+        bool nullArrays;
+    } cases[] = {
+        {"no texture layer", [](RenderContext& c) { c.textureLayer = nullptr; }, false},
+        {"no light layer", [](RenderContext& c) { c.lightLayer = nullptr; }, false},
+        {"no target", [](RenderContext& c) { c.target = nullptr; }, false},
+        {"no indices", [](RenderContext& c) { c.textureIndices = nullptr; }, false},
+        {"no palette", [](RenderContext& c) { c.palette = nullptr; }, false},
+        {"texture width 0", [](RenderContext& c) { c.textureWidth = 0; }, false},
+        {"texture height -1", [](RenderContext& c) { c.textureHeight = -1; }, false},
+        {"pitch 0", [](RenderContext& c) { c.pitch = 0; }, false},
+        {"null arrays", [](RenderContext&) {}, true},
+        {"all on one row", [](RenderContext&) {}, false},
+    };
+    Random rng(5);
+    for (const auto& c : cases) {
+        GuardedContext images(32, 24, 128), before(32, 24, 128);
+        images.fill(rng);
+        before.copyImagesFrom(images);
+        setTexture(images.context, texels, 2, 2, palette, 0);
+        c.spoil(images.context);
+        float flat[6] = {1, 7, 30, 7, 8, 7};
+        const bool oneRow = std::string(c.why) == "all on one row";
+        if (c.nullArrays) {
+            drawTriangle(images.context, nullptr, uv, colours);
+            drawTriangle(images.context, p, nullptr, colours);
+            drawTriangle(images.context, p, uv, nullptr);
+        } else {
+            drawTriangle(images.context, oneRow ? flat : p, uv, colours);
+        }
+        if (oneRow) {  // the rasterisers may write their end rows; the target stays
+            EXPECT_EQ(std::memcmp(images.context.target, before.context.target, 128 * 24), 0) << c.why;
+        } else {
+            EXPECT_EQ(images.differenceFrom(before), "") << c.why;
+        }
+    }
+}
+
+// ---- kernels ---------------------------------------------------------------------------
+
+TEST(textureSpanKernels, packedMatchScalar) {
+    Random rng(17);
+    static const struct {
+        int32_t width, height;
+    } textures[] = {{64, 64}, {16, 4}, {1, 1}, {12, 5}, {256, 256}};
+    for (const auto& texture : textures) {
+        std::vector<uint8_t> indices(static_cast<size_t>(texture.width) * texture.height);
+        rng.fill(indices.data(), indices.size());
+        std::vector<ColourWord> palette(256);
+        for (auto& entry : palette) entry = rng.next();
+        RenderContext context{};
+        setTexture(context, indices.data(), texture.width, texture.height, palette.data(), 0);
+        for (int round = 0; round < 300; ++round) {
+            const int32_t count = 1 + static_cast<int32_t>(rng.next() % 40);
+            GuardedBytes scalar(4 * static_cast<size_t>(count)), packed(4 * static_cast<size_t>(count));
+            // Any coordinates and steps: sums wrap, shifts are unsigned.
+            const int32_t range = round % 3 == 0 ? -1 : 1 << 20;
+            const auto value = [&]() { return static_cast<int32_t>(range < 0 ? rng.next() : rng.next() % range - range / 2); };
+            const TextureSpan span{nullptr, count, value(), value(), value(), value()};
+            TextureSpan s = span, p = span;
+            s.pixels = scalar.data(), p.pixels = packed.data();
+            textureSpanScalar(context, s);
+            textureSpanSse2(context, p);
+            ASSERT_EQ(std::memcmp(scalar.data(), packed.data(), scalar.size()), 0)
+                << "texture " << texture.width << "x" << texture.height << " count " << count << " u " << span.uFx
+                << " v " << span.vFx << " du " << span.uStepFx << " dv " << span.vStepFx;
+        }
+    }
+}
+
+TEST(lightSpanKernels, packedMatchScalarOnEveryQuarterAndStrayValues) {
+    // Every quarter from -2 to 258 in each channel (ties to even, and values past a byte),
+    // then random steps over long spans.
+    const int32_t count = (258 + 2) * 4 + 1;
+    GuardedBytes scalar(4 * static_cast<size_t>(count)), packed(4 * static_cast<size_t>(count));
+    for (const auto& start : {std::array<float, 3>{-2.0f, -1.5f, -2.25f}, std::array<float, 3>{-1.75f, -2.0f, -0.5f}}) {
+        const LightSpan span{nullptr, count, start, {0.25f, 0.25f, 0.25f}};
+        LightSpan s = span, p = span;
+        s.pixels = scalar.data(), p.pixels = packed.data();
+        lightSpanScalar(s);
+        lightSpanSse2(p);
+        ASSERT_EQ(std::memcmp(scalar.data(), packed.data(), scalar.size()), 0);
+    }
+    EXPECT_EQ(loadWord(scalar.data() + 4 * 10), 0xFF010002u) << "red 0.75, green 0.5, blue 2.0: 1, 0 (ties to even), 2";
+    EXPECT_EQ(loadWord(scalar.data()), 0xFF000000u) << "below 0: 0";
+    EXPECT_EQ(loadWord(scalar.data() + 4 * (count - 1)), 0xFFFFFFFFu) << "above 255: 255";
+    Random rng(3);
+    for (int round = 0; round < 500; ++round) {
+        std::array<float, 3> colour, step;
+        for (int c = 0; c < 3; ++c) {
+            colour[c] = static_cast<float>(rng.next() % 25600) / 100.0f;
+            step[c] = (static_cast<float>(rng.next() % 2001) - 1000.0f) / 997.0f;
+        }
+        LightSpan s{scalar.data(), count, colour, step}, p{packed.data(), count, colour, step};
+        lightSpanScalar(s);
+        lightSpanSse2(p);
+        ASSERT_EQ(std::memcmp(scalar.data(), packed.data(), scalar.size()), 0) << "round " << round;
+    }
+}
+
+}  // namespace
+}  // namespace velkano

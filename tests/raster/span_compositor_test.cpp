@@ -1,0 +1,240 @@
+#include "raster/span_compositor.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "../support/guarded_bytes.h"
+#include "pixel/channel_ops.h"
+#include "pixel/simd_level.h"
+
+namespace velkano {
+namespace {
+
+using testing::GuardedBytes;
+using testing::Random;
+
+// A destination and a source image of one shape, each against a guard page.
+struct ImagePair {
+    ImagePair(int32_t width, int32_t height, int32_t pitch)
+        : destination(static_cast<size_t>(pitch) * height), source(static_cast<size_t>(pitch) * height) {
+        context.width = width;
+        context.height = height;
+        context.pitch = pitch;
+    }
+    uint32_t* at(GuardedBytes& image, int32_t x, int32_t y) {
+        return reinterpret_cast<uint32_t*>(image.data() + static_cast<size_t>(y) * context.pitch + 4 * x);
+    }
+    PixelWord destinationAt(int32_t x, int32_t y) { return *at(destination, x, y); }
+    void composite(SpanRegion region, BlendMode mode) {
+        compositeSpans(context, destination.data(), source.data(), region, mode);
+    }
+
+    RenderContext context{};
+    GuardedBytes destination, source;
+};
+
+// Which pixels a mode-0 composite of distinct source pixels over a zero destination wrote,
+// as the column range of each row ({1, 0} for none).
+std::vector<std::pair<int32_t, int32_t>> coveredColumns(ImagePair& images) {
+    std::vector<std::pair<int32_t, int32_t>> rows;
+    for (int32_t y = 0; y < images.context.height; ++y) {
+        int32_t first = 1, last = 0;
+        for (int32_t x = 0; x < images.context.width; ++x) {
+            if (images.destinationAt(x, y) == 0) continue;
+            if (first > last) first = x;
+            last = x;
+        }
+        rows.emplace_back(first, last);
+    }
+    return rows;
+}
+
+void fillForCoverage(ImagePair& images) {
+    const int32_t width = images.context.width, height = images.context.height;
+    std::memset(images.destination.data(), 0, images.destination.size());
+    for (int32_t y = 0; y < height; ++y)
+        for (int32_t x = 0; x < width; ++x) *images.at(images.source, x, y) = 0x01000000u + y * 1000u + x;
+}
+
+TEST(compositeSpans, rowsAndColumnsFollowTheFlooredEdges) {
+    using Rows = std::vector<std::pair<int32_t, int32_t>>;
+    static const struct {
+        SpanRegion region;
+        Rows want;  // per row of an 8-row image: first and last column written
+        const char* why;
+    } cases[] = {
+        {{0, 3, 10, 10, 4, 13}, {{1, 0}, {8, 10}, {6, 11}, {1, 0}, {1, 0}, {1, 0}, {1, 0}, {1, 0}},
+         "apex row empty, row `bottom` left out"},
+        {{3, 0, 4, 13, 10, 10}, {{1, 0}, {8, 10}, {6, 11}, {1, 0}, {1, 0}, {1, 0}, {1, 0}, {1, 0}},
+         "upside down: the same pixels"},
+        {{0, 6, 2, 10, 0, 10}, {{2, 9}, {1, 9}, {1, 9}, {0, 9}, {0, 9}, {0, 9}, {1, 0}, {1, 0}},
+         "slope -1/3 floors to -342: starts 2, 1, 1, 0, 0, 0"},
+        {{2, 3, 5, 6, 5, 6}, {{1, 0}, {1, 0}, {5, 5}, {1, 0}, {1, 0}, {1, 0}, {1, 0}, {1, 0}},
+         "height 1, edges one apart: one pixel"},
+        {{1, 4, 7, 14, 7, 14}, {{1, 0}, {7, 13}, {7, 13}, {7, 13}, {1, 0}, {1, 0}, {1, 0}, {1, 0}},
+         "odd span: the trailing pixel is written"},
+        {{-3, 20, -40, 50, -40, 50}, {{0, 15}, {0, 15}, {0, 15}, {0, 15}, {0, 15}, {0, 15}, {0, 15}, {0, 15}},
+         "a region larger than the image covers exactly the image"},
+    };
+    for (const auto& c : cases) {
+        ImagePair images(16, 8, 64);
+        fillForCoverage(images);
+        images.composite(c.region, 0);
+        EXPECT_EQ(coveredColumns(images), c.want) << c.why;
+        for (int32_t y = 0; y < 8; ++y)
+            for (int32_t x = 0; x < 16; ++x) {
+                const PixelWord d = images.destinationAt(x, y);
+                if (d != 0) {
+                    EXPECT_EQ(d, *images.at(images.source, x, y)) << c.why << " at " << x << "," << y;
+                }
+            }
+    }
+}
+
+TEST(compositeSpans, normalisesTheCallersRecordUnlessItIsEmpty) {
+    ImagePair images(16, 8, 64);
+    fillForCoverage(images);
+    SpanRegion flat{3, 3, 9, 2, 1, 0};
+    compositeSpans(images.context, images.destination.data(), images.source.data(), flat, 0);
+    EXPECT_EQ(flat.topLeftX, 9) << "a region with top == bottom is left as passed";
+    EXPECT_EQ(flat.bottomLeftX, 1);
+    EXPECT_EQ(coveredColumns(images), (std::vector<std::pair<int32_t, int32_t>>(8, {1, 0})));
+
+    SpanRegion upsideDown{5, 1, 9, 2, 7, 3};
+    compositeSpans(images.context, images.destination.data(), images.source.data(), upsideDown, 0);
+    EXPECT_EQ(upsideDown.top, 1);
+    EXPECT_EQ(upsideDown.bottom, 5);
+    EXPECT_EQ(upsideDown.topLeftX, 3) << "x pairs travel with their rows, then each is ordered";
+    EXPECT_EQ(upsideDown.topRightX, 7);
+    EXPECT_EQ(upsideDown.bottomLeftX, 2);
+    EXPECT_EQ(upsideDown.bottomRightX, 9);
+}
+
+TEST(compositeSpans, modesGiveTheDocumentedLanes) {
+    static const struct {
+        BlendMode mode;
+        PixelWord source, destination, want;
+        const char* why;
+    } cases[] = {
+        {0, 0x11223344, 0xAABBCCDD, 0x11223344, "copy, all four bytes"},
+        {1, 0x11223344, 0xAABBCCDD, 0x11223344, "same as 0"},
+        {2, 0xF0F00000, 0x20100000, 0xFFFF0000, "saturating add"},
+        {3, 0x80804001, 0x804040FF, 0xFF804002, "128*128 255, 128*64 128, 64*64 64, 1*255 2"},
+        {4, 0x80FFFF01, 0x8080FFFF, 0x80FEFF00, "128*128 128, 255*128 254, 255*255 255, 1*255 0"},
+        {5, 0x11223344, 0xAABBCCDD, 0xAABBCCDD, "writes nothing"},
+        {7, 0x11223344, 0xAABBCCDD, 0xAABBCCDD, "no such mode"},
+        {-1, 0x11223344, 0xAABBCCDD, 0xAABBCCDD, "negative: no such mode"},
+    };
+    for (const auto& c : cases) {
+        ImagePair images(4, 1, 16);
+        for (int32_t x = 0; x < 4; ++x) {
+            *images.at(images.source, x, 0) = c.source;
+            *images.at(images.destination, x, 0) = c.destination;
+        }
+        images.composite({0, 1, 0, 4, 0, 4}, c.mode);
+        for (int32_t x = 0; x < 4; ++x)
+            EXPECT_EQ(images.destinationAt(x, 0), c.want) << "mode " << c.mode << ": " << c.why << " (pixel " << x << ")";
+    }
+}
+
+TEST(compositeSpans, displacementReadsTheDestinationOffsetAndWrapped) {
+    // Blue 255 moves 63 columns right, green 255 63 rows down, each wrapping; the read sees
+    // pixels this same call already wrote when the wrap brings it back.
+    ImagePair images(70, 66, 70 * 4 + 12);
+    for (int32_t y = 0; y < 66; ++y)
+        for (int32_t x = 0; x < 70; ++x) *images.at(images.destination, x, y) = (y << 8) | x;
+    std::memset(images.source.data(), 0, images.source.size());
+    *images.at(images.source, 2, 0) = 0x000000FF;   // 63 right: column 65
+    *images.at(images.source, 10, 0) = 0x000000FF;  // 63 right wraps to column 3
+    *images.at(images.source, 4, 1) = 0x0000FF00;   // 63 down: row 64
+    *images.at(images.source, 5, 5) = 0x00000AFD;   // 63 right, 2 down
+    *images.at(images.source, 1, 1) = 0x00000004;   // 1 right
+    *images.at(images.source, 1, 4) = 0x0000FF00;   // 63 down wraps to row 1, already written
+    images.composite({0, 6, 0, 70, 0, 70}, 6);
+    EXPECT_EQ(images.destinationAt(2, 0), 0x0041u);
+    EXPECT_EQ(images.destinationAt(10, 0), 0x0003u);
+    EXPECT_EQ(images.destinationAt(4, 1), 0x4004u);
+    EXPECT_EQ(images.destinationAt(5, 5), 0x0744u);
+    EXPECT_EQ(images.destinationAt(1, 1), 0x0102u);
+    EXPECT_EQ(images.destinationAt(1, 4), 0x0102u) << "row 1 column 1 as this call left it";
+    EXPECT_EQ(images.destinationAt(0, 5), 0x0500u) << "offset 0 keeps the pixel";
+}
+
+TEST(compositeSpans, regionsReachingOutsideMatchTheLiteralWalk) {
+    // The literal walk: every row of the region, edges summed row by row, writing only the
+    // pixels that lie in the image.
+    Random rng(41);
+    for (int round = 0; round < 400; ++round) {
+        const int32_t width = 1 + rng.next() % 40, height = 1 + rng.next() % 30, pitch = 4 * width + rng.next() % 9;
+        ImagePair got(width, height, pitch), want(width, height, pitch);
+        rng.fill(got.destination);
+        rng.fill(got.source);
+        want.destination.copyFrom(got.destination);
+        want.source.copyFrom(got.source);
+        const auto coordinate = [&](int32_t span) { return static_cast<int32_t>(rng.next() % (3 * span)) - span; };
+        SpanRegion region{coordinate(height), coordinate(height), coordinate(width),
+                          coordinate(width),  coordinate(width),  coordinate(width)};
+        if (round % 10 == 0) region.top = -100000 - static_cast<int32_t>(rng.next() % 1000);
+        const BlendMode mode = static_cast<BlendMode>(rng.next() % 8);
+        got.composite(region, mode);
+
+        SpanRegion r = region;
+        normaliseSpanRegion(r);
+        if (r.top == r.bottom) continue;
+        const double rows = static_cast<double>(r.bottom) - r.top;
+        const int32_t dL = static_cast<int32_t>(std::floor((r.bottomLeftX - r.topLeftX) / rows * 1024));
+        const int32_t dR = static_cast<int32_t>(std::floor((r.bottomRightX - r.topRightX) / rows * 1024));
+        int32_t left = r.topLeftX * 1024, right = r.topRightX * 1024;
+        const SpanRowKernel one = spanRowKernelScalar(mode);
+        for (int32_t y = r.top; y < r.bottom; ++y, left += dL, right += dR) {
+            if (one == nullptr || y < 0 || y >= height) continue;
+            for (int32_t x = left >> 10; x < (right >> 10); ++x)
+                if (x >= 0 && x < width)
+                    one({want.destination.data(), want.source.data(), static_cast<size_t>(pitch), width, height}, y, x, 1);
+        }
+        ASSERT_EQ(0, std::memcmp(got.destination.data(), want.destination.data(), got.destination.size()))
+            << "region " << region.top << " " << region.bottom << " " << region.topLeftX << " " << region.topRightX
+            << " " << region.bottomLeftX << " " << region.bottomRightX << " mode " << mode << " image " << width << "x"
+            << height;
+    }
+}
+
+TEST(spanRowKernels, packedMatchScalarForEveryLanePairAndTail) {
+    // Pixel (a, b) of a 256 x 256 image pairs source lanes a with destination lanes b, each
+    // lane rotated so that the four lanes differ.
+    ImagePair scalar(256, 256, 1024), packed(256, 256, 1024);
+    for (int32_t b = 0; b < 256; ++b)
+        for (int32_t a = 0; a < 256; ++a) {
+            *scalar.at(scalar.source, a, b) = static_cast<uint32_t>(a) | (a ^ 0x55u) << 8 | (255u - a) << 16 | (a * 7u & 0xFFu) << 24;
+            *scalar.at(scalar.destination, a, b) = static_cast<uint32_t>(b) | (b ^ 0xAAu) << 8 | (b * 3u & 0xFFu) << 16 | (255u - b) << 24;
+        }
+    for (BlendMode mode : {0, 1, 2, 3, 4}) {
+        packed.source.copyFrom(scalar.source);
+        packed.destination.copyFrom(scalar.destination);
+        GuardedBytes original(scalar.destination.size());
+        original.copyFrom(scalar.destination);
+        const SpanRowKernel reference = spanRowKernelScalar(mode), kernel = spanRowKernelSse2(mode);
+        ASSERT_NE(reference, nullptr);
+        ASSERT_NE(kernel, nullptr);
+        for (int32_t y = 0; y < 256; ++y) {
+            // Spans of 1 to 9 pixels and then the rest of the row: every tail, every start.
+            for (int32_t x = 0, count = 1 + y % 9; x < 256; x += count, count = std::min(256 - x, count + 1)) {
+                reference({scalar.destination.data(), scalar.source.data(), 1024, 256, 256}, y, x, count);
+                kernel({packed.destination.data(), packed.source.data(), 1024, 256, 256}, y, x, count);
+            }
+        }
+        ASSERT_EQ(0, std::memcmp(scalar.destination.data(), packed.destination.data(), scalar.destination.size()))
+            << "mode " << mode;
+        scalar.destination.copyFrom(original);
+    }
+    for (BlendMode mode : {5, 7, -1, 1000}) {
+        EXPECT_EQ(spanRowKernelScalar(mode), nullptr) << mode;
+        EXPECT_EQ(spanRowKernelSse2(mode), nullptr) << mode;
+    }
+}
+
+}  // namespace
+}  // namespace velkano
