@@ -33,10 +33,11 @@ inline int32_t roundHalfEvenToInt(double x) {
     if (!(x >= -2147483648.5 && x < 2147483647.5)) return kIntegerIndefinite;
     const int32_t t = static_cast<int32_t>(x);            // towards zero; fits in this range
     const double fraction = x - static_cast<double>(t);  // exact, in (-1, 1), sign of x
-    const bool odd = (t & 1) != 0;
-    if (fraction > 0.5 || (fraction == 0.5 && odd)) return t + 1;
-    if (fraction < -0.5 || (fraction == -0.5 && odd)) return t - 1;
-    return t;
+    // Branch-free: rows and spans land on ties often, so branches would mispredict.
+    const int32_t odd = t & 1;
+    const int32_t up = static_cast<int32_t>(fraction > 0.5) | (static_cast<int32_t>(fraction == 0.5) & odd);
+    const int32_t down = static_cast<int32_t>(fraction < -0.5) | (static_cast<int32_t>(fraction == -0.5) & odd);
+    return t + up - down;  // t is odd when either applies at +-0.5, so no overflow
 }
 
 // x * 1024 floored: the entry into 22.10 fixed point.
