@@ -23,6 +23,7 @@ typedef struct VelkanoApi {
     void(VELKANO_CALL* setLightmap)(const uint32_t* lightmap, int32_t width, int32_t height);
     void(VELKANO_CALL* drawTile)(float x, float y, float w, float h, float uOffset, float vOffset, float uSpan,
                                  float vSpan, uint32_t ignored1, uint32_t ignored2, uint32_t tint);
+    void(VELKANO_CALL* drawTri)(const float* positions, const float* texCoords, const uint32_t* colours);
 } VelkanoApi;
 
 /* Runs the scenario, writes the image bytes to `out` and returns the number of failed

@@ -45,6 +45,7 @@ int main(int argc, char** argv) {
         (void(__stdcall*)(const uint32_t*, int32_t, int32_t))entry(dll, "SETLIGHTMAP@12", &missing);
     api.drawTile = (void(__stdcall*)(float, float, float, float, float, float, float, float, uint32_t, uint32_t,
                                      uint32_t))entry(dll, "DRAWTILE@44", &missing);
+    api.drawTri = (void(__stdcall*)(const float*, const float*, const uint32_t*))entry(dll, "DRAWTRI@12", &missing);
     if (missing) return 1;
 
     out = fopen(argv[2], "wb");

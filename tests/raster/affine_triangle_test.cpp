@@ -296,14 +296,14 @@ TEST_F(TriangleAgainstReference, randomTrianglesMatchTheLiteralWalk) {
 // Tall and wide triangles far outside the image, up to the +-2^20 limit and past it.
 TEST_F(TriangleAgainstReference, farTrianglesMatchTheLiteralWalk) {
     makeImages(64, 48, 256);
-    const float far = 1 << 20;
+    const float limit = 1 << 20;
     static const float positions[][6] = {
-        {-far, -far, 40, 20, far, 47},       // from the far corner down into the image
-        {10, -far, 50, -far + 5, 30, 40},    // a sliver reaching down from far above
-        {-far, 10, far, 12, 30, 30},         // very wide, across the image
-        {5, 5, far, far, -far, far},         // the apex inside, the rest far below
-        {0, 0, far + 1, 10, 20, 40},         // one vertex past the limit: nothing
-        {0, -far - 1, 30, 10, 20, 40},
+        {-limit, -limit, 40, 20, limit, 47},   // from the far corner down into the image
+        {10, -limit, 50, -limit + 5, 30, 40},  // a sliver reaching down from far above
+        {-limit, 10, limit, 12, 30, 30},       // very wide, across the image
+        {5, 5, limit, limit, -limit, limit},   // the apex inside, the rest far below
+        {0, 0, limit + 1, 10, 20, 40},         // one vertex past the limit: nothing
+        {0, -limit - 1, 30, 10, 20, 40},
     };
     const float uv[6] = {-3000, 70000, 5, 5, 40000, -12};
     const ColourWord colours[3] = {0x00FF8040, 0x00102030, 0x00FFFFFF};
