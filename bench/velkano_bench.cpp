@@ -1,7 +1,9 @@
 // velkano_bench: throughput of FLASHADD, FLASHSUB and FLASHMOD on a 1024 x 768 image
 // (pitch 4096 bytes, 3 MiB), next to pixman's saturating add of a solid colour over the
 // same block and an in-place memmove of it; then DRAWTILE against SDL2's software renderer
-// drawing the same tiles; then a table of throughput ratios.
+// drawing the same tiles; then DRAWTRI against SDL2's SDL_RenderGeometry drawing the same
+// triangles; then the span compositor alone against memcpy of the same spans; then a table
+// of throughput ratios.
 //
 // The flash benchmarks work on one 64-byte-aligned block bound with INIT. The block is
 // refilled with the same pseudo-random pixels every kRefillEvery iterations, timing
@@ -12,20 +14,34 @@
 // The tile benchmarks draw one frame per iteration: kTiles tiles of 48 x 48 pixels scaled
 // from a 64 x 64 texture onto a 640 x 480 image, at the same places on both sides, each
 // frame starting from the same pseudo-random image.
+//
+// The triangle benchmarks draw kTriangles triangles of 400 to 800 pixels' area per frame on
+// the same image, textured from a 64 x 64 texture and lit by three vertex colours, at the
+// same places on both sides. Each side's pixels per second counts the pixels it really
+// changes: every triangle is drawn once alone over white beforehand and its changed pixels
+// counted the same way on both sides (overlaps between triangles count once per triangle).
+//
+// The compositor benchmarks walk the two halves of each of those triangles as span regions
+// between two 640 x 480 images, in blend modes 0, 2, 3 and 4, against std::memcpy of
+// exactly the same spans, row by row.
 #include <SDL.h>
 #include <benchmark/benchmark.h>
 #include <pixman.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <map>
+#include <numbers>
 #include <string>
 #include <vector>
 
+#include "context/render_context.h"
+#include "raster/span_compositor.h"
 #include "velkano.h"
 
 namespace {
@@ -167,44 +183,64 @@ TileScene makeTileScene() {
     return scene;
 }
 
-// SDL2's software renderer on an ARGB8888 surface the size of the tile image, and the scene's
-// texture converted once to ARGB8888. Alpha is 255: SDL's add weights the source by it.
-struct SdlTiles {
+// An ARGB8888 texture (alpha 255) holding the same texels as an indexed texture and its
+// palette, drawn nearest-texel as Velkano draws; null on failure.
+SDL_Texture* makeSdlTexture(SDL_Renderer* renderer, const std::vector<uint8_t>& indices,
+                            const std::vector<uint32_t>& palette) {
+    SDL_Texture* texture =
+        SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STATIC, kTextureSize, kTextureSize);
+    if (texture == nullptr) return nullptr;
+    std::vector<uint32_t> texels(indices.size());
+    for (size_t i = 0; i < texels.size(); ++i) {
+        const uint32_t c = palette[indices[i]];
+        texels[i] = 0xFF000000u | (c & 0xFFu) << 16 | (c & 0xFF00u) | (c >> 16 & 0xFFu);
+    }
+    if (SDL_UpdateTexture(texture, nullptr, texels.data(), kTextureSize * 4) != 0 ||
+        SDL_SetTextureScaleMode(texture, SDL_ScaleModeNearest) != 0) {
+        SDL_DestroyTexture(texture);
+        return nullptr;
+    }
+    return texture;
+}
+
+// SDL2's software renderer on an ARGB8888 surface the size of the tile image, the tile
+// texture tinted by kTint and the triangle texture (untinted, no blending: the vertex colours
+// modulate it). Alpha is 255: SDL's add weights the source by it.
+struct SdlRenderer {
     SDL_Surface* surface = nullptr;
     SDL_Renderer* renderer = nullptr;
     SDL_Texture* texture = nullptr;
+    SDL_Texture* triangleTexture = nullptr;
 
-    explicit SdlTiles(const TileScene& scene) {
+    SdlRenderer(const TileScene& scene, const std::vector<uint32_t>& trianglePalette) {
         surface = SDL_CreateRGBSurfaceWithFormat(0, kTileImageWidth, kTileImageHeight, 32, SDL_PIXELFORMAT_ARGB8888);
         if (surface == nullptr || surface->pitch != kTilePitch) return;
         renderer = SDL_CreateSoftwareRenderer(surface);
         if (renderer == nullptr) return;
-        texture = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STATIC, kTextureSize, kTextureSize);
-        if (texture == nullptr) return;
-        std::vector<uint32_t> texels(scene.indices.size());
-        for (size_t i = 0; i < texels.size(); ++i) {
-            const uint32_t c = scene.palette[scene.indices[i]];
-            texels[i] = 0xFF000000u | (c & 0xFFu) << 16 | (c & 0xFF00u) | (c >> 16 & 0xFFu);
-        }
-        if (SDL_UpdateTexture(texture, nullptr, texels.data(), kTextureSize * 4) != 0 ||
-            SDL_SetTextureScaleMode(texture, SDL_ScaleModeNearest) != 0 ||  // nearest texel, as DRAWTILE
-            SDL_SetTextureColorMod(texture, kTint >> 16 & 0xFF, kTint >> 8 & 0xFF, kTint & 0xFF) != 0) {
+        texture = makeSdlTexture(renderer, scene.indices, scene.palette);
+        if (texture != nullptr && SDL_SetTextureColorMod(texture, kTint >> 16 & 0xFF, kTint >> 8 & 0xFF, kTint & 0xFF) != 0) {
             SDL_DestroyTexture(texture);
             texture = nullptr;
         }
+        triangleTexture = makeSdlTexture(renderer, scene.indices, trianglePalette);
+        if (triangleTexture != nullptr && SDL_SetTextureBlendMode(triangleTexture, SDL_BLENDMODE_NONE) != 0) {
+            SDL_DestroyTexture(triangleTexture);
+            triangleTexture = nullptr;
+        }
     }
-    ~SdlTiles() {
+    ~SdlRenderer() {
+        if (triangleTexture != nullptr) SDL_DestroyTexture(triangleTexture);
         if (texture != nullptr) SDL_DestroyTexture(texture);
         if (renderer != nullptr) SDL_DestroyRenderer(renderer);
         if (surface != nullptr) SDL_FreeSurface(surface);
     }
-    bool ready() const { return texture != nullptr; }
+    bool ready() const { return texture != nullptr && triangleTexture != nullptr; }
     uint8_t* pixels() const { return static_cast<uint8_t*>(surface->pixels); }
 };
 
 const TileScene* gScene = nullptr;
 uint8_t* gTileImage = nullptr;
-SdlTiles* gSdl = nullptr;
+SdlRenderer* gSdl = nullptr;
 
 // The first `count` tiles of the scene, by each side.
 void drawVelkanoTiles(int32_t mode, int64_t count) {
@@ -224,10 +260,10 @@ void drawSdlTiles(SDL_BlendMode mode, int64_t count) {
     SDL_RenderFlush(gSdl->renderer);  // the renderer may batch: the frame is done only here
 }
 
-// One frame of all tiles per iteration onto `image`, refilled before each frame with timing
-// paused, so every frame starts from the same pixels. Counts the pixels each tile covers.
+// One frame per iteration onto `image`, refilled before each frame with timing paused, so
+// every frame starts from the same pixels. Counts `pixelsPerFrame` pixels per frame.
 template <typename Draw>
-void runTileFrames(benchmark::State& state, uint8_t* image, int64_t pixelsPerTile, Draw drawFrame) {
+void runFrames(benchmark::State& state, uint8_t* image, int64_t pixelsPerFrame, Draw drawFrame) {
     for (auto _ : state) {
         state.PauseTiming();
         fillVaried(image, kTileImageBytes);
@@ -235,16 +271,16 @@ void runTileFrames(benchmark::State& state, uint8_t* image, int64_t pixelsPerTil
         drawFrame();
         benchmark::ClobberMemory();
     }
-    state.SetItemsProcessed(state.iterations() * kTiles * pixelsPerTile);
+    state.SetItemsProcessed(state.iterations() * pixelsPerFrame);
 }
 
 // Ends included: DRAWTILE covers 49 x 49 pixels per tile, SDL 48 x 48.
 void benchDrawTile(benchmark::State& state, int32_t mode) {
     INIT(gTileImage, kTileImageWidth, kTileImageHeight, kTilePitch);
-    runTileFrames(state, gTileImage, (kTileSize + 1) * (kTileSize + 1), [=] { drawVelkanoTiles(mode, kTiles); });
+    runFrames(state, gTileImage, kTiles * (kTileSize + 1) * (kTileSize + 1), [=] { drawVelkanoTiles(mode, kTiles); });
 }
 void benchSdlTiles(benchmark::State& state, SDL_BlendMode mode) {
-    runTileFrames(state, gSdl->pixels(), kTileSize * kTileSize, [=] { drawSdlTiles(mode, kTiles); });
+    runFrames(state, gSdl->pixels(), kTiles * kTileSize * kTileSize, [=] { drawSdlTiles(mode, kTiles); });
 }
 
 // Before timing the tiles: one tile copied over white by each side must cover exactly the
@@ -273,6 +309,285 @@ bool sdlMatchesDrawTile() {
         }
     }
     return true;
+}
+
+constexpr int64_t kTriangles = 5000;
+
+// One triangle as both sides take it. The light words (red in byte 0) stay below 128, so
+// DRAWTRI darkens each texel by l / 128 and SDL, given 2l, by 2l / 255: the same picture.
+struct Triangle {
+    float positions[6];
+    float texCoords[6];  // in texels, all inside the texture: SDL's triangles do not repeat it
+    uint32_t colours[3];
+};
+
+// The tile texture's indices with a palette of their own, a smooth ramp of hues with every
+// channel in 1..191, so no drawn pixel is ever white; then the triangles, the same for SDL,
+// and the pixels each side changes drawing each triangle alone.
+struct TriangleScene {
+    std::vector<uint32_t> palette;
+    std::vector<Triangle> triangles;
+    std::vector<SDL_Vertex> sdlVertices;  // three per triangle
+    int64_t velkanoPixels = 0;            // per frame
+    int64_t sdlPixels = 0;
+    double area = 0;                      // the sum of the triangles' areas
+};
+
+double unitRandom(uint64_t& s) { return static_cast<double>(nextRandom(s) >> 11) * 0x1p-53; }
+
+double triangleArea(const float* p) {
+    return std::fabs((double(p[2]) - p[0]) * (double(p[5]) - p[1]) - (double(p[4]) - p[0]) * (double(p[3]) - p[1])) / 2;
+}
+
+TriangleScene makeTriangleScene() {
+    TriangleScene scene;
+    scene.palette.resize(256);
+    for (int i = 0; i < 256; ++i) {
+        auto ch = [&](double phase) { return static_cast<uint32_t>(96 + 95 * std::sin(2 * std::numbers::pi * i / 256 + phase)); };
+        scene.palette[i] = ch(0) | ch(2.1) << 8 | ch(4.2) << 16;
+    }
+    uint64_t s = 0x5851F42D4C957F2Dull;
+    const auto uniform = [&s](double lo, double hi) { return lo + (hi - lo) * unitRandom(s); };
+    while (static_cast<int64_t>(scene.triangles.size()) < kTriangles) {
+        // Three vertices around a centre, all inside the image; no slivers.
+        const double cx = uniform(48, kTileImageWidth - 48), cy = uniform(48, kTileImageHeight - 48);
+        double x[3], y[3];
+        for (int i = 0; i < 3; ++i) {
+            const double angle = uniform(0, 2 * std::numbers::pi), radius = uniform(14, 40);
+            x[i] = cx + radius * std::cos(angle), y[i] = cy + radius * std::sin(angle);
+        }
+        const float corners[6] = {float(x[0]), float(y[0]), float(x[1]), float(y[1]), float(x[2]), float(y[2])};
+        const double area = triangleArea(corners);
+        double longest = 0;
+        for (int i = 0; i < 3; ++i) longest = std::max(longest, std::hypot(x[(i + 1) % 3] - x[i], y[(i + 1) % 3] - y[i]));
+        if (area < 400 || area > 800 || area < 0.15 * longest * longest) continue;
+
+        // The texture turned and scaled (0.6 to 1 texel per pixel) about the centroid, which
+        // lands on the middle of the texture; every vertex stays 2 texels or more inside it.
+        const double gx = (x[0] + x[1] + x[2]) / 3, gy = (y[0] + y[1] + y[2]) / 3;
+        double reach = 0;
+        for (int i = 0; i < 3; ++i) reach = std::max(reach, std::hypot(x[i] - gx, y[i] - gy));
+        const double turn = uniform(0, 2 * std::numbers::pi), scale = std::min(uniform(0.6, 1.0), 30 / reach);
+        const double c = scale * std::cos(turn), sn = scale * std::sin(turn);
+
+        Triangle t;
+        for (int i = 0; i < 3; ++i) {
+            const double u = kTextureSize / 2 + c * (x[i] - gx) - sn * (y[i] - gy);
+            const double v = kTextureSize / 2 + sn * (x[i] - gx) + c * (y[i] - gy);
+            t.positions[2 * i] = static_cast<float>(x[i]), t.positions[2 * i + 1] = static_cast<float>(y[i]);
+            t.texCoords[2 * i] = static_cast<float>(u), t.texCoords[2 * i + 1] = static_cast<float>(v);
+            const auto r = static_cast<uint8_t>(uniform(48, 128)), g = static_cast<uint8_t>(uniform(48, 128)),
+                       b = static_cast<uint8_t>(uniform(48, 128));
+            t.colours[i] = uint32_t{r} | uint32_t{g} << 8 | uint32_t{b} << 16;
+            scene.sdlVertices.push_back({{t.positions[2 * i], t.positions[2 * i + 1]},
+                                         {static_cast<Uint8>(2 * r), static_cast<Uint8>(2 * g), static_cast<Uint8>(2 * b), 255},
+                                         {static_cast<float>(u / kTextureSize), static_cast<float>(v / kTextureSize)}});
+        }
+        scene.triangles.push_back(t);
+        scene.area += area;
+    }
+    return scene;
+}
+
+TriangleScene* gTriangles = nullptr;
+
+// Triangles first to first + count - 1, by each side.
+void drawVelkanoTriangles(int64_t first, int64_t count) {
+    SETTEXTURE(gScene->indices.data(), kTextureSize, kTextureSize, gTriangles->palette.data(), 0);
+    for (int64_t i = first; i < first + count; ++i) {
+        const Triangle& t = gTriangles->triangles[i];
+        DRAWTRI(t.positions, t.texCoords, t.colours);
+    }
+}
+void drawSdlTriangles(int64_t first, int64_t count) {
+    for (int64_t i = first; i < first + count; ++i)
+        SDL_RenderGeometry(gSdl->renderer, gSdl->triangleTexture, &gTriangles->sdlVertices[3 * i], 3, nullptr, 0);
+    SDL_RenderFlush(gSdl->renderer);
+}
+
+void benchDrawTriangles(benchmark::State& state) {
+    INIT(gTileImage, kTileImageWidth, kTileImageHeight, kTilePitch);
+    runFrames(state, gTileImage, gTriangles->velkanoPixels, [] { drawVelkanoTriangles(0, kTriangles); });
+}
+void benchSdlTriangles(benchmark::State& state) {
+    runFrames(state, gSdl->pixels(), gTriangles->sdlPixels, [] { drawSdlTriangles(0, kTriangles); });
+}
+
+uint32_t pixelAt(const uint8_t* image, int32_t col, int32_t row) {
+    uint32_t word;
+    std::memcpy(&word, image + size_t{kTilePitch} * row + 4 * size_t(col), 4);
+    return word;
+}
+bool isDrawn(uint32_t pixel) { return (pixel & 0xFFFFFFu) != 0xFFFFFFu; }
+
+// Counts, for each side, the pixels every triangle changes when drawn alone over white (each
+// image is restored around the triangle afterwards), into the scene's per-frame totals, and
+// checks that the two sides do the same work before they are timed:
+// - the first triangle, over the whole image: pixels change only near it, the two counts lie
+//   within 3% of each other and at least 90% of each side's pixels are changed by both (the
+//   sides place edges a little differently);
+// - all triangles: the totals lie within 3% of each other, and the mean red, green and blue
+//   of the pixels both change lie within 10%, which a wrong palette, channel order or light
+//   scale would break by far more. Single pixels are not compared, and the colour margin is
+//   wide, because SDL's triangles sample a texel or so off the exact mapping (measured: its
+//   means drift by up to about 6% from the exact ones, DRAWTRI's by about 2%).
+bool countTrianglePixels(TriangleScene& scene) {
+    std::memset(gTileImage, 0xFF, kTileImageBytes);
+    std::memset(gSdl->pixels(), 0xFF, kTileImageBytes);
+    INIT(gTileImage, kTileImageWidth, kTileImageHeight, kTilePitch);
+    scene.velkanoPixels = scene.sdlPixels = 0;
+    int64_t shared = 0, velkanoSum[3] = {0, 0, 0}, sdlSum[3] = {0, 0, 0};
+    for (int64_t i = 0; i < kTriangles; ++i) {
+        drawVelkanoTriangles(i, 1);
+        drawSdlTriangles(i, 1);
+        const float* p = scene.triangles[i].positions;
+        const float left = std::min({p[0], p[2], p[4]}), right = std::max({p[0], p[2], p[4]});
+        const float top = std::min({p[1], p[3], p[5]}), bottom = std::max({p[1], p[3], p[5]});
+        // Around the triangle, or the whole image for the first.
+        const int32_t x0 = i == 0 ? 0 : std::max(0, int32_t(left) - 3);
+        const int32_t x1 = i == 0 ? kTileImageWidth : std::min(kTileImageWidth, int32_t(right) + 4);
+        const int32_t y0 = i == 0 ? 0 : std::max(0, int32_t(top) - 3);
+        const int32_t y1 = i == 0 ? kTileImageHeight : std::min(kTileImageHeight, int32_t(bottom) + 4);
+        int64_t velkano = 0, sdl = 0, both = 0, outside = 0;
+        for (int32_t row = y0; row < y1; ++row) {
+            for (int32_t col = x0; col < x1; ++col) {
+                const uint32_t v = pixelAt(gTileImage, col, row), s = pixelAt(gSdl->pixels(), col, row);
+                velkano += isDrawn(v), sdl += isDrawn(s);
+                if ((isDrawn(v) || isDrawn(s)) && (col < left - 3 || col > right + 3 || row < top - 3 || row > bottom + 3))
+                    ++outside;
+                if (!isDrawn(v) || !isDrawn(s)) continue;
+                ++both;
+                for (int c = 0; c < 3; ++c) velkanoSum[c] += v >> 8 * c & 0xFF, sdlSum[c] += s >> 8 * c & 0xFF;
+            }
+            std::memset(gTileImage + size_t{kTilePitch} * row + 4 * size_t(x0), 0xFF, 4 * size_t(x1 - x0));
+            std::memset(gSdl->pixels() + size_t{kTilePitch} * row + 4 * size_t(x0), 0xFF, 4 * size_t(x1 - x0));
+        }
+        if (i == 0) {
+            std::fprintf(stderr, "velkano_bench: first triangle (area %.0f): DRAWTRI changes %lld pixels, SDL %lld, both %lld\n",
+                         triangleArea(p), static_cast<long long>(velkano), static_cast<long long>(sdl),
+                         static_cast<long long>(both));
+            if (outside != 0 || both == 0 || std::abs(velkano - sdl) * 100 > 3 * std::min(velkano, sdl) ||
+                both * 10 < 9 * std::max(velkano, sdl))
+                return false;
+        }
+        scene.velkanoPixels += velkano;
+        scene.sdlPixels += sdl;
+        shared += both;
+    }
+    std::fprintf(stderr, "velkano_bench: %lld triangles, area %.0f pixels in all; DRAWTRI changes %lld pixels, SDL %lld;"
+                 " mean (r, g, b) where both draw: DRAWTRI %.1f %.1f %.1f, SDL %.1f %.1f %.1f\n",
+                 static_cast<long long>(kTriangles), scene.area, static_cast<long long>(scene.velkanoPixels),
+                 static_cast<long long>(scene.sdlPixels), double(velkanoSum[2]) / double(shared),
+                 double(velkanoSum[1]) / double(shared), double(velkanoSum[0]) / double(shared),
+                 double(sdlSum[2]) / double(shared), double(sdlSum[1]) / double(shared), double(sdlSum[0]) / double(shared));
+    const auto within = [](int64_t percent, int64_t a, int64_t b) { return std::abs(a - b) * 100 <= percent * std::min(a, b); };
+    for (int c = 0; c < 3; ++c)
+        if (!within(10, velkanoSum[c], sdlSum[c])) return false;
+    return within(3, scene.velkanoPixels, scene.sdlPixels);
+}
+
+// The compositor's regions: both halves of every triangle, cut at the middle vertex's row
+// as DRAWTRI cuts them (positions rounded to whole pixels), and the spans the compositor
+// walks for them, found by compositing each region alone.
+struct Span {
+    int32_t row, column, count;
+};
+struct CompositeScene {
+    std::vector<velkano::SpanRegion> regions;
+    std::vector<Span> spans;
+    int64_t pixels = 0;  // per frame
+};
+
+velkano::RenderContext gCompositeContext{};  // bound to gCompositeImage
+uint8_t* gCompositeImage = nullptr;          // the destination
+uint8_t* gCompositeSource = nullptr;
+CompositeScene* gComposite = nullptr;
+
+std::vector<velkano::SpanRegion> triangleHalves(const std::vector<Triangle>& triangles) {
+    std::vector<velkano::SpanRegion> regions;
+    for (const Triangle& t : triangles) {
+        int32_t x[3], y[3];
+        for (int i = 0; i < 3; ++i)
+            x[i] = static_cast<int32_t>(std::nearbyint(t.positions[2 * i])),
+            y[i] = static_cast<int32_t>(std::nearbyint(t.positions[2 * i + 1]));
+        int order[3] = {0, 1, 2};
+        std::sort(order, order + 3, [&](int a, int b) { return y[a] < y[b]; });
+        const int a = order[0], m = order[1], b = order[2];
+        // Where the long edge a-b crosses row y[m].
+        const int32_t split = y[a] == y[b] ? x[a]
+                              : static_cast<int32_t>(std::nearbyint(x[a] + double(x[b] - x[a]) * (y[m] - y[a]) / (y[b] - y[a])));
+        regions.push_back({y[a], y[m], x[a], x[a], x[m], split});
+        regions.push_back({y[m], y[b], x[m], split, x[b], x[b]});
+    }
+    return regions;
+}
+
+void compositeAll(uint8_t* destination, const uint8_t* source, velkano::BlendMode mode) {
+    for (const velkano::SpanRegion& r : gComposite->regions) {
+        velkano::SpanRegion region = r;  // normalised in place: each call gets a fresh one
+        velkano::compositeSpans(gCompositeContext, destination, source, region, mode);
+    }
+}
+void copyAllSpans(uint8_t* destination, const uint8_t* source) {
+    for (const Span& span : gComposite->spans) {
+        const size_t at = size_t{kTilePitch} * span.row + 4 * size_t(span.column);
+        std::memcpy(destination + at, source + at, 4 * size_t(span.count));
+    }
+}
+
+// Finds the spans: each region copied alone from an all-ones source onto a zero image, its
+// rows read back (one unbroken span per row) and cleared. Then checks the reference does
+// the compositor's work: nothing was written outside the regions' rows and columns, and
+// copying the spans from varied pixels gives the same image as mode 0.
+bool findCompositeSpans(CompositeScene& scene) {
+    gComposite = &scene;
+    uint8_t* image = gCompositeImage;
+    std::memset(image, 0, kTileImageBytes);
+    std::memset(gCompositeSource, 0xFF, kTileImageBytes);
+    for (const velkano::SpanRegion& r : scene.regions) {
+        velkano::SpanRegion region = r;
+        velkano::compositeSpans(gCompositeContext, image, gCompositeSource, region, 0);
+        const int32_t x0 = std::max(0, std::min(region.topLeftX, region.bottomLeftX) - 1);
+        const int32_t x1 = std::min(kTileImageWidth, std::max(region.topRightX, region.bottomRightX) + 1);
+        for (int32_t row = std::max(region.top, 0); row < std::min(region.bottom, kTileImageHeight); ++row) {
+            int32_t first = -1, last = -1, count = 0;
+            for (int32_t col = x0; col < x1; ++col) {
+                if (pixelAt(image, col, row) == 0) continue;
+                if (first < 0) first = col;
+                last = col, ++count;
+            }
+            if (count == 0) continue;
+            if (last - first + 1 != count) return false;
+            scene.spans.push_back({row, first, count});
+            scene.pixels += count;
+            std::memset(image + size_t{kTilePitch} * row + 4 * size_t(first), 0, 4 * size_t(count));
+        }
+    }
+    if (std::any_of(image, image + kTileImageBytes, [](uint8_t b) { return b != 0; })) return false;
+
+    std::vector<uint8_t> copied(kTileImageBytes);
+    fillVaried(gCompositeSource, kTileImageBytes);
+    for (size_t i = 0; i < kTileImageBytes; ++i) gCompositeSource[i] ^= 0x5A;
+    fillVaried(image, kTileImageBytes);
+    fillVaried(copied.data(), kTileImageBytes);
+    compositeAll(image, gCompositeSource, 0);
+    copyAllSpans(copied.data(), gCompositeSource);
+    std::fprintf(stderr, "velkano_bench: %zu regions, %zu spans, %lld pixels per compositor frame\n", scene.regions.size(),
+                 scene.spans.size(), static_cast<long long>(scene.pixels));
+    return std::memcmp(image, copied.data(), kTileImageBytes) == 0;
+}
+
+struct CompositeMode {
+    const char* name;
+    velkano::BlendMode mode;
+};
+constexpr CompositeMode kCompositeModes[] = {{"copy", 0}, {"add", 2}, {"mod2x", 3}, {"mul2x", 4}};
+
+void benchComposite(benchmark::State& state, velkano::BlendMode mode) {
+    runFrames(state, gCompositeImage, gComposite->pixels, [=] { compositeAll(gCompositeImage, gCompositeSource, mode); });
+}
+void benchCopySpans(benchmark::State& state) {
+    runFrames(state, gCompositeImage, gComposite->pixels, [] { copyAllSpans(gCompositeImage, gCompositeSource); });
 }
 
 // Passes everything to the reporter the --benchmark_format/--benchmark_color flags ask
@@ -337,6 +652,18 @@ void printRatios(const RecordingReporter& rec, FILE* out) {
         std::fprintf(out, "%-26s %15s\n", ("DRAWTILE " + name).c_str(),
                      cell(rec.rate("DRAWTILE_" + name), rec.rate("sdl_" + name)).c_str());
     }
+    const auto megapixels = [](double rate) { return rate / 1e6; };
+    const double drawTri = rec.rate("DRAWTRI_copy"), sdlTri = rec.rate("sdl_geometry_copy");
+    std::fprintf(out, "%-26s %15s   (changed pixels: DRAWTRI %.0f, SDL %.0f Mpx/s)\n", "triangles, pixels/second",
+                 "vs SDL2", megapixels(drawTri), megapixels(sdlTri));
+    std::fprintf(out, "%-26s %15s\n", "DRAWTRI copy", cell(drawTri, sdlTri).c_str());
+    const double copy = rec.rate("memcpy_spans");
+    std::fprintf(out, "%-26s %15s   (memcpy %.0f Mpx/s)\n", "spans, pixels per second", "vs memcpy", megapixels(copy));
+    for (const CompositeMode& mode : kCompositeModes) {
+        const double r = rec.rate(std::string("compositeSpans_") + mode.name);
+        std::fprintf(out, "%-26s %15s   (%.0f Mpx/s)\n", (std::string("compositeSpans ") + mode.name).c_str(),
+                     cell(r, copy).c_str(), megapixels(r));
+    }
 }
 
 }  // namespace
@@ -355,7 +682,8 @@ int main(int argc, char** argv) {
     }
 
     const TileScene scene = makeTileScene();
-    SdlTiles sdl(scene);
+    TriangleScene triangles = makeTriangleScene();
+    SdlRenderer sdl(scene, triangles.palette);
     gTileImage = static_cast<uint8_t*>(std::aligned_alloc(64, kTileImageBytes));
     if (gTileImage == nullptr || !sdl.ready()) {
         std::fprintf(stderr, "velkano_bench: cannot set up the tiles: %s\n", SDL_GetError());
@@ -364,6 +692,22 @@ int main(int argc, char** argv) {
     gScene = &scene, gSdl = &sdl;
     if (!sdlMatchesDrawTile()) {
         std::fprintf(stderr, "velkano_bench: DRAWTILE and SDL draw different tiles; not comparing them\n");
+        return 1;
+    }
+    gTriangles = &triangles;
+    if (!countTrianglePixels(triangles)) {
+        std::fprintf(stderr, "velkano_bench: DRAWTRI and SDL draw different triangles; not comparing them\n");
+        return 1;
+    }
+
+    gCompositeImage = static_cast<uint8_t*>(std::aligned_alloc(64, kTileImageBytes));
+    gCompositeSource = static_cast<uint8_t*>(std::aligned_alloc(64, kTileImageBytes));
+    if (gCompositeImage == nullptr || gCompositeSource == nullptr) return 1;
+    velkano::initContext(gCompositeContext, gCompositeImage, kTileImageWidth, kTileImageHeight, kTilePitch);
+    CompositeScene composite;
+    composite.regions = triangleHalves(triangles.triangles);
+    if (!findCompositeSpans(composite)) {
+        std::fprintf(stderr, "velkano_bench: the spans copied do not match the compositor's; not comparing them\n");
         return 1;
     }
 
@@ -377,6 +721,12 @@ int main(int argc, char** argv) {
         benchmark::RegisterBenchmark(("DRAWTILE_" + name).c_str(), benchDrawTile, mode.velkano)->Unit(benchmark::kMillisecond);
         benchmark::RegisterBenchmark(("sdl_" + name).c_str(), benchSdlTiles, mode.sdl)->Unit(benchmark::kMillisecond);
     }
+    benchmark::RegisterBenchmark("DRAWTRI_copy", benchDrawTriangles)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("sdl_geometry_copy", benchSdlTriangles)->Unit(benchmark::kMillisecond);
+    for (const CompositeMode& mode : kCompositeModes)
+        benchmark::RegisterBenchmark((std::string("compositeSpans_") + mode.name).c_str(), benchComposite, mode.mode)
+            ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("memcpy_spans", benchCopySpans)->Unit(benchmark::kMillisecond);
 
     RecordingReporter reporter(benchmark::CreateDefaultDisplayReporter());
     benchmark::RunSpecifiedBenchmarks(&reporter);
@@ -387,7 +737,10 @@ int main(int argc, char** argv) {
 
     UNLOAD();
     benchmark::Shutdown();
+    velkano::destroyContext(gCompositeContext);
     std::free(gBlock);
     std::free(gTileImage);
+    std::free(gCompositeImage);
+    std::free(gCompositeSource);
     return 0;
 }
