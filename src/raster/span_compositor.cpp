@@ -18,7 +18,7 @@ const uint8_t* pixelAt(const uint8_t* image, size_t pitch, int32_t x, int32_t y)
 }
 
 template <int Mode>
-void spanRowScalarMode(const SpanImages& images, int32_t y, int32_t x, int32_t count) {
+void spanRowScalar(const SpanImages& images, int32_t y, int32_t x, int32_t count) {
     uint8_t* destination = pixelAt(images.destination, images.pitch, x, y);
     const uint8_t* source = pixelAt(images.source, images.pitch, x, y);
     for (int32_t i = 0; i < count; ++i, destination += 4, source += 4) {
@@ -42,16 +42,21 @@ void spanRowScalarMode(const SpanImages& images, int32_t y, int32_t x, int32_t c
     }
 }
 
+template <int Mode>
+void spanKernelScalarMode(const SpanImages& images, const SpanWalk& walk) {
+    forEachSpan(walk, images.width, [&](int32_t y, int32_t x, int32_t count) { spanRowScalar<Mode>(images, y, x, count); });
+}
+
 }  // namespace
 
-SpanRowKernel spanRowKernelScalar(BlendMode mode) {
+SpanKernel spanKernelScalar(BlendMode mode) {
     switch (mode) {
         case 0:
-        case 1: return spanRowScalarMode<0>;
-        case 2: return spanRowScalarMode<2>;
-        case 3: return spanRowScalarMode<3>;
-        case 4: return spanRowScalarMode<4>;
-        case 6: return spanRowScalarMode<6>;
+        case 1: return spanKernelScalarMode<0>;
+        case 2: return spanKernelScalarMode<2>;
+        case 3: return spanKernelScalarMode<3>;
+        case 4: return spanKernelScalarMode<4>;
+        case 6: return spanKernelScalarMode<6>;
         default: return nullptr;
     }
 }
@@ -70,32 +75,24 @@ void compositeSpans(const RenderContext& context, uint8_t* destination, const ui
                     SpanRegion& region, BlendMode mode) {
     if (region.top == region.bottom) return;
     normaliseSpanRegion(region);
-    const SpanRowKernel kernel = simdLevel() == SimdLevel::Scalar ? spanRowKernelScalar(mode) : spanRowKernelSse2(mode);
+    const SpanKernel kernel = simdLevel() == SimdLevel::Scalar ? spanKernelScalar(mode) : spanKernelSse2(mode);
     const int32_t widthPx = drawableWidth(context);
     if (kernel == nullptr || widthPx == 0 || destination == nullptr || source == nullptr) return;
 
     // Slopes: the quotient in double, floored after scaling (-0.3 px/row steps by -308).
     const double rows = static_cast<double>(region.bottom) - static_cast<double>(region.top);
-    const int32_t leftStepFx =
-        floorToFx((static_cast<double>(region.bottomLeftX) - static_cast<double>(region.topLeftX)) / rows);
-    const int32_t rightStepFx =
-        floorToFx((static_cast<double>(region.bottomRightX) - static_cast<double>(region.topRightX)) / rows);
+    SpanWalk walk{};
+    walk.leftStepFx = floorToFx((static_cast<double>(region.bottomLeftX) - static_cast<double>(region.topLeftX)) / rows);
+    walk.rightStepFx = floorToFx((static_cast<double>(region.bottomRightX) - static_cast<double>(region.topRightX)) / rows);
 
     // Rows above the image are skipped; the edges there are exact integer sums.
-    const int32_t first = std::max(region.top, 0);
-    const int32_t last = std::min(region.bottom, context.height) - 1;
-    const int32_t skipped = wrapSub(first, region.top);
-    int32_t leftFx = wrapAdd(wrapMul(region.topLeftX, 1 << kFixedShift), wrapMul(skipped, leftStepFx));
-    int32_t rightFx = wrapAdd(wrapMul(region.topRightX, 1 << kFixedShift), wrapMul(skipped, rightStepFx));
-
-    const SpanImages images{destination, source, static_cast<size_t>(context.pitch), widthPx, context.height};
-    for (int32_t y = first; y <= last; ++y) {
-        const int32_t xl = std::max(shiftRightArithmetic(leftFx, kFixedShift), 0);
-        const int32_t xr = std::min(shiftRightArithmetic(rightFx, kFixedShift), widthPx);
-        if (xr > xl) kernel(images, y, xl, xr - xl);
-        leftFx = wrapAdd(leftFx, leftStepFx);
-        rightFx = wrapAdd(rightFx, rightStepFx);
-    }
+    walk.firstRow = std::max(region.top, 0);
+    walk.lastRow = std::min(region.bottom, context.height) - 1;
+    const int32_t skipped = wrapSub(walk.firstRow, region.top);
+    walk.leftFx = wrapAdd(wrapMul(region.topLeftX, 1 << kFixedShift), wrapMul(skipped, walk.leftStepFx));
+    walk.rightFx = wrapAdd(wrapMul(region.topRightX, 1 << kFixedShift), wrapMul(skipped, walk.rightStepFx));
+    if (walk.firstRow <= walk.lastRow)
+        kernel(SpanImages{destination, source, static_cast<size_t>(context.pitch), widthPx, context.height}, walk);
 }
 
 }  // namespace velkano

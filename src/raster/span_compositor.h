@@ -9,10 +9,12 @@
 // exactly the value the whole walk gives it.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 
 #include "context/render_context.h"
+#include "pixel/numeric.h"
 
 namespace velkano {
 
@@ -44,7 +46,31 @@ void normaliseSpanRegion(SpanRegion& region);
 void compositeSpans(const RenderContext& context, uint8_t* destination, const uint8_t* source,
                     SpanRegion& region, BlendMode mode);
 
-// Row kernels: `count` pixels of row y from column x, all inside the image.
+// A region's rows inside the image, firstRow to lastRow, with its edges at firstRow.
+struct SpanWalk {
+    int32_t firstRow;
+    int32_t lastRow;
+    int32_t leftFx;
+    int32_t rightFx;
+    int32_t leftStepFx;
+    int32_t rightStepFx;
+};
+
+// Calls span(y, x, count) for each row of the walk whose span, columns floor(left) to
+// floor(right) - 1 clipped to 0 to widthPx - 1, is not empty. Edges step by wrapping adds.
+template <typename Span>
+inline void forEachSpan(const SpanWalk& walk, int32_t widthPx, Span span) {
+    int32_t leftFx = walk.leftFx, rightFx = walk.rightFx;
+    for (int32_t y = walk.firstRow; y <= walk.lastRow; ++y) {
+        const int32_t left = std::max(shiftRightArithmetic(leftFx, kFixedShift), 0);
+        const int32_t right = std::min(shiftRightArithmetic(rightFx, kFixedShift), widthPx);
+        if (right > left) span(y, left, right - left);
+        leftFx = wrapAdd(leftFx, walk.leftStepFx);
+        rightFx = wrapAdd(rightFx, walk.rightStepFx);
+    }
+}
+
+// The images a walk combines; width is the drawable width.
 struct SpanImages {
     uint8_t* destination;
     const uint8_t* source;
@@ -52,11 +78,11 @@ struct SpanImages {
     int32_t width;
     int32_t height;
 };
-using SpanRowKernel = void (*)(const SpanImages& images, int32_t y, int32_t x, int32_t count);
+using SpanKernel = void (*)(const SpanImages& images, const SpanWalk& walk);
 
 // The kernel of a mode, or null for a mode that writes nothing. Mode 6 is scalar at every
 // level: each pixel may read one that an earlier pixel of the same call wrote.
-SpanRowKernel spanRowKernelScalar(BlendMode mode);
-SpanRowKernel spanRowKernelSse2(BlendMode mode);
+SpanKernel spanKernelScalar(BlendMode mode);
+SpanKernel spanKernelSse2(BlendMode mode);
 
 }  // namespace velkano

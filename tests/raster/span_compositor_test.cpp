@@ -188,12 +188,13 @@ TEST(compositeSpans, regionsReachingOutsideMatchTheLiteralWalk) {
         const int32_t dL = static_cast<int32_t>(std::floor((r.bottomLeftX - r.topLeftX) / rows * 1024));
         const int32_t dR = static_cast<int32_t>(std::floor((r.bottomRightX - r.topRightX) / rows * 1024));
         int32_t left = r.topLeftX * 1024, right = r.topRightX * 1024;
-        const SpanRowKernel one = spanRowKernelScalar(mode);
+        const SpanKernel one = spanKernelScalar(mode);
         for (int32_t y = r.top; y < r.bottom; ++y, left += dL, right += dR) {
             if (one == nullptr || y < 0 || y >= height) continue;
             for (int32_t x = left >> 10; x < (right >> 10); ++x)
                 if (x >= 0 && x < width)
-                    one({want.destination.data(), want.source.data(), static_cast<size_t>(pitch), width, height}, y, x, 1);
+                    one({want.destination.data(), want.source.data(), static_cast<size_t>(pitch), width, height},
+                        SpanWalk{y, y, x << 10, (x + 1) << 10, 0, 0});
         }
         ASSERT_EQ(0, std::memcmp(got.destination.data(), want.destination.data(), got.destination.size()))
             << "region " << region.top << " " << region.bottom << " " << region.topLeftX << " " << region.topRightX
@@ -202,7 +203,7 @@ TEST(compositeSpans, regionsReachingOutsideMatchTheLiteralWalk) {
     }
 }
 
-TEST(spanRowKernels, packedMatchScalarForEveryLanePairAndTail) {
+TEST(spanKernels, packedMatchScalarForEveryLanePairAndTail) {
     // Pixel (a, b) of a 256 x 256 image pairs source lanes a with destination lanes b, each
     // lane rotated so that the four lanes differ.
     ImagePair scalar(256, 256, 1024), packed(256, 256, 1024);
@@ -216,14 +217,15 @@ TEST(spanRowKernels, packedMatchScalarForEveryLanePairAndTail) {
         packed.destination.copyFrom(scalar.destination);
         GuardedBytes original(scalar.destination.size());
         original.copyFrom(scalar.destination);
-        const SpanRowKernel reference = spanRowKernelScalar(mode), kernel = spanRowKernelSse2(mode);
+        const SpanKernel reference = spanKernelScalar(mode), kernel = spanKernelSse2(mode);
         ASSERT_NE(reference, nullptr);
         ASSERT_NE(kernel, nullptr);
         for (int32_t y = 0; y < 256; ++y) {
             // Spans of 1 to 9 pixels and then the rest of the row: every tail, every start.
             for (int32_t x = 0, count = 1 + y % 9; x < 256; x += count, count = std::min(256 - x, count + 1)) {
-                reference({scalar.destination.data(), scalar.source.data(), 1024, 256, 256}, y, x, count);
-                kernel({packed.destination.data(), packed.source.data(), 1024, 256, 256}, y, x, count);
+                const SpanWalk span{y, y, x << 10, (x + count) << 10, 0, 0};
+                reference({scalar.destination.data(), scalar.source.data(), 1024, 256, 256}, span);
+                kernel({packed.destination.data(), packed.source.data(), 1024, 256, 256}, span);
             }
         }
         ASSERT_EQ(0, std::memcmp(scalar.destination.data(), packed.destination.data(), scalar.destination.size()))
@@ -231,8 +233,8 @@ TEST(spanRowKernels, packedMatchScalarForEveryLanePairAndTail) {
         scalar.destination.copyFrom(original);
     }
     for (BlendMode mode : {5, 7, -1, 1000}) {
-        EXPECT_EQ(spanRowKernelScalar(mode), nullptr) << mode;
-        EXPECT_EQ(spanRowKernelSse2(mode), nullptr) << mode;
+        EXPECT_EQ(spanKernelScalar(mode), nullptr) << mode;
+        EXPECT_EQ(spanKernelSse2(mode), nullptr) << mode;
     }
 }
 
