@@ -55,6 +55,11 @@ constexpr int32_t wrapMul(int32_t a, int32_t b) {
 }
 constexpr int32_t wrapNeg(int32_t a) { return static_cast<int32_t>(0u - static_cast<uint32_t>(a)); }
 
+// A wrapping sum after `count` equal steps: the same as adding the step one at a time.
+constexpr int32_t wrapAdvance(int32_t value, int32_t step, int64_t count) {
+    return wrapAdd(value, wrapMul(static_cast<int32_t>(static_cast<uint32_t>(count)), step));
+}
+
 // Truncating division that never traps: a quotient that does not fit (-2^31 / -1) and a
 // division by zero both give kIntegerIndefinite.
 constexpr int32_t divideNoTrap(int32_t a, int32_t b) {

@@ -36,11 +36,6 @@ int64_t rowDistance(const HalfTriangle& half) {
     return distance < 0 ? -distance : distance;
 }
 
-// A wrapping fixed-point sum after `count` steps: the same as adding one step at a time.
-int32_t advanceFx(int32_t valueFx, int32_t stepFx, int64_t count) {
-    return wrapAdd(valueFx, wrapMul(static_cast<int32_t>(static_cast<uint32_t>(count)), stepFx));
-}
-
 // A light channel: rounded to nearest, ties to even, kept to a byte.
 uint32_t channelByte(float value) { return static_cast<uint32_t>(std::clamp(roundHalfEvenToInt(value), 0, 255)); }
 
@@ -108,10 +103,10 @@ void rasteriseTextureHalf(RenderContext& context, const HalfTriangle& half, cons
 
     // Rows outside the image: integer edges jump, float edges are summed step by step.
     stepThrough(edgeX, edgeStep, rows.firstK);
-    uLeftFx = advanceFx(uLeftFx, uLeftStepFx, rows.firstK);
-    vLeftFx = advanceFx(vLeftFx, vLeftStepFx, rows.firstK);
-    uRightFx = advanceFx(uRightFx, uRightStepFx, rows.firstK);
-    vRightFx = advanceFx(vRightFx, vRightStepFx, rows.firstK);
+    uLeftFx = wrapAdvance(uLeftFx, uLeftStepFx, rows.firstK);
+    vLeftFx = wrapAdvance(vLeftFx, vLeftStepFx, rows.firstK);
+    uRightFx = wrapAdvance(uRightFx, uRightStepFx, rows.firstK);
+    vRightFx = wrapAdvance(vRightFx, vRightStepFx, rows.firstK);
 
     const TextureSpanKernel kernel =
         simdLevel() != SimdLevel::Scalar && textureFitsSse2(context) ? textureSpanSse2 : textureSpanScalar;
@@ -127,7 +122,7 @@ void rasteriseTextureHalf(RenderContext& context, const HalfTriangle& half, cons
             if (left <= right) {
                 const int64_t skipped = static_cast<int64_t>(left) - xl;
                 kernel(context, TextureSpan{pixelAt(context, context.textureLayer, left, y), right - left + 1,
-                                            advanceFx(uLeftFx, uStepFx, skipped), advanceFx(vLeftFx, vStepFx, skipped),
+                                            wrapAdvance(uLeftFx, uStepFx, skipped), wrapAdvance(vLeftFx, vStepFx, skipped),
                                             uStepFx, vStepFx});
             }
         }

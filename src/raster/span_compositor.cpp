@@ -88,9 +88,9 @@ void compositeSpans(const RenderContext& context, uint8_t* destination, const ui
     // Rows above the image are skipped; the edges there are exact integer sums.
     walk.firstRow = std::max(region.top, 0);
     walk.lastRow = std::min(region.bottom, context.height) - 1;
-    const int32_t skipped = wrapSub(walk.firstRow, region.top);
-    walk.leftFx = wrapAdd(wrapMul(region.topLeftX, 1 << kFixedShift), wrapMul(skipped, walk.leftStepFx));
-    walk.rightFx = wrapAdd(wrapMul(region.topRightX, 1 << kFixedShift), wrapMul(skipped, walk.rightStepFx));
+    const int64_t skipped = static_cast<int64_t>(walk.firstRow) - region.top;
+    walk.leftFx = wrapAdvance(wrapMul(region.topLeftX, 1 << kFixedShift), walk.leftStepFx, skipped);
+    walk.rightFx = wrapAdvance(wrapMul(region.topRightX, 1 << kFixedShift), walk.rightStepFx, skipped);
     if (walk.firstRow <= walk.lastRow)
         kernel(SpanImages{destination, source, static_cast<size_t>(context.pitch), widthPx, context.height}, walk);
 }
