@@ -63,6 +63,11 @@ struct RenderContext {
     UvGrid uvGrid;
 };
 
+// Byte offset of pixel (x, y) in the target or a layer: rows of `pitch` bytes, 4 per pixel.
+inline size_t pixelOffset(size_t pitch, int32_t x, int32_t y) {
+    return static_cast<size_t>(y) * pitch + 4 * static_cast<size_t>(x);
+}
+
 // The one context behind the exported entry points.
 RenderContext& processContext();
 

@@ -13,10 +13,6 @@
 namespace velkano {
 namespace {
 
-uint8_t* pixelAt(const RenderContext& context, uint8_t* image, int32_t x, int32_t y) {
-    return image + static_cast<size_t>(y) * static_cast<size_t>(context.pitch) + 4 * static_cast<size_t>(x);
-}
-
 // The walk of a half: row y = apexY + direction * k for k = 0 to lastStep. Of those, steps
 // firstK to lastK lie inside the image's rows (none when firstK > lastK).
 struct HalfRows {
@@ -121,7 +117,7 @@ void rasteriseTextureHalf(RenderContext& context, const HalfTriangle& half, cons
             const int32_t left = std::max(xl, 0), right = std::min(xr, widthPx - 1);
             if (left <= right) {
                 const int64_t skipped = static_cast<int64_t>(left) - xl;
-                kernel(context, TextureSpan{pixelAt(context, context.textureLayer, left, y), right - left + 1,
+                kernel(context, TextureSpan{context.textureLayer + pixelOffset(static_cast<size_t>(context.pitch), left, y), right - left + 1,
                                             wrapAdvance(uLeftFx, uStepFx, skipped), wrapAdvance(vLeftFx, vStepFx, skipped),
                                             uStepFx, vStepFx});
             }
@@ -166,7 +162,7 @@ void rasteriseLightHalf(RenderContext& context, const HalfTriangle& half, const 
         if (xr >= xl) {
             // The divisor is the pixel count: the last pixel stops one step short of the right edge.
             const double pixels = static_cast<double>(xr - xl + 1);
-            LightSpan span{pixelAt(context, context.lightLayer, xl, y), xr - xl + 1, {edge[0], edge[1], edge[2]}, {}};
+            LightSpan span{context.lightLayer + pixelOffset(static_cast<size_t>(context.pitch), xl, y), xr - xl + 1, {edge[0], edge[1], edge[2]}, {}};
             for (size_t c = 0; c < 3; ++c)
                 span.step[c] = static_cast<float>((static_cast<double>(edge[c + 3]) - edge[c]) / pixels);
             kernel(span);

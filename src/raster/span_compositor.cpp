@@ -10,17 +10,10 @@
 namespace velkano {
 namespace {
 
-uint8_t* pixelAt(uint8_t* image, size_t pitch, int32_t x, int32_t y) {
-    return image + static_cast<size_t>(y) * pitch + 4 * static_cast<size_t>(x);
-}
-const uint8_t* pixelAt(const uint8_t* image, size_t pitch, int32_t x, int32_t y) {
-    return image + static_cast<size_t>(y) * pitch + 4 * static_cast<size_t>(x);
-}
-
 template <int Mode>
 void spanRowScalar(const SpanImages& images, int32_t y, int32_t x, int32_t count) {
-    uint8_t* destination = pixelAt(images.destination, images.pitch, x, y);
-    const uint8_t* source = pixelAt(images.source, images.pitch, x, y);
+    uint8_t* destination = images.destination + pixelOffset(images.pitch, x, y);
+    const uint8_t* source = images.source + pixelOffset(images.pitch, x, y);
     for (int32_t i = 0; i < count; ++i, destination += 4, source += 4) {
         const PixelWord s = loadWord(source);
         if constexpr (Mode == 0) {
@@ -37,7 +30,7 @@ void spanRowScalar(const SpanImages& images, int32_t y, int32_t x, int32_t count
             // Displacement: blue moves right, green down, 0 to 63 pixels each.
             const int32_t fromX = (x + i + static_cast<int32_t>((s & 0xFFu) >> 2)) % images.width;
             const int32_t fromY = (y + static_cast<int32_t>(((s >> 8) & 0xFFu) >> 2)) % images.height;
-            storeWord(destination, loadWord(pixelAt(images.destination, images.pitch, fromX, fromY)));
+            storeWord(destination, loadWord(images.destination + pixelOffset(images.pitch, fromX, fromY)));
         }
     }
 }

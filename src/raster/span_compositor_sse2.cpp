@@ -54,7 +54,7 @@ void spanRowSse2(uint8_t* destination, const uint8_t* source, int32_t count) {
 template <int Mode>
 void spanKernelSse2Mode(const SpanImages& images, const SpanWalk& walk) {
     forEachSpan(walk, images.width, [&](int32_t y, int32_t x, int32_t count) {
-        const size_t offset = static_cast<size_t>(y) * images.pitch + 4 * static_cast<size_t>(x);
+        const size_t offset = pixelOffset(images.pitch, x, y);
         spanRowSse2<Mode>(images.destination + offset, images.source + offset, count);
     });
 }

@@ -74,7 +74,7 @@ void drawTile(RenderContext& context, const TileArgs& tile, PixelWord tint) {
             u = u + du;
         }
         float v = topV;
-        uint8_t* pixels = context.target + static_cast<size_t>(top) * pitch + 4 * static_cast<size_t>(start);
+        uint8_t* pixels = context.target + pixelOffset(pitch, start, top);
         for (int32_t py = top; py <= bottom; ++py, pixels += pitch) {
             const uint8_t* texelRow = context.textureIndices + texelRowOffsetTile(context, roundHalfEvenToInt(v));
             kernel(TileRow{pixels, texelRow, columns, count}, ink);
