@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     cmake g++ make pkg-config
     googletest libgtest-dev libbenchmark-dev
-    libpng-dev libpixman-1-dev libsdl2-dev
+    libpng-dev libpixman-1-dev libsdl2-dev libosmesa6-dev
     g++-mingw-w64-i686-win32 g++-mingw-w64-i686-posix binutils-mingw-w64-i686
     wine wine32:i386
 )

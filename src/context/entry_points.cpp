@@ -4,6 +4,7 @@
 #include "context/texture_binding.h"
 #include "effects/flash.h"
 #include "raster/affine_triangle.h"
+#include "raster/perspective_triangle.h"
 #include "tile/tile_blit.h"
 
 // Exported natively by default visibility (the library is built with hidden visibility);
@@ -48,4 +49,8 @@ VELKANO_ENTRY void VELKANO_CALL DRAWTILE(float x, float y, float w, float h, flo
 
 VELKANO_ENTRY void VELKANO_CALL DRAWTRI(const float* positions, const float* texCoords, const uint32_t* colours) {
     velkano::drawTriangle(processContext(), positions, texCoords, colours);
+}
+VELKANO_ENTRY void VELKANO_CALL DRAWPERSPTRI(const float* positions, const float* texCoords, const float* lightmapCoords,
+                                             const float* depths) {
+    velkano::drawPerspectiveTriangle(processContext(), positions, texCoords, lightmapCoords, depths);
 }

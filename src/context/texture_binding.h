@@ -77,4 +77,15 @@ inline PixelWord lightmapFetch(const RenderContext& context, int32_t u, int32_t 
     return loadWord(bytes + (row << context.lightmapRowShift) + (column << 2));
 }
 
+// The packed kernels address the bound image with 32-bit lane sums: both hold when every
+// masked address stays below 2^31.
+inline bool textureFitsPackedOffsets(const RenderContext& context) {
+    return (static_cast<uint64_t>(context.textureHeight) << context.textureShift) <= (uint64_t{1} << 31);
+}
+inline bool lightmapFitsPackedOffsets(const RenderContext& context) {
+    return (static_cast<uint64_t>(context.lightmapHeight) << context.lightmapRowShift) +
+               4 * static_cast<uint64_t>(context.lightmapWidth) <=
+           (uint64_t{1} << 31);
+}
+
 }  // namespace velkano

@@ -35,11 +35,6 @@ int64_t rowDistance(const HalfTriangle& half) {
 // A light channel: rounded to nearest, ties to even, kept to a byte.
 uint32_t channelByte(float value) { return static_cast<uint32_t>(std::clamp(roundHalfEvenToInt(value), 0, 255)); }
 
-// The SSE2 texel kernel addresses texels with 32-bit sums.
-bool textureFitsSse2(const RenderContext& context) {
-    return (static_cast<uint64_t>(context.textureHeight) << context.textureShift) <= (uint64_t{1} << 31);
-}
-
 }  // namespace
 
 void textureSpanScalar(const RenderContext& context, const TextureSpan& span) {
@@ -105,7 +100,7 @@ void rasteriseTextureHalf(RenderContext& context, const HalfTriangle& half, cons
     vRightFx = wrapAdvance(vRightFx, vRightStepFx, rows.firstK);
 
     const TextureSpanKernel kernel =
-        simdLevel() != SimdLevel::Scalar && textureFitsSse2(context) ? textureSpanSse2 : textureSpanScalar;
+        simdLevel() != SimdLevel::Scalar && textureFitsPackedOffsets(context) ? textureSpanSse2 : textureSpanScalar;
     for (int64_t k = rows.firstK; k <= rows.lastK; ++k) {
         const auto y = static_cast<int32_t>(half.apexY + rows.direction * k);
         const int32_t xl = roundHalfEvenToInt(edgeX[0]), xr = roundHalfEvenToInt(edgeX[1]);

@@ -10,34 +10,20 @@
 #include "pixel/channel_ops_sse2.h"
 #include "pixel/numeric.h"
 #include "raster/affine_triangle.h"
+#include "raster/texel_fetch_sse2.h"
 
 namespace velkano {
 
 void textureSpanSse2(const RenderContext& context, const TextureSpan& span) {
-    const uint8_t* indices = context.textureIndices;
-    const ColourWord* palette = context.palette;
-    const __m128i maskU = _mm_set1_epi32(context.textureMaskU);
-    const __m128i maskV = _mm_set1_epi32(context.textureMaskV);
-    const __m128i rowShift = _mm_cvtsi32_si128(context.textureShift);
+    const TexelQuadSse2 texels(context);
     int32_t uFx = span.uFx, vFx = span.vFx;
     int32_t i = 0;
     if (span.count >= 4) {
-        const auto lanes = [](int32_t value, int32_t step) {
-            const int32_t step2 = wrapAdd(step, step);
-            return _mm_setr_epi32(value, wrapAdd(value, step), wrapAdd(value, step2), wrapAdd(value, wrapAdd(step2, step)));
-        };
-        __m128i u = lanes(uFx, span.uStepFx), v = lanes(vFx, span.vStepFx);
+        __m128i u = steppedLanes(uFx, span.uStepFx), v = steppedLanes(vFx, span.vStepFx);
         const __m128i uStep4 = _mm_set1_epi32(wrapMul(span.uStepFx, 4));
         const __m128i vStep4 = _mm_set1_epi32(wrapMul(span.vStepFx, 4));
-        alignas(16) uint32_t offsets[4];
         for (; span.count - i >= 4; i += 4) {
-            // (row & maskV) << shift + (column & maskU), both taken by unsigned shifts by 10.
-            const __m128i column = _mm_and_si128(_mm_srli_epi32(u, kFixedShift), maskU);
-            const __m128i row = _mm_sll_epi32(_mm_and_si128(_mm_srli_epi32(v, kFixedShift), maskV), rowShift);
-            _mm_store_si128(reinterpret_cast<__m128i*>(offsets), _mm_add_epi32(row, column));
-            const auto entry = [&](int lane) { return static_cast<int32_t>(loadWord(palette + indices[offsets[lane]])); };
-            const __m128i colours = _mm_setr_epi32(entry(0), entry(1), entry(2), entry(3));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(span.pixels + 4 * static_cast<size_t>(i)), colourToPixelSse2(colours));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(span.pixels + 4 * static_cast<size_t>(i)), texels(u, v));
             u = _mm_add_epi32(u, uStep4);
             v = _mm_add_epi32(v, vStep4);
         }

@@ -72,11 +72,10 @@ void compositeSpans(const RenderContext& context, uint8_t* destination, const ui
     const int32_t widthPx = drawableWidth(context);
     if (kernel == nullptr || widthPx == 0 || destination == nullptr || source == nullptr) return;
 
-    // Slopes: the quotient in double, floored after scaling (-0.3 px/row steps by -308).
     const double rows = static_cast<double>(region.bottom) - static_cast<double>(region.top);
     SpanWalk walk{};
-    walk.leftStepFx = floorToFx((static_cast<double>(region.bottomLeftX) - static_cast<double>(region.topLeftX)) / rows);
-    walk.rightStepFx = floorToFx((static_cast<double>(region.bottomRightX) - static_cast<double>(region.topRightX)) / rows);
+    walk.leftStepFx = edgeStepFx(region.topLeftX, region.bottomLeftX, rows);
+    walk.rightStepFx = edgeStepFx(region.topRightX, region.bottomRightX, rows);
 
     // Rows above the image are skipped; the edges there are exact integer sums.
     walk.firstRow = std::max(region.top, 0);

@@ -41,6 +41,12 @@ using BlendMode = int32_t;
 // row's left x <= right x.
 void normaliseSpanRegion(SpanRegion& region);
 
+// The per-row step of an edge from topX to bottomX over `rows` rows (not 0), in 22.10: the
+// quotient in double, floored after scaling (-0.3 px/row steps by -308, not -307).
+inline int32_t edgeStepFx(int32_t topX, int32_t bottomX, double rows) {
+    return floorToFx((static_cast<double>(bottomX) - static_cast<double>(topX)) / rows);
+}
+
 // Combines `source` into `destination` over the region. A region with top == bottom is left
 // as passed and nothing is written; any other is normalised in place first.
 void compositeSpans(const RenderContext& context, uint8_t* destination, const uint8_t* source,

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "../support/guarded_bytes.h"
+#include "../support/guarded_context.h"
 #include "context/texture_binding.h"
 #include "pixel/numeric.h"
 #include "raster/triangle_split.h"
@@ -17,63 +18,13 @@
 namespace velkano {
 namespace {
 
+using testing::compositeLiterally;
 using testing::GuardedBytes;
+using testing::GuardedContext;
 using testing::Random;
 
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 constexpr float kInf = std::numeric_limits<float>::infinity();
-
-// A context whose target and two layers each end against a guard page.
-class GuardedContext {
-public:
-    GuardedContext(int32_t width, int32_t height, int32_t pitch)
-        : size_(static_cast<size_t>(pitch) * height), target_(size_), textureLayer_(size_), lightLayer_(size_) {
-        context.target = target_.data();
-        context.textureLayer = textureLayer_.data();
-        context.lightLayer = lightLayer_.data();
-        context.width = width;
-        context.height = height;
-        context.pitch = pitch;
-    }
-    void fill(Random& rng) {
-        for (GuardedBytes* image : {&target_, &textureLayer_, &lightLayer_}) rng.fill(*image);
-    }
-    void clear() {
-        for (GuardedBytes* image : {&target_, &textureLayer_, &lightLayer_}) std::memset(image->data(), 0, size_);
-    }
-    void copyImagesFrom(const GuardedContext& other) {
-        target_.copyFrom(other.target_);
-        textureLayer_.copyFrom(other.textureLayer_);
-        lightLayer_.copyFrom(other.lightLayer_);
-    }
-    // "" when all three images are equal, otherwise the first difference.
-    std::string differenceFrom(const GuardedContext& other) const {
-        const struct {
-            const char* name;
-            const uint8_t *got, *want;
-        } images[] = {{"target", target_.data(), other.target_.data()},
-                      {"texture layer", textureLayer_.data(), other.textureLayer_.data()},
-                      {"light layer", lightLayer_.data(), other.lightLayer_.data()}};
-        for (const auto& image : images)
-            for (size_t i = 0; i < size_; ++i)
-                if (image.got[i] != image.want[i]) {
-                    char text[160];
-                    std::snprintf(text, sizeof text, "%s differs at x %zu y %zu (byte %zu): %02X, want %02X", image.name,
-                                  i % context.pitch / 4, i / context.pitch, i % 4, image.got[i], image.want[i]);
-                    return text;
-                }
-        return "";
-    }
-    PixelWord pixel(const uint8_t* image, int32_t x, int32_t y) const {
-        return loadWord(image + static_cast<size_t>(y) * context.pitch + 4 * x);
-    }
-
-    RenderContext context{};
-
-private:
-    size_t size_;
-    GuardedBytes target_, textureLayer_, lightLayer_;
-};
 
 // ---- the literal walk ------------------------------------------------------------------
 // DRAWTRI as the rules read, on an unbounded plane: every row of every stage and every
@@ -159,38 +110,6 @@ struct Reference {
         }
     }
 
-    void composite(uint8_t* destination, const uint8_t* source, const HalfTriangle& h, int32_t mode) {
-        int32_t top = h.apexY, bottom = h.baseY, topL = h.apexX, topR = h.apexX, bottomL = h.baseX1, bottomR = h.baseX2;
-        if (top == bottom) return;
-        if (top > bottom) std::swap(top, bottom), std::swap(topL, bottomL), std::swap(topR, bottomR);
-        if (topL > topR) std::swap(topL, topR);
-        if (bottomL > bottomR) std::swap(bottomL, bottomR);
-        const double rows = static_cast<double>(bottom) - top;
-        const int32_t dL = floorToInt((static_cast<double>(bottomL) - topL) / rows * 1024);
-        const int32_t dR = floorToInt((static_cast<double>(bottomR) - topR) / rows * 1024);
-        int32_t left = wrapMul(topL, 1024), right = wrapMul(topR, 1024);
-        for (int32_t y = top; y < bottom; ++y, left = wrapAdd(left, dL), right = wrapAdd(right, dR)) {
-            if (y < 0 || y >= c.height) continue;  // rows outside write nothing in the image
-            const int32_t end = std::min(shiftRightArithmetic(right, 10), drawableWidth(c));
-            for (int32_t x = std::max(shiftRightArithmetic(left, 10), 0); x < end; ++x) {
-                const PixelWord s = loadWord(at(const_cast<uint8_t*>(source), x, y)), d = loadWord(at(destination, x, y));
-                PixelWord result;
-                switch (mode) {
-                    case 0: case 1: result = s; break;
-                    case 2: result = channelAddSat(s, d); break;
-                    case 3: result = channelAddSat(channelModulate(s, d), channelModulate(s, d)); break;
-                    case 4: result = channelAddSat(channelMultiply(s, d), channelMultiply(s, d)); break;
-                    case 6:
-                        result = loadWord(at(destination, (x + ((s & 0xFF) >> 2)) % drawableWidth(c),
-                                             (y + (((s >> 8) & 0xFF) >> 2)) % c.height));
-                        break;
-                    default: return;
-                }
-                storeWord(at(destination, x, y), result);
-            }
-        }
-    }
-
     void drawTriangle(const float* p, const float* uv, const ColourWord* colours) {
         if (c.target == nullptr || c.textureLayer == nullptr || c.lightLayer == nullptr || !textureUsable(c) ||
             drawableWidth(c) == 0)
@@ -225,8 +144,8 @@ struct Reference {
             textureHalf(h, tex[i]);
         }
         for (int i = 0; i < 2; ++i) lightHalf(halves[i], col[i]);
-        for (const HalfTriangle& h : halves) composite(c.textureLayer, c.lightLayer, h, 4);
-        for (const HalfTriangle& h : halves) composite(c.target, c.textureLayer, h, c.blendMode);
+        for (const HalfTriangle& h : halves) compositeLiterally(c, c.textureLayer, c.lightLayer, spanRegionFromHalf(h), 4);
+        for (const HalfTriangle& h : halves) compositeLiterally(c, c.target, c.textureLayer, spanRegionFromHalf(h), c.blendMode);
     }
 };
 

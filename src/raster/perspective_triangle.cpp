@@ -1,0 +1,132 @@
+#include "raster/perspective_triangle.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "context/texture_binding.h"
+#include "pixel/simd_level.h"
+#include "raster/affine_triangle.h"
+#include "raster/uv_grid.h"
+
+namespace velkano {
+namespace {
+
+bool withinFarLimit(const SpanRegion& region) {
+    for (const int32_t value : {region.top, region.bottom, region.topLeftX, region.topRightX, region.bottomLeftX,
+                                region.bottomRightX})
+        if (value < -kTriangleFarLimit || value > kTriangleFarLimit) return false;
+    return true;
+}
+
+// Both block texturers: order the region, limit its rows to the image (squeezing it), then
+// hand each row's covered blocks, clipped to the image's columns, to the row kernel.
+void blockSpans(RenderContext& context, SpanRegion& region, uint8_t* layer, BlockRowKernel kernel) {
+    normaliseSpanRegion(region);
+    if (region.top == region.bottom) return;
+    if (region.bottom >= context.height) region.bottom = context.height - 1;
+    if (region.top < 0) region.top = 0;
+
+    GridTable& u = context.uvGrid.u;
+    GridTable& v = context.uvGrid.v;
+    const int32_t widthPx = drawableWidth(context);
+    if (region.top > region.bottom || layer == nullptr || widthPx == 0 || u.empty() || v.empty() ||
+        u.columnStride != v.columnStride || region.bottom > std::min(u.lastRow, v.lastRow))
+        return;
+    // Blocks whose pixels the image reaches and whose right grid column exists.
+    const int32_t lastBlock = std::min((widthPx - 1) / kBlockWidth, std::min(u.lastColumn, v.lastColumn) - 1);
+
+    const int32_t rows = region.bottom - region.top;  // 0: only row `top` is walked
+    int32_t leftFx = wrapMul(region.topLeftX, 1 << kFixedShift), rightFx = wrapMul(region.topRightX, 1 << kFixedShift);
+    const int32_t leftStepFx = rows == 0 ? 0 : edgeStepFx(region.topLeftX, region.bottomLeftX, rows);
+    const int32_t rightStepFx = rows == 0 ? 0 : edgeStepFx(region.topRightX, region.bottomRightX, rows);
+    for (int32_t y = region.top; y <= region.bottom; ++y) {
+        if (leftFx != rightFx) {
+            // Blocks floor(xl / 16) to ceil(xr / 16) - 1: those holding pixels xl to xr - 1.
+            const int32_t xl = shiftRightArithmetic(leftFx, kFixedShift), xr = shiftRightArithmetic(rightFx, kFixedShift);
+            const int32_t first = std::max(shiftRightArithmetic(xl, 4), 0);
+            const int32_t last = std::min(shiftRightArithmetic(xr + kBlockWidth - 1, 4) - 1, lastBlock);
+            if (first <= last) {
+                kernel(context, BlockRow{layer + pixelOffset(static_cast<size_t>(context.pitch), first * kBlockWidth, y), y,
+                                         first, last - first + 1, std::min(widthPx - last * kBlockWidth, kBlockWidth),
+                                         &u.at(0, y), &v.at(0, y), static_cast<size_t>(u.columnStride)});
+            }
+        }
+        leftFx = wrapAdd(leftFx, leftStepFx);
+        rightFx = wrapAdd(rightFx, rightStepFx);
+    }
+}
+
+bool packedKernels() { return simdLevel() != SimdLevel::Scalar; }
+
+}  // namespace
+
+void textureBlockRowScalar(const RenderContext& context, const BlockRow& row) {
+    forEachBlock(row, [&](const BlockSpan& block) {
+        textureSpanScalar(context, TextureSpan{block.pixels, block.count, block.uFx, block.vFx, block.uStepFx, block.vStepFx});
+    });
+}
+
+void lightmapBlockScalar(const RenderContext& context, const BlockSpan& span, int32_t y) {
+    int32_t uFx = span.uFx, vFx = span.vFx;
+    for (int32_t k = 0; k < span.count; ++k) {
+        const int32_t x = span.x + k;
+        const auto u = static_cast<int32_t>(shiftRightLogical(wrapAdd(uFx, lightmapSampleOffsetU(x, y)), kFixedShift));
+        const auto v = static_cast<int32_t>(shiftRightLogical(wrapAdd(vFx, lightmapSampleOffsetV(x, y)), kFixedShift));
+        storeWord(span.pixels + 4 * static_cast<size_t>(k), lightmapFetch(context, u, v));
+        uFx = wrapAdd(uFx, span.uStepFx);
+        vFx = wrapAdd(vFx, span.vStepFx);
+    }
+}
+
+void lightmapBlockRowScalar(const RenderContext& context, const BlockRow& row) {
+    forEachBlock(row, [&](const BlockSpan& block) { lightmapBlockScalar(context, block, row.y); });
+}
+
+void textureBlockSpans(RenderContext& context, SpanRegion& region) {
+    if (!textureUsable(context)) return;
+    const bool packed = packedKernels() && textureFitsPackedOffsets(context);
+    blockSpans(context, region, context.textureLayer, packed ? textureBlockRowSse2 : textureBlockRowScalar);
+}
+
+void lightmapBlockSpans(RenderContext& context, SpanRegion& region) {
+    if (!lightmapUsable(context)) return;
+    const bool packed = packedKernels() && lightmapFitsPackedOffsets(context);
+    blockSpans(context, region, context.lightLayer, packed ? lightmapBlockRowSse2 : lightmapBlockRowScalar);
+}
+
+void drawPerspectiveTriangle(RenderContext& context, const float* positions, const float* texCoords,
+                             const float* lightmapCoords, const float* depths) {
+    const bool lit = context.lightmap != nullptr;
+    if (positions == nullptr || texCoords == nullptr || depths == nullptr || (lit && lightmapCoords == nullptr)) return;
+    if (context.target == nullptr || context.textureLayer == nullptr || context.lightLayer == nullptr ||
+        context.uvGrid.u.empty() || context.uvGrid.v.empty() || !textureUsable(context) ||
+        (lit && !lightmapUsable(context)) || drawableWidth(context) == 0)
+        return;
+    // The host's arrays need not be aligned.
+    float p[6], uv[6], lightUv[6], z[3];
+    std::memcpy(p, positions, sizeof p);
+    std::memcpy(uv, texCoords, sizeof uv);
+    std::memcpy(z, depths, sizeof z);
+    if (lit) std::memcpy(lightUv, lightmapCoords, sizeof lightUv);
+
+    SpanRegion halves[2];
+    splitIntoSpanRegions(p, halves[0], halves[1]);
+    if (!withinFarLimit(halves[0]) || !withinFarLimit(halves[1])) return;
+
+    fillUvGrid(context, p, uv, z);
+    for (SpanRegion& half : halves) textureBlockSpans(context, half);
+    // The texturer leaves a half whose rows all lie outside the image with top > bottom;
+    // such a half is neither lit nor composited.
+    const auto inImage = [](const SpanRegion& half) { return half.top <= half.bottom; };
+    if (lit) {
+        fillUvGrid(context, p, lightUv, z);
+        for (SpanRegion& half : halves)
+            if (inImage(half)) lightmapBlockSpans(context, half);
+        for (SpanRegion& half : halves)
+            if (inImage(half)) compositeSpans(context, context.textureLayer, context.lightLayer, half, 3);
+    }
+    for (SpanRegion& half : halves)
+        if (inImage(half)) compositeSpans(context, context.target, context.textureLayer, half, context.blendMode);
+}
+
+}  // namespace velkano

@@ -1,0 +1,134 @@
+#include "raster/uv_grid.h"
+
+#include <algorithm>
+#include <array>
+#include <cstddef>
+
+#include "pixel/numeric.h"
+#include "raster/triangle_split.h"
+
+namespace velkano {
+
+void splitIntoSpanRegions(const float positions[6], SpanRegion& first, SpanRegion& second) {
+    const VertexRoles roles = vertexRoles(positions[1], positions[3], positions[5]);
+    const auto x = [&](int vertex) { return positions[2 * vertex]; };
+    const auto y = [&](int vertex) { return positions[2 * vertex + 1]; };
+    const int a = roles.before, m = roles.middle, b = roles.after;
+    const int32_t splitX = roundHalfEvenToInt(edgeXAtRow(x(a), y(a), x(b), y(b), y(m)));
+    const int32_t xA = roundHalfEvenToInt(x(a)), yA = roundHalfEvenToInt(y(a));
+    const int32_t xM = roundHalfEvenToInt(x(m)), yM = roundHalfEvenToInt(y(m));
+    const int32_t xB = roundHalfEvenToInt(x(b)), yB = roundHalfEvenToInt(y(b));
+    first = {yA, yM, xA, xA, xM, splitX};
+    second = {yM, yB, xM, splitX, xB, xB};
+}
+
+GridRange gridRange(const UvGrid& grid, int32_t height, const float positions[6]) {
+    // In 64 bits: a position that did not round to an integer (-2^31) must not wrap.
+    const auto block = [&](int vertex) {
+        return roundHalfEvenToInt(static_cast<float>(static_cast<double>(positions[2 * vertex]) / kBlockWidth));
+    };
+    const auto row = [&](int vertex) { return roundHalfEvenToInt(positions[2 * vertex + 1]); };
+    const bool absent = grid.u.empty() || grid.v.empty();
+    const int64_t lastColumn = absent ? -1 : std::min(grid.u.lastColumn, grid.v.lastColumn);
+    const int64_t rows = absent ? 0 : std::min({height, grid.u.lastRow, grid.v.lastRow});
+    const int64_t firstColumn = std::max<int64_t>(int64_t{min3(block(0), block(1), block(2))} - 1, 0);
+    const int64_t lastBlock = std::min(int64_t{max3(block(0), block(1), block(2))} + 1, lastColumn);
+    const int64_t firstRow = std::max<int64_t>(int64_t{min3(row(0), row(1), row(2))} - kGridBandRows, 0);
+    int64_t lastRow = int64_t{max3(row(0), row(1), row(2))} + kGridBandRows;
+    if (lastRow >= rows) lastRow = rows - 1;
+    // Each bound lies between -1 and its table's extent, or the range is empty.
+    if (firstColumn > lastBlock || firstRow > lastRow) return {0, -1, 0, -1};
+    return {static_cast<int32_t>(firstColumn), static_cast<int32_t>(lastBlock), static_cast<int32_t>(firstRow),
+            static_cast<int32_t>(lastRow)};
+}
+
+namespace {
+
+// Barycentric weights of vertex 0 and 1 at block column c, row r: binary32.
+struct WeightPlane {
+    double y12, x21, y20, x02;  // Y1 - Y2, X2 - X1, Y2 - Y0, X0 - X2
+    double x2, y2;
+    double invD;
+    std::array<float, 2> at(double c, double r) const {
+        return {static_cast<float>((y12 * (c - x2) + x21 * (r - y2)) * invD),
+                static_cast<float>((y20 * (c - x2) + x02 * (r - y2)) * invD)};
+    }
+};
+
+// The horizontal pass on one grid row: columns first..last of row r.
+void fillGridRow(UvGrid& grid, const GridRange& range, const WeightPlane& plane, int32_t r, float colStep,
+                 const std::array<double, 3>& depth, const std::array<double, 3>& pu,
+                 const std::array<double, 3>& pv) {
+    const auto third = [](const std::array<float, 2>& w) {
+        return static_cast<float>(1.0 - static_cast<double>(w[0]) - static_cast<double>(w[1]));
+    };
+    const std::array<float, 2> start = plane.at(range.firstColumn, r), end = plane.at(range.lastColumn, r);
+    std::array<float, 3> w{start[0], start[1], third(start)};
+    const std::array<float, 3> endW{end[0], end[1], third(end)};
+    std::array<float, 3> step{};
+    for (size_t k = 0; k < 3; ++k)
+        step[k] = static_cast<float>((static_cast<double>(endW[k]) - static_cast<double>(w[k])) * colStep);
+
+    for (int32_t c = range.firstColumn; c <= range.lastColumn; ++c) {
+        const double w0 = w[0], w1 = w[1], w2 = w[2];
+        const double q = static_cast<float>(
+            1.0 / (w0 / depth[0] + w1 / depth[1] + w2 / depth[2]));
+        grid.u.at(c, r) = floorToFx((pu[0] * w0 + pu[1] * w1 + pu[2] * w2) * q);
+        grid.v.at(c, r) = floorToFx((pv[0] * w0 + pv[1] * w1 + pv[2] * w2) * q);
+        for (size_t k = 0; k < 3; ++k) w[k] = w[k] + step[k];
+    }
+}
+
+}  // namespace
+
+void fillGridBands(GridTable& table, int32_t column, const GridRange& range) {
+    int32_t* entries = &table.at(column, 0);
+    for (int32_t r = range.firstRow; r <= range.lastRow; r += kGridBandRows) {
+        const int32_t base = entries[r];
+        const int32_t step = shiftRightArithmetic(wrapSub(entries[r + kGridBandRows], base), 4);
+        int32_t value = base;
+        for (int32_t k = 0; k < kGridBandRows; ++k) {
+            value = wrapAdd(value, step);
+            entries[r + k] = value;
+        }
+    }
+}
+
+void fillUvGrid(RenderContext& context, const float positions[6], const float coordinates[6], const float depths[3]) {
+    UvGrid& grid = context.uvGrid;
+    const GridRange range = gridRange(grid, context.height, positions);
+    if (range.empty()) return;
+
+    WeightPlane plane{};
+    const auto X = [&](int vertex) {
+        return static_cast<double>(static_cast<float>(static_cast<double>(positions[2 * vertex]) / kBlockWidth));
+    };
+    const auto Y = [&](int vertex) { return static_cast<double>(positions[2 * vertex + 1]); };
+    plane.y12 = Y(1) - Y(2);
+    plane.x21 = X(2) - X(1);
+    plane.y20 = Y(2) - Y(0);
+    plane.x02 = X(0) - X(2);
+    plane.x2 = X(2);
+    plane.y2 = Y(2);
+    plane.invD = static_cast<float>(1.0 / (plane.y12 * plane.x02 + plane.x21 * (Y(0) - Y(2))));
+    const auto colStep = static_cast<float>(1.0 / (static_cast<double>(range.lastColumn) - range.firstColumn + 1));
+    std::array<double, 3> depth{}, pu{}, pv{};
+    for (size_t i = 0; i < 3; ++i) {
+        depth[i] = depths[i];
+        pu[i] = static_cast<float>(static_cast<double>(coordinates[2 * i]) / depth[i]);
+        pv[i] = static_cast<float>(static_cast<double>(coordinates[2 * i + 1]) / depth[i]);
+    }
+
+    // Grid rows rmin, rmin + 16, ... up to rmax, and the one after the last, which the last
+    // band steps towards (the tables hold 16 spare rows below row `height` for it).
+    int32_t r = range.firstRow;
+    for (; r <= range.lastRow; r += kGridBandRows) fillGridRow(grid, range, plane, r, colStep, depth, pu, pv);
+    fillGridRow(grid, range, plane, r, colStep, depth, pu, pv);
+
+    for (int32_t c = range.firstColumn; c <= range.lastColumn; ++c) {
+        fillGridBands(grid.u, c, range);
+        fillGridBands(grid.v, c, range);
+    }
+}
+
+}  // namespace velkano

@@ -1,0 +1,68 @@
+// uv_grid.h: preparing a perspective triangle for the block texturers. The triangle is cut
+// at its middle vertex into two span regions, and the UvGrid is filled with one set of its
+// per-vertex coordinates, evaluated perspective-correct only at grid points (every 16th
+// column, x = 16 c, on every 16th row from rmin) and filled in between by equal integer
+// steps. Entries are floor(coordinate * 1024), signed 22.10.
+//
+// A fill writes one rectangle of entries: columns cmin to cmax, rows rmin to the last grid
+// row + 16 (the grid row after the last one is evaluated too, into the spare rows when it
+// lies below row `height`, so every band interpolates between two rows of this fill).
+// Every other entry keeps what earlier fills left there.
+#pragma once
+
+#include <cstdint>
+
+#include "context/render_context.h"
+#include "raster/span_compositor.h"
+
+namespace velkano {
+
+constexpr int32_t kGridBandRows = 16;  // rows from one grid row to the next
+
+// The halves between A and M's row, and between M's row and B (M, A and B as DRAWTRI
+// chooses them; S is the long edge's x on M's row), rounded and not yet ordered:
+//   first  = {yA, yM, xA, xA, xM, S}
+//   second = {yM, yB, xM, S, xB, xB}
+void splitIntoSpanRegions(const float positions[6], SpanRegion& first, SpanRegion& second);
+
+constexpr int32_t min3(int32_t a, int32_t b, int32_t c) {
+    int32_t m = a;
+    if (b < m) m = b;
+    if (c < m) m = c;
+    return m;
+}
+constexpr int32_t max3(int32_t a, int32_t b, int32_t c) {
+    int32_t m = a;
+    if (b > m) m = b;
+    if (c > m) m = c;
+    return m;
+}
+
+// The rectangle a fill covers: columns firstColumn..lastColumn, grid rows firstRow,
+// firstRow + 16, ... while <= lastRow. Empty when either range is.
+struct GridRange {
+    int32_t firstColumn;  // cmin
+    int32_t lastColumn;   // cmax
+    int32_t firstRow;     // rmin
+    int32_t lastRow;      // rmax
+    bool empty() const { return firstColumn > lastColumn || firstRow > lastRow; }
+};
+// cmin = max(0, min3(round(x_i / 16)) - 1), cmax = min(K, max3(...) + 1);
+// rmin = max(0, min3(round(y_i)) - 16), rmax = max3(...) + 16, or height - 1 from height on.
+// Positions must round to within +-2^20 (the triangle draws nothing otherwise).
+GridRange gridRange(const UvGrid& grid, int32_t height, const float positions[6]);
+
+// The vertical pass on one column of one table: for each grid row r of the range, rows r to
+// r + 15 take cu + (k + 1) su, cu = entry r, su = (entry r + 16 - cu) >> 4 (arithmetic),
+// accumulated by wrapping additions. Entry r + 16 must have been evaluated.
+void fillGridBands(GridTable& table, int32_t column, const GridRange& range);
+
+// Fills both tables from positions, coordinates (u, v per vertex, in texels) and depths.
+// Weights are binary32, stepped along a grid row by (w(cmax) - w(cmin)) / (column count);
+// one reciprocal of the interpolated 1/z per grid point; values floored to 22.10 (NaN and
+// out-of-range values give -2^31). Then each band of 16 rows takes cu + (k + 1) su, su the
+// difference to the next grid row shifted right arithmetically by 4. Writes nothing when
+// the tables are absent.
+void fillUvGrid(RenderContext& context, const float positions[6], const float coordinates[6], const float depths[3]);
+
+}  // namespace velkano

@@ -1,0 +1,362 @@
+#include "raster/perspective_triangle.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <utility>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "../support/guarded_bytes.h"
+#include "../support/guarded_context.h"
+#include "context/texture_binding.h"
+#include "pixel/numeric.h"
+#include "raster/uv_grid.h"
+
+namespace velkano {
+namespace {
+
+using testing::compositeLiterally;
+using testing::GuardedBytes;
+using testing::GuardedContext;
+using testing::Random;
+
+constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+
+int64_t floorDiv16(int64_t a) { return (a - ((a % 16 + 16) % 16)) / 16; }
+
+// ---- the literal walk ------------------------------------------------------------------
+// DRAWPERSPTRI as its rules read, pixel by pixel: each covered block's pixel k takes the
+// grid value plus k steps (a product, not a running sum), and only pixels inside the image
+// are written. The grid fill and the split are the library's own (tested on their own).
+struct Reference {
+    RenderContext& c;
+
+    template <typename Pixel>
+    void blocks(SpanRegion& r, Pixel pixel) {
+        if (r.top > r.bottom) std::swap(r.top, r.bottom), std::swap(r.topLeftX, r.bottomLeftX), std::swap(r.topRightX, r.bottomRightX);
+        if (r.topLeftX > r.topRightX) std::swap(r.topLeftX, r.topRightX);
+        if (r.bottomLeftX > r.bottomRightX) std::swap(r.bottomLeftX, r.bottomRightX);
+        if (r.top == r.bottom) return;
+        r.bottom = std::min(r.bottom, c.height - 1);
+        r.top = std::max(r.top, 0);
+        const int32_t h = r.bottom - r.top;
+        const int32_t dL = h > 0 ? floorToInt((double{1.0} * r.bottomLeftX - r.topLeftX) / h * 1024) : 0;
+        const int32_t dR = h > 0 ? floorToInt((double{1.0} * r.bottomRightX - r.topRightX) / h * 1024) : 0;
+        int32_t left = wrapMul(r.topLeftX, 1024), right = wrapMul(r.topRightX, 1024);
+        for (int32_t y = r.top; y <= r.bottom; ++y, left = wrapAdd(left, dL), right = wrapAdd(right, dR)) {
+            if (left == right) continue;
+            const int64_t from = 16 * floorDiv16(shiftRightArithmetic(left, 10));
+            const int64_t to = 16 * -floorDiv16(-int64_t{shiftRightArithmetic(right, 10)});  // 16 ceil(xr / 16)
+            for (int64_t x = std::max<int64_t>(from, 0); x < to && x < drawableWidth(c); ++x) {
+                const auto column = static_cast<int32_t>(x / 16), k = static_cast<int32_t>(x % 16);
+                const auto value = [&](GridTable& t) {
+                    const int32_t cu = t.at(column, y);
+                    return wrapAdd(cu, wrapMul(k, shiftRightArithmetic(wrapSub(t.at(column + 1, y), cu), 4)));
+                };
+                pixel(static_cast<int32_t>(x), y, value(c.uvGrid.u), value(c.uvGrid.v));
+            }
+        }
+    }
+    uint8_t* at(uint8_t* image, int32_t x, int32_t y) { return image + static_cast<size_t>(y) * c.pitch + 4 * static_cast<size_t>(x); }
+
+    void draw(const float* p, const float* uv, const float* light, const float* z) {
+        const bool lit = c.lightmap != nullptr;
+        if (!textureUsable(c) || (lit && !lightmapUsable(c))) return;
+        SpanRegion halves[2];
+        splitIntoSpanRegions(p, halves[0], halves[1]);
+        for (const SpanRegion& h : halves)
+            for (int32_t value : {h.top, h.bottom, h.topLeftX, h.topRightX, h.bottomLeftX, h.bottomRightX})
+                if (std::abs(int64_t{value}) > (1 << 20)) return;
+        fillUvGrid(c, p, uv, z);
+        for (SpanRegion& h : halves)
+            blocks(h, [&](int32_t x, int32_t y, int32_t u, int32_t v) {
+                storeWord(at(c.textureLayer, x, y), texelFetchTriangle(c, static_cast<int32_t>(static_cast<uint32_t>(u) >> 10),
+                                                                       static_cast<int32_t>(static_cast<uint32_t>(v) >> 10)));
+            });
+        if (lit) {
+            fillUvGrid(c, p, light, z);
+            for (SpanRegion& h : halves) {
+                if (h.top > h.bottom) continue;
+                blocks(h, [&](int32_t x, int32_t y, int32_t u, int32_t v) {
+                    const int32_t offsetU = 256 + 512 * (x & 1) - 256 * (y & 1), offsetV = 256 * (x & 1) + 512 * (y & 1);
+                    storeWord(at(c.lightLayer, x, y),
+                              lightmapFetch(c, static_cast<int32_t>(static_cast<uint32_t>(wrapAdd(u, offsetU)) >> 10),
+                                            static_cast<int32_t>(static_cast<uint32_t>(wrapAdd(v, offsetV)) >> 10)));
+                });
+            }
+            for (const SpanRegion& h : halves)
+                if (h.top <= h.bottom) compositeLiterally(c, c.textureLayer, c.lightLayer, h, 3);
+        }
+        for (const SpanRegion& h : halves)
+            if (h.top <= h.bottom) compositeLiterally(c, c.target, c.textureLayer, h, c.blendMode);
+    }
+};
+
+class PerspectiveAgainstReference : public ::testing::Test {
+protected:
+    void makeImages(int32_t width, int32_t height, int32_t pitch) {
+        got_ = std::make_unique<GuardedContext>(width, height, pitch, true);
+        want_ = std::make_unique<GuardedContext>(width, height, pitch, true);
+        got_->fill(rng_);
+        want_->copyImagesFrom(*got_);
+    }
+    void bind(int32_t textureWidth, int32_t textureHeight, int32_t lightmapWidth, int32_t lightmapHeight, int32_t mode) {
+        indices_.resize(static_cast<size_t>(textureWidth * textureHeight));
+        for (auto& index : indices_) index = static_cast<uint8_t>(rng_.next());
+        palette_.resize(256);
+        for (auto& entry : palette_) entry = rng_.next();
+        lightmap_.resize(static_cast<size_t>(std::max(lightmapWidth * lightmapHeight, 1)));
+        for (auto& word : lightmap_) word = rng_.next();
+        for (GuardedContext* c : {got_.get(), want_.get()}) {
+            setTexture(c->context, indices_.data(), textureWidth, textureHeight, palette_.data(), mode);
+            setLightmap(c->context, lightmapWidth > 0 ? lightmap_.data() : nullptr, lightmapWidth, lightmapHeight);
+        }
+    }
+    void drawAndCompare(const float* p, const float* uv, const float* light, const float* z) {
+        drawPerspectiveTriangle(got_->context, p, uv, light, z);
+        Reference{want_->context}.draw(p, uv, light, z);
+        const std::string difference = got_->differenceFrom(*want_);
+        ASSERT_EQ(difference, "") << "triangle (" << p[0] << ", " << p[1] << ") (" << p[2] << ", " << p[3] << ") ("
+                                  << p[4] << ", " << p[5] << ") depths " << z[0] << " " << z[1] << " " << z[2]
+                                  << " mode " << got_->context.blendMode << " texture " << got_->context.textureWidth
+                                  << "x" << got_->context.textureHeight << " lightmap " << got_->context.lightmapWidth;
+    }
+
+    Random rng_{77};
+    std::unique_ptr<GuardedContext> got_, want_;
+    std::vector<uint8_t> indices_;
+    std::vector<ColourWord> palette_;
+    std::vector<PixelWord> lightmap_;
+};
+
+// Triangles in, across and beyond images whose widths are not multiples of 16 (one with
+// pitch / 4 < width), drawn one after another without clearing, in every mode, with and
+// without lightmaps, textures and lightmaps of several shapes, awkward depths included.
+TEST_F(PerspectiveAgainstReference, randomTrianglesMatchTheLiteralWalk) {
+    static const struct {
+        int32_t width, height, pitch;
+    } images[] = {{64, 48, 272}, {37, 21, 150}, {40, 30, 100}};
+    static const struct {
+        int32_t textureWidth, textureHeight, lightmapWidth, lightmapHeight;
+    } bindings[] = {{16, 16, 0, 0}, {64, 8, 2, 2}, {1, 1, 16, 16}, {12, 5, 3, 5}};
+    for (const auto& image : images)
+        for (const auto& binding : bindings)
+            for (int32_t mode : {0, 1, 2, 3, 4, 5, 6, 7, -1}) {
+                makeImages(image.width, image.height, image.pitch);
+                bind(binding.textureWidth, binding.textureHeight, binding.lightmapWidth, binding.lightmapHeight, mode);
+                for (int i = 0; i < 10; ++i) {
+                    float p[6], uv[6], light[6], z[3];
+                    for (int v = 0; v < 3; ++v) {
+                        p[2 * v] = rng_.awkwardFloat(-0.7f * image.width, 1.7f * image.width);
+                        p[2 * v + 1] = rng_.awkwardFloat(-0.7f * image.height, 1.7f * image.height);
+                        for (float* coordinates : {uv, light}) {
+                            coordinates[2 * v] = rng_.awkwardFloat(-100, 100);
+                            coordinates[2 * v + 1] = rng_.awkwardFloat(-100, 100);
+                        }
+                        z[v] = i % 5 == 4 ? rng_.awkwardFloat(-2, 2) : rng_.awkwardFloat(0.5f, 30);
+                    }
+                    if (i % 4 == 0) p[3] = p[1];  // a horizontal edge
+                    drawAndCompare(p, uv, light, z);
+                }
+            }
+}
+
+// Triangles reaching far outside the image, up to the +-2^20 limit and past it.
+TEST_F(PerspectiveAgainstReference, farTrianglesMatchTheLiteralWalk) {
+    makeImages(64, 48, 256);
+    const float limit = 1 << 20;
+    static const float positions[][6] = {
+        {-limit, -limit, 40, 20, limit, 47}, {10, -limit, 50, -limit + 5, 30, 40}, {-limit, 10, limit, 12, 30, 30},
+        {5, 5, limit, limit, -limit, limit}, {0, 0, limit + 1, 10, 20, 40},         {0, -limit - 1, 30, 10, 20, 40},
+    };
+    const float uv[6] = {-3000, 70000, 5, 5, 40000, -12}, light[6] = {0, 0, 9, 1, 3, 7}, z[3] = {1, 7, 2};
+    for (int32_t lightmapWidth : {0, 4}) {
+        bind(16, 16, lightmapWidth, 4, 0);
+        for (const auto& p : positions) drawAndCompare(p, uv, light, z);
+    }
+}
+
+// ---- the pixel rules -------------------------------------------------------------------
+
+// Block rows with random grid values at both levels: whole blocks and blocks cut at every
+// width, rows of both parities, and texture and lightmap sizes that repeat or not.
+TEST(blockRowKernels, packedMatchScalar) {
+    Random rng(31);
+    std::vector<uint8_t> indices(24 * 7);
+    std::vector<ColourWord> palette(256);
+    std::vector<PixelWord> lightmap(8 * 6);
+    for (auto& index : indices) index = static_cast<uint8_t>(rng.next());
+    for (auto& entry : palette) entry = rng.next();
+    for (auto& word : lightmap) word = rng.next();
+    RenderContext context{};
+    std::vector<int32_t> u(5 * 8), v(5 * 8);
+    for (int32_t shape = 0; shape < 2; ++shape) {
+        setTexture(context, indices.data(), shape ? 24 : 16, shape ? 7 : 8, palette.data(), 0);
+        setLightmap(context, lightmap.data(), shape ? 6 : 8, shape ? 8 : 4);
+        for (int32_t trial = 0; trial < 400; ++trial) {
+            for (auto* table : {&u, &v})
+                for (auto& entry : *table) entry = trial % 3 ? static_cast<int32_t>(rng.next() % 40000) - 20000 : static_cast<int32_t>(rng.next());
+            const int32_t first = static_cast<int32_t>(rng.next() % 2), count = 1 + static_cast<int32_t>(rng.next() % 3);
+            const BlockRow shapeOnly{nullptr, static_cast<int32_t>(rng.next() % 8), first, count,
+                                     1 + static_cast<int32_t>(rng.next() % 16), u.data() + trial % 8, v.data() + trial % 8, 8};
+            for (const auto& kernels : {std::pair<BlockRowKernel, BlockRowKernel>{textureBlockRowScalar, textureBlockRowSse2},
+                                         std::pair<BlockRowKernel, BlockRowKernel>{lightmapBlockRowScalar, lightmapBlockRowSse2}}) {
+                const size_t bytes = 4 * static_cast<size_t>(16 * (count - 1) + shapeOnly.lastBlockPixels);
+                GuardedBytes scalar(bytes), packed(bytes);
+                BlockRow row = shapeOnly;
+                row.pixels = scalar.data();
+                kernels.first(context, row);
+                row.pixels = packed.data();
+                kernels.second(context, row);
+                ASSERT_EQ(std::memcmp(scalar.data(), packed.data(), bytes), 0) << "trial " << trial << " row " << row.y;
+            }
+        }
+    }
+}
+
+// Grid values 0 and 16384 (texel 16) either side of a block step by 1024: texel columns 0 to 15.
+TEST(textureBlockRow, blockStepsFromGridColumnToGridColumn) {
+    uint8_t indices[32];
+    ColourWord palette[256];
+    for (uint8_t i = 0; i < 32; ++i) indices[i] = i;
+    for (uint32_t i = 0; i < 256; ++i) palette[i] = i << 16;  // blue byte = index as a PixelWord
+    RenderContext context{};
+    setTexture(context, indices, 32, 1, palette, 0);
+    const int32_t u[2] = {0, 16384}, v[2] = {5000, 5000};
+    for (BlockRowKernel kernel : {textureBlockRowScalar, textureBlockRowSse2}) {
+        GuardedBytes pixels(64);
+        kernel(context, BlockRow{pixels.data(), 0, 0, 1, 16, u, v, 1});
+        for (uint32_t k = 0; k < 16; ++k) EXPECT_EQ(loadWord(pixels.data() + 4 * k), k) << "pixel " << k;
+    }
+}
+
+// Lightmap coordinates 0.875 everywhere on a 2 x 2 lightmap: the sample offsets pick the
+// texel by the parities of the pixel's row and column.
+TEST(drawPerspectiveTriangle, lightmapSamplesFollowThePixelParities) {
+    GuardedContext image(48, 40, 192, true);
+    const uint8_t index = 0;
+    const ColourWord white = 0x00FFFFFF;
+    const PixelWord lightmap[4] = {0x00000001, 0x00000002, 0x00000003, 0x00000004};  // (0,0) (1,0) (0,1) (1,1)
+    setTexture(image.context, &index, 1, 1, &white, 0);
+    setLightmap(image.context, lightmap, 2, 2);
+    const float p[6] = {0, 0, 47, 0, 0, 39}, uv[6] = {}, light[6] = {0.875f, 0.875f, 0.875f, 0.875f, 0.875f, 0.875f},
+                z[3] = {1, 2, 3};
+    drawPerspectiveTriangle(image.context, p, uv, light, z);
+    const PixelWord want[2][2] = {{0x2, 0x4}, {0x3, 0x4}};  // [row parity][column parity]
+    for (int32_t y = 2; y < 12; ++y)
+        for (int32_t x = 2; x < 12; ++x)
+            EXPECT_EQ(image.pixel(image.context.lightLayer, x, y), want[y & 1][x & 1]) << x << ", " << y;
+}
+
+// A flat texel lit by a flat lightmap: 64 keeps each lane with its lowest bit cleared, 128
+// doubles it, 0 blacks it; with no lightmap the light layer is left alone.
+TEST(drawPerspectiveTriangle, lightModulatesTheTexel) {
+    static const struct {
+        PixelWord light;
+        bool bound;
+        PixelWord want;
+    } cases[] = {{0x40404040, true, 0x00A0FE80}, {0x00808080, true, 0x00FFFFFF}, {0, true, 0},
+                 {0xFFFFFFFF, true, 0x00FFFFFF}, {0, false, 0x00A1FF80}};
+    for (const auto& c : cases) {
+        GuardedContext image(64, 48, 256, true);
+        Random rng(3);
+        image.fill(rng);
+        const PixelWord lightBefore = image.pixel(image.context.lightLayer, 20, 20);
+        const uint8_t index = 0;
+        const ColourWord texel = 0x0080FFA1;  // PixelWord 0x00A1FF80
+        const PixelWord lightmap[4] = {c.light, c.light, c.light, c.light};
+        setTexture(image.context, &index, 1, 1, &texel, 0);
+        setLightmap(image.context, c.bound ? lightmap : nullptr, 2, 2);
+        const float p[6] = {-5, -3, 70, 2, 10, 60}, uv[6] = {0, 0, 30, 1, 2, 40}, z[3] = {1, 4, 2};
+        drawPerspectiveTriangle(image.context, p, uv, uv, z);
+        EXPECT_EQ(image.pixel(image.context.target, 20, 20), c.want) << std::hex << c.light;
+        if (!c.bound) {
+            EXPECT_EQ(image.pixel(image.context.lightLayer, 20, 20), lightBefore);
+        }
+    }
+}
+
+// Calls that must touch nothing at all: target, layers and grid keep every byte.
+TEST(drawPerspectiveTriangle, touchesNothingWithoutWhatItNeeds) {
+    const uint8_t indices[4] = {1, 2, 3, 4};
+    const ColourWord palette[256] = {};
+    const PixelWord lightmap[4] = {};
+    const float p[6] = {3, 2, 60, 10, 20, 40}, uv[6] = {0, 0, 4, 0, 0, 4}, z[3] = {1, 2, 3};
+    const float far[6] = {3, 2, 60, 10, 20, (1 << 20) + 1};
+    static const struct {
+        const char* what;
+        void (*spoil)(RenderContext&);
+        bool farTriangle;
+    } cases[] = {
+        {"no texture layer", [](RenderContext& c) { c.textureLayer = nullptr; }, false},
+        {"no light layer", [](RenderContext& c) { c.lightLayer = nullptr; }, false},
+        {"no target", [](RenderContext& c) { c.target = nullptr; }, false},
+        {"no U table", [](RenderContext& c) { c.uvGrid.u.entries = nullptr; }, false},
+        {"no V table", [](RenderContext& c) { c.uvGrid.v.entries = nullptr; }, false},
+        {"no texture", [](RenderContext& c) { c.textureIndices = nullptr; }, false},
+        {"texture height 0", [](RenderContext& c) { c.textureHeight = 0; }, false},
+        {"lightmap width 0", [](RenderContext& c) { setLightmap(c, c.lightmap, 0, 2); }, false},
+        {"lightmap height -1", [](RenderContext& c) { setLightmap(c, c.lightmap, 2, -1); }, false},
+        {"beyond 2^20", [](RenderContext&) {}, true},
+    };
+    for (const auto& c : cases) {
+        GuardedContext image(64, 48, 256, true), before(64, 48, 256, true);
+        Random rng(11);
+        image.fill(rng);
+        before.copyImagesFrom(image);
+        setTexture(image.context, indices, 2, 2, palette, 0);
+        setLightmap(image.context, lightmap, 2, 2);
+        c.spoil(image.context);
+        drawPerspectiveTriangle(image.context, c.farTriangle ? far : p, uv, uv, z);
+        EXPECT_EQ(image.differenceFrom(before), "") << c.what;
+    }
+    GuardedContext image(64, 48, 256, true), before(64, 48, 256, true);
+    setTexture(image.context, indices, 2, 2, palette, 0);
+    for (const float* const* arrays : {std::array<const float*, 4>{nullptr, uv, uv, z}.data(),
+                                       std::array<const float*, 4>{p, nullptr, uv, z}.data(),
+                                       std::array<const float*, 4>{p, uv, uv, nullptr}.data()}) {
+        drawPerspectiveTriangle(image.context, arrays[0], arrays[1], arrays[2], arrays[3]);
+        EXPECT_EQ(image.differenceFrom(before), "") << "a null array";
+    }
+}
+
+// Rows: a half wholly above or below the image leaves the target alone, and the last row
+// is never written, however far the triangle reaches down.
+TEST(drawPerspectiveTriangle, rowsOutsideTheImageAreNotDrawn) {
+    static const struct {
+        float p[6];
+        bool changesTarget;
+    } cases[] = {{{3, -40, 60, -20, 20, -1}, false},
+                 {{3, 48, 60, 70, 20, 90}, false},
+                 {{3, 10, 60, 47, 20, 300}, true},
+                 {{3, -100, 60, 47, 20, 10}, true}};
+    for (const auto& c : cases) {
+        GuardedContext image(64, 48, 256, true), before(64, 48, 256, true);
+        Random rng(13);
+        image.fill(rng);
+        before.copyImagesFrom(image);
+        const uint8_t index = 0;
+        const ColourWord white = 0x00FFFFFF;
+        setTexture(image.context, &index, 1, 1, &white, 0);
+        const float uv[6] = {}, z[3] = {1, 1, 1};
+        drawPerspectiveTriangle(image.context, c.p, uv, uv, z);
+        bool changed = false;
+        for (int32_t y = 0; y < 48; ++y)
+            for (int32_t x = 0; x < 64; ++x) {
+                const bool differs = image.pixel(image.context.target, x, y) != before.pixel(before.context.target, x, y);
+                changed = changed || differs;
+                if (y == 47) {
+                    EXPECT_FALSE(differs) << "the last row, x " << x;
+                }
+            }
+        EXPECT_EQ(changed, c.changesTarget) << c.p[1] << " to " << c.p[5];
+    }
+}
+
+}  // namespace
+}  // namespace velkano
