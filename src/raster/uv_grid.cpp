@@ -9,6 +9,48 @@
 
 namespace velkano {
 
+namespace {
+
+// X_i: a vertex's column in block columns, binary32.
+float blockX(const float positions[6], int vertex) {
+    return static_cast<float>(static_cast<double>(positions[2 * vertex]) / kBlockWidth);
+}
+
+// Barycentric weights of vertex 0 and 1 at block column c, row r: binary32.
+struct WeightPlane {
+    double y12, x21, y20, x02;  // Y1 - Y2, X2 - X1, Y2 - Y0, X0 - X2
+    double x2, y2;
+    double invD;
+    std::array<float, 2> at(double c, double r) const {
+        return {static_cast<float>((y12 * (c - x2) + x21 * (r - y2)) * invD),
+                static_cast<float>((y20 * (c - x2) + x02 * (r - y2)) * invD)};
+    }
+};
+
+// The horizontal pass on one grid row: columns first..last of row r.
+void fillGridRow(UvGrid& grid, const GridRange& range, const WeightPlane& plane, int32_t r, float colStep,
+                 const std::array<double, 3>& depth, const std::array<double, 3>& pu, const std::array<double, 3>& pv) {
+    const auto third = [](const std::array<float, 2>& w) {
+        return static_cast<float>(1.0 - static_cast<double>(w[0]) - static_cast<double>(w[1]));
+    };
+    const std::array<float, 2> start = plane.at(range.firstColumn, r), end = plane.at(range.lastColumn, r);
+    std::array<float, 3> w{start[0], start[1], third(start)};
+    const std::array<float, 3> endW{end[0], end[1], third(end)};
+    std::array<float, 3> step{};
+    for (size_t k = 0; k < 3; ++k)
+        step[k] = static_cast<float>((static_cast<double>(endW[k]) - static_cast<double>(w[k])) * colStep);
+
+    for (int32_t c = range.firstColumn; c <= range.lastColumn; ++c) {
+        const double w0 = w[0], w1 = w[1], w2 = w[2];
+        const double q = static_cast<float>(1.0 / (w0 / depth[0] + w1 / depth[1] + w2 / depth[2]));
+        grid.u.at(c, r) = floorToFx((pu[0] * w0 + pu[1] * w1 + pu[2] * w2) * q);
+        grid.v.at(c, r) = floorToFx((pv[0] * w0 + pv[1] * w1 + pv[2] * w2) * q);
+        for (size_t k = 0; k < 3; ++k) w[k] = w[k] + step[k];
+    }
+}
+
+}  // namespace
+
 void splitIntoSpanRegions(const float positions[6], SpanRegion& first, SpanRegion& second) {
     const VertexRoles roles = vertexRoles(positions[1], positions[3], positions[5]);
     const auto x = [&](int vertex) { return positions[2 * vertex]; };
@@ -24,9 +66,7 @@ void splitIntoSpanRegions(const float positions[6], SpanRegion& first, SpanRegio
 
 GridRange gridRange(const UvGrid& grid, int32_t height, const float positions[6]) {
     // In 64 bits: a position that did not round to an integer (-2^31) must not wrap.
-    const auto block = [&](int vertex) {
-        return roundHalfEvenToInt(static_cast<float>(static_cast<double>(positions[2 * vertex]) / kBlockWidth));
-    };
+    const auto block = [&](int vertex) { return roundHalfEvenToInt(blockX(positions, vertex)); };
     const auto row = [&](int vertex) { return roundHalfEvenToInt(positions[2 * vertex + 1]); };
     const bool absent = grid.u.empty() || grid.v.empty();
     const int64_t lastColumn = absent ? -1 : std::min(grid.u.lastColumn, grid.v.lastColumn);
@@ -41,45 +81,6 @@ GridRange gridRange(const UvGrid& grid, int32_t height, const float positions[6]
     return {static_cast<int32_t>(firstColumn), static_cast<int32_t>(lastBlock), static_cast<int32_t>(firstRow),
             static_cast<int32_t>(lastRow)};
 }
-
-namespace {
-
-// Barycentric weights of vertex 0 and 1 at block column c, row r: binary32.
-struct WeightPlane {
-    double y12, x21, y20, x02;  // Y1 - Y2, X2 - X1, Y2 - Y0, X0 - X2
-    double x2, y2;
-    double invD;
-    std::array<float, 2> at(double c, double r) const {
-        return {static_cast<float>((y12 * (c - x2) + x21 * (r - y2)) * invD),
-                static_cast<float>((y20 * (c - x2) + x02 * (r - y2)) * invD)};
-    }
-};
-
-// The horizontal pass on one grid row: columns first..last of row r.
-void fillGridRow(UvGrid& grid, const GridRange& range, const WeightPlane& plane, int32_t r, float colStep,
-                 const std::array<double, 3>& depth, const std::array<double, 3>& pu,
-                 const std::array<double, 3>& pv) {
-    const auto third = [](const std::array<float, 2>& w) {
-        return static_cast<float>(1.0 - static_cast<double>(w[0]) - static_cast<double>(w[1]));
-    };
-    const std::array<float, 2> start = plane.at(range.firstColumn, r), end = plane.at(range.lastColumn, r);
-    std::array<float, 3> w{start[0], start[1], third(start)};
-    const std::array<float, 3> endW{end[0], end[1], third(end)};
-    std::array<float, 3> step{};
-    for (size_t k = 0; k < 3; ++k)
-        step[k] = static_cast<float>((static_cast<double>(endW[k]) - static_cast<double>(w[k])) * colStep);
-
-    for (int32_t c = range.firstColumn; c <= range.lastColumn; ++c) {
-        const double w0 = w[0], w1 = w[1], w2 = w[2];
-        const double q = static_cast<float>(
-            1.0 / (w0 / depth[0] + w1 / depth[1] + w2 / depth[2]));
-        grid.u.at(c, r) = floorToFx((pu[0] * w0 + pu[1] * w1 + pu[2] * w2) * q);
-        grid.v.at(c, r) = floorToFx((pv[0] * w0 + pv[1] * w1 + pv[2] * w2) * q);
-        for (size_t k = 0; k < 3; ++k) w[k] = w[k] + step[k];
-    }
-}
-
-}  // namespace
 
 void fillGridBands(GridTable& table, int32_t column, const GridRange& range) {
     int32_t* entries = &table.at(column, 0);
@@ -100,9 +101,7 @@ void fillUvGrid(RenderContext& context, const float positions[6], const float co
     if (range.empty()) return;
 
     WeightPlane plane{};
-    const auto X = [&](int vertex) {
-        return static_cast<double>(static_cast<float>(static_cast<double>(positions[2 * vertex]) / kBlockWidth));
-    };
+    const auto X = [&](int vertex) { return static_cast<double>(blockX(positions, vertex)); };
     const auto Y = [&](int vertex) { return static_cast<double>(positions[2 * vertex + 1]); };
     plane.y12 = Y(1) - Y(2);
     plane.x21 = X(2) - X(1);
