@@ -317,9 +317,10 @@ TEST(drawPerspectiveTriangle, touchesNothingWithoutWhatItNeeds) {
     }
     GuardedContext image(64, 48, 256, true), before(64, 48, 256, true);
     setTexture(image.context, indices, 2, 2, palette, 0);
-    for (const float* const* arrays : {std::array<const float*, 4>{nullptr, uv, uv, z}.data(),
-                                       std::array<const float*, 4>{p, nullptr, uv, z}.data(),
-                                       std::array<const float*, 4>{p, uv, uv, nullptr}.data()}) {
+    setLightmap(image.context, lightmap, 2, 2);  // so the lightmap coordinates are needed
+    const std::array<const float*, 4> nullArrays[] = {
+        {nullptr, uv, uv, z}, {p, nullptr, uv, z}, {p, uv, nullptr, z}, {p, uv, uv, nullptr}};
+    for (const auto& arrays : nullArrays) {
         drawPerspectiveTriangle(image.context, arrays[0], arrays[1], arrays[2], arrays[3]);
         EXPECT_EQ(image.differenceFrom(before), "") << "a null array";
     }
