@@ -3,9 +3,14 @@
 # Floating point is IEEE double everywhere: SSE2 arithmetic on i686 as on x86-64, no
 # contraction into fused multiply-adds, never fast-math, so the native library and the DLL
 # give the same pixels bit for bit.
+#
+# No automatic vectorisation: GCC 12's x86-64 vectoriser drops the rounding of
+# static_cast<double>(static_cast<float>(x)) when it packs two such values into one register
+# (even at -O2), so binary32 weights came out in double precision. The kernels that want
+# packed arithmetic say so with intrinsics.
 function(velkano_target_flags target)
     target_compile_options(${target} PRIVATE
-        -ffp-contract=off -fno-fast-math
+        -ffp-contract=off -fno-fast-math -fno-tree-vectorize
         $<$<COMPILE_LANGUAGE:CXX>:-Wall -Wextra -Wpedantic>
         $<$<COMPILE_LANGUAGE:C>:-Wall -Wextra>)
     if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(i.86|x86)$" OR CMAKE_SIZEOF_VOID_P EQUAL 4)

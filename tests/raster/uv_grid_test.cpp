@@ -105,6 +105,24 @@ TEST(fillUvGrid, workedExampleEntryForEntry) {
     EXPECT_EQ(u.at(6, 0), 0) << "column 6 lies outside the fill";
 }
 
+// A receding wall (depths 1 to 4) whose grid values depend on every binary32 rounding of the
+// weights and steps; the values were worked out independently with each rounding made
+// explicit. A compiler that keeps a weight in double precision changes some by 1.
+TEST(fillUvGrid, weightsAndStepsAreRoundedToBinary32) {
+    GuardedContext image(100, 60, 400, true);
+    const float p[6] = {4, 3, 96, 14, 96, 46}, uv[6] = {0, 0, 64, 0, 64, 32}, depths[3] = {1, 4, 4};
+    fillUvGrid(image.context, p, uv, depths);
+    GridTable& u = image.context.uvGrid.u;
+    GridTable& v = image.context.uvGrid.v;
+    const auto evaluated = [](GridTable& t, int32_t c, int32_t r) { return 2 * t.at(c, r) - t.at(c, r + 1); };
+    const int32_t uRow0[8] = {-690, 1938, 5313, 9804, 16074, 25443, 40959, 71632};
+    const int32_t vRow16[8] = {3341, 3290, 3224, 3136, 3014, 2831, 2528, 1928};
+    for (int32_t c = 0; c <= 7; ++c) {
+        EXPECT_EQ(evaluated(u, c, 0), uRow0[c]) << "u, column " << c;
+        EXPECT_EQ(evaluated(v, c, 16), vRow16[c]) << "v, column " << c;
+    }
+}
+
 // A fill reads only entries it wrote itself, and writes only columns cmin to cmax, rows rmin
 // to the last grid row + 16: the same triangle over a zeroed and over a random grid gives the
 // same rectangle, and everything outside it keeps the random values. Triangles include
