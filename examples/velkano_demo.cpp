@@ -1,10 +1,14 @@
-// velkano_demo: a host program driving Velkano. It owns a 320 x 240 image with padded rows and
-// paints a sky into it each frame; the library draws a scrolling tiled ground and tinted
-// sprites over it in several blend modes, a spinning crate of lit textured triangles in the
-// sky and a heat shimmer over the horizon, then applies whole-image effects (fade in, hit
-// flash, night tint, fade out). Every frame is saved as a PNG.
+// velkano_demo: a host program driving every Velkano entry point. It owns a 320 x 240 image
+// with padded rows; each frame the library draws a walk down a lit brick corridor in
+// perspective (DRAWPERSPTRI with lightmaps, demo_room.cpp), a spinning crate with lit corners
+// (DRAWTRI), the heat shimmer in front of a furnace (DRAWTRI, displacement), lamp glows, a
+// shadow and a HUD (DRAWTILE), then whole-image effects (FLASHMOD, FLASHADD, FLASHSUB: fade
+// in, a hit, a brownout, fade out). Every frame is saved as a PNG, and at the end a contact
+// sheet of all frames.
 //
 // Usage: velkano_demo [output-dir]   (default: demo-frames)
+#include "demo_room.h"
+#include "demo_scene.h"
 #include "png_writer.h"
 #include "velkano.h"
 
@@ -21,57 +25,15 @@
 
 namespace {
 
-constexpr int kWidth = 320;
-constexpr int kHeight = 240;
+using namespace demo;
+
 constexpr int kPitch = 1312;  // 328 words per row: 8 words of padding the host never shows
-constexpr int kHorizon = kHeight / 2;
+constexpr int kHudTop = 216;  // the HUD panel covers rows 216 to 239
 
 struct Image {
     std::vector<std::uint32_t> words = std::vector<std::uint32_t>(kPitch / 4 * kHeight);
-    std::uint32_t& at(int x, int y) { return words[static_cast<size_t>(y) * (kPitch / 4) + x]; }
+    std::uint32_t at(int x, int y) const { return words[static_cast<size_t>(y) * (kPitch / 4) + x]; }
 };
-
-std::uint32_t rgb(double r, double g, double b) {
-    auto c = [](double v) { return static_cast<std::uint32_t>(std::clamp(v, 0.0, 255.0) + 0.5); };
-    return c(r) << 16 | c(g) << 8 | c(b);
-}
-std::uint32_t grey(int level) { return rgb(level, level, level); }
-
-void fillEllipse(Image& img, double cx, double cy, double rx, double ry, std::uint32_t colour) {
-    for (int y = std::max(0, int(cy - ry)); y <= std::min(kHeight - 1, int(cy + ry)); ++y)
-        for (int x = std::max(0, int(cx - rx)); x <= std::min(kWidth - 1, int(cx + rx)); ++x) {
-            const double dx = (x + 0.5 - cx) / rx, dy = (y + 0.5 - cy) / ry;
-            if (dx * dx + dy * dy <= 1.0) img.at(x, y) = colour;
-        }
-}
-
-// An 8-bit indexed texture with its 256-entry palette (red in the lowest byte of an entry).
-struct IndexedTexture {
-    int size;
-    std::vector<std::uint8_t> indices;
-    std::vector<std::uint32_t> palette = std::vector<std::uint32_t>(256);
-    explicit IndexedTexture(int n) : size(n), indices(static_cast<size_t>(n) * n) {}
-    void bind(int blendMode) const { SETTEXTURE(indices.data(), size, size, palette.data(), blendMode); }
-};
-
-std::uint32_t paletteEntry(double r, double g, double b) {  // red in byte 0
-    const std::uint32_t pixel = rgb(r, g, b);
-    return (pixel >> 16 & 0xFF) | (pixel & 0xFF00) | (pixel & 0xFF) << 16;
-}
-
-// Stone blocks in staggered rows, for the scrolling ground.
-IndexedTexture makeStones() {
-    IndexedTexture t(32);
-    for (int i = 0; i < 256; ++i) t.palette[i] = paletteEntry(90 + i / 2.0, 80 + i / 2.5, 60 + i / 4.0);
-    for (int y = 0; y < 32; ++y)
-        for (int x = 0; x < 32; ++x) {
-            const int shifted = (x + (y / 16 % 2) * 8) % 16;
-            const bool mortar = y % 16 == 0 || shifted == 0;
-            const int grain = (x * 37 + y * 91 + x * y) % 40;
-            t.indices[static_cast<size_t>(y) * 32 + x] = static_cast<std::uint8_t>(mortar ? 10 : 120 + grain + 2 * (y % 16));
-        }
-    return t;
-}
 
 // A round 16 x 16 sprite: `shade` gives the palette index for a point at distance d (0 at
 // the centre, 1 at the rim); index 0 outside the disc.
@@ -81,7 +43,7 @@ IndexedTexture makeDisc(Shade shade) {
     for (int y = 0; y < 16; ++y)
         for (int x = 0; x < 16; ++x) {
             const double dx = (x - 7.5) / 8, dy = (y - 7.5) / 8, d = std::sqrt(dx * dx + dy * dy);
-            t.indices[static_cast<size_t>(y) * 16 + x] = d < 1.0 ? shade(d, dx, dy) : 0;
+            t.at(x, y) = d < 1.0 ? shade(d, dx, dy) : 0;
         }
     return t;
 }
@@ -89,7 +51,7 @@ IndexedTexture makeDisc(Shade shade) {
 // Wooden crate sides: a dark frame, boards with grain and gaps, one diagonal brace.
 IndexedTexture makeCrate() {
     IndexedTexture t(64);
-    for (int i = 0; i < 256; ++i) t.palette[i] = paletteEntry(40 + 0.75 * i, 26 + 0.52 * i, 12 + 0.28 * i);
+    for (int i = 0; i < 256; ++i) t.palette[i] = colourWord(40 + 0.75 * i, 26 + 0.52 * i, 12 + 0.28 * i);
     for (int y = 0; y < 64; ++y)
         for (int x = 0; x < 64; ++x) {
             const int grain = (x * 7 + (y % 14) * 29 + (x * y) % 11) % 24;
@@ -97,7 +59,7 @@ IndexedTexture makeCrate() {
             if (y % 14 == 0) index = 60;                                   // gap between boards
             if (std::abs(x - y) < 5) index = static_cast<std::uint8_t>(175 + grain);
             if (x < 5 || y < 5 || x > 58 || y > 58) index = static_cast<std::uint8_t>(x == 0 || y == 0 ? 20 : 90 + grain);
-            t.indices[static_cast<size_t>(y) * 64 + x] = index;
+            t.at(x, y) = index;
         }
     return t;
 }
@@ -105,69 +67,93 @@ IndexedTexture makeCrate() {
 // Displacement offsets for blend mode 6, which reads blue / 4 pixels to the right and
 // green / 4 rows down of the lit texel. Index i holds blue 0..23 and green 13..0; lit at
 // 200 (the band's middle) they move a pixel by up to 8 columns and 5 rows, and less where
-// the band's light falls off. The index pattern is a wavy interference of two ripples.
+// the light falls off. The index pattern is a wavy interference of two ripples.
 IndexedTexture makeShimmer() {
     IndexedTexture t(32);
-    for (int i = 0; i < 256; ++i) t.palette[i] = paletteEntry(0, 13.0 * (255 - i) / 255, 23.0 * i / 255);
+    for (int i = 0; i < 256; ++i) t.palette[i] = colourWord(0, 13.0 * (255 - i) / 255, 23.0 * i / 255);
     const double tau = 2 * std::numbers::pi;
     for (int y = 0; y < 32; ++y)
         for (int x = 0; x < 32; ++x) {
             const double wave = std::sin(tau * (y / 16.0 + 0.3 * std::sin(tau * x / 32))) + std::sin(tau * (x + y) / 32);
-            t.indices[static_cast<size_t>(y) * 32 + x] = static_cast<std::uint8_t>(std::lround(127.5 + 63.5 * wave));
+            t.at(x, y) = static_cast<std::uint8_t>(std::lround(127.5 + 63.5 * wave));
         }
     return t;
 }
 
-// A light word for DRAWTRI: red in byte 0; 128 leaves a texel as it is, 255 nearly doubles it.
-std::uint32_t lightWord(double r, double g, double b) {
-    auto c = [](double v) { return static_cast<std::uint32_t>(std::clamp(v, 0.0, 255.0) + 0.5); };
-    return c(r) | c(g) << 8 | c(b) << 16;
+// The HUD panel: brushed steel with a rivet near each corner of its 32 x 32 texels.
+IndexedTexture makePanel() {
+    IndexedTexture t(32);
+    for (int i = 0; i < 256; ++i) t.palette[i] = colourWord(30 + 0.5 * i, 34 + 0.5 * i, 42 + 0.55 * i);
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 32; ++x) {
+            const bool rivet = (x % 29 - 2) * (x % 29 - 2) + (y % 29 - 2) * (y % 29 - 2) <= 1;
+            t.at(x, y) = static_cast<std::uint8_t>(rivet ? 230 : y == 0 ? 200 : 90 + (x * 13 + y * 3) % 17 + 2 * (y % 4));
+        }
+    return t;
 }
 
-struct Vec3 {
-    double x, y, z;
+struct Textures {
+    IndexedTexture crate = makeCrate();
+    IndexedTexture shimmer = makeShimmer();
+    IndexedTexture panel = makePanel();
+    // Lit from the top left; drawn with mode 1, so index 0 shows what is behind.
+    IndexedTexture pip = makeDisc([](double, double dx, double dy) {
+        return static_cast<std::uint8_t>(1 + std::clamp(200 - 120 * (dx + dy), 1.0, 254.0));
+    });
+    // Bright in the middle, fading out; added with mode 2.
+    IndexedTexture glow = makeDisc([](double d, double, double) { return static_cast<std::uint8_t>(255 * (1 - d)); });
+    // Modulated with mode 3: entry 128 keeps the floor, the inner disc darkens it.
+    IndexedTexture shadow = makeDisc([](double d, double, double) { return static_cast<std::uint8_t>(d < 0.6 ? 1 : 2); });
+    Textures() {
+        for (int i = 0; i < 256; ++i) {
+            pip.palette[i] = colourWord(i, i, i);
+            glow.palette[i] = colourWord(i, i, i);
+        }
+        shadow.palette[0] = shadow.palette[2] = colourWord(128, 128, 128);
+        shadow.palette[1] = colourWord(70, 70, 76);
+    }
 };
-Vec3 operator-(Vec3 a, Vec3 b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
-double dot(Vec3 a, Vec3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
-Vec3 cross(Vec3 a, Vec3 b) { return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x}; }
-Vec3 normalised(Vec3 a) {
-    const double n = std::sqrt(dot(a, a));
-    return {a.x / n, a.y / n, a.z / n};
+
+// The camera walks down the corridor, swaying, turning its head and bobbing a little.
+Camera cameraAt(int frame) {
+    return {{0.45 * std::sin(0.27 * frame), -0.15 + 0.06 * std::sin(0.9 * frame), 0.6 + 0.62 * frame},
+            0.32 * std::sin(0.22 * frame + 0.5), 0.04 * std::sin(0.45 * frame)};
 }
 
-// The crate: a cube turning about two axes, seen from a camera at the origin looking
-// along +z (x right, y down, as on screen). Each face is two DRAWTRI triangles; faces turned
-// away are culled by their winding on screen and the rest drawn far to near. Every corner is
-// lit on its own (diffuse, from the direction of a warm point light near the crate, plus a
-// little cool sky light), so the light shades smoothly across each face: 128 keeps the
-// texture's own colours, the brightest corners come out nearly twice as bright.
-void drawCrate(const IndexedTexture& crate, int frame) {
-    constexpr double kDistance = 4.2, kFocal = 96;
-    constexpr double kCentreX = 256, kCentreY = 54;
+// The crate floats ahead of the camera, a little nearer each frame; its path keeps it whole
+// inside the image's rows, since DRAWTRI squeezes triangles reaching beyond them.
+constexpr double kCrateHalfSize = 0.5;
+Vec3 crateCentre(int frame) {
+    return {0.4 * std::sin(0.2 * frame), 0.3 + 0.1 * std::sin(0.5 * frame), cameraAt(frame).position.z + 5.4 - 0.06 * frame};
+}
+
+// The crate: a cube turning about two axes, in world space. Each face is two DRAWTRI
+// triangles; faces turned away are culled by their winding on screen and the rest drawn
+// far to near. Every corner is lit on its own by the corridor's lamps (diffuse, the same
+// falloff as the lightmaps) plus a little ambient light, so the light shades smoothly
+// across each face: 128 keeps the texture's colours, the brightest corners nearly double them.
+void drawCrate(const IndexedTexture& crate, const Camera& camera, const std::vector<Lamp>& lamps, int frame) {
     // Each face's corners a, b, c, d go round it so that (b - a) x (c - a) points out of the
     // cube; projected (y down), a face towards the camera then winds negatively on screen.
     static constexpr std::array<std::array<int, 3>, 8> kCorners = {{
         {-1, -1, -1}, {1, -1, -1}, {1, 1, -1}, {-1, 1, -1}, {-1, -1, 1}, {1, -1, 1}, {1, 1, 1}, {-1, 1, 1}}};
     static constexpr std::array<std::array<int, 4>, 6> kFaces = {{
         {3, 2, 1, 0}, {6, 7, 4, 5}, {7, 3, 0, 4}, {2, 6, 5, 1}, {0, 1, 5, 4}, {7, 6, 2, 3}}};
-    static constexpr float kFaceTexels[8] = {0, 0, 64, 0, 64, 64, 0, 64};
+    static constexpr double kFaceTexels[8] = {0, 0, 64, 0, 64, 64, 0, 64};
 
     const double yaw = 0.26 * frame + 0.4, pitch = 0.17 * frame + 0.5;
     const auto turn = [&](Vec3 p) {
         const Vec3 q{p.x * std::cos(yaw) + p.z * std::sin(yaw), p.y, -p.x * std::sin(yaw) + p.z * std::cos(yaw)};
         return Vec3{q.x, q.y * std::cos(pitch) - q.z * std::sin(pitch), q.y * std::sin(pitch) + q.z * std::cos(pitch)};
     };
-    std::array<Vec3, 8> corner;
-    std::array<float, 16> screen;
-    for (size_t i = 0; i < corner.size(); ++i) {
-        const Vec3 p = turn({double(kCorners[i][0]), double(kCorners[i][1]), double(kCorners[i][2])});
-        corner[i] = {p.x, p.y, p.z + kDistance};
-        screen[2 * i] = static_cast<float>(kCentreX + kFocal * corner[i].x / corner[i].z);
-        screen[2 * i + 1] = static_cast<float>(kCentreY + kFocal * corner[i].y / corner[i].z);
+    std::array<Vec3, 8> world, view;
+    std::array<double, 16> screen;
+    for (size_t i = 0; i < world.size(); ++i) {
+        world[i] = crateCentre(frame) + kCrateHalfSize * turn({double(kCorners[i][0]), double(kCorners[i][1]), double(kCorners[i][2])});
+        view[i] = camera.toView(world[i]);
+        screen[2 * i] = Camera::screenX(view[i]);
+        screen[2 * i + 1] = Camera::screenY(view[i]);
     }
-    // The light swings from side to side in front of the crate, a little above it.
-    const double swing = 0.35 * frame;
-    const Vec3 light{3.2 * std::cos(swing), -1.8 + 0.6 * std::sin(1.3 * swing), kDistance - 2.8};
 
     struct VisibleFace {
         double depth;
@@ -176,13 +162,13 @@ void drawCrate(const IndexedTexture& crate, int frame) {
     std::vector<VisibleFace> visible;
     for (int f = 0; f < 6; ++f) {
         const auto& q = kFaces[f];
-        const float* a = &screen[2 * q[0]];
-        const float* b = &screen[2 * q[1]];
-        const float* c = &screen[2 * q[2]];
-        const double winding = double(b[0] - a[0]) * (c[1] - a[1]) - double(b[1] - a[1]) * (c[0] - a[0]);
+        const double* a = &screen[2 * q[0]];
+        const double* b = &screen[2 * q[1]];
+        const double* c = &screen[2 * q[2]];
+        const double winding = (b[0] - a[0]) * (c[1] - a[1]) - (b[1] - a[1]) * (c[0] - a[0]);
         if (winding >= 0) continue;  // turned away (or edge-on)
         double depth = 0;
-        for (int k : q) depth += corner[k].z;
+        for (int k : q) depth += view[k].z;
         visible.push_back({depth, f});
     }
     std::sort(visible.begin(), visible.end(), [](const VisibleFace& l, const VisibleFace& r) { return l.depth > r.depth; });
@@ -190,40 +176,91 @@ void drawCrate(const IndexedTexture& crate, int frame) {
     crate.bind(0);
     for (const VisibleFace& v : visible) {
         const auto& q = kFaces[v.face];
-        const Vec3 normal = normalised(cross(corner[q[1]] - corner[q[0]], corner[q[3]] - corner[q[0]]));
-        float positions[8], texels[8];
-        std::uint32_t lights[4];
+        const Vec3 normal = normalised(cross(world[q[1]] - world[q[0]], world[q[3]] - world[q[0]]));
+        std::array<Vec3, 4> lights;  // red, green, blue of each corner's light word
         for (int k = 0; k < 4; ++k) {
-            positions[2 * k] = screen[2 * q[k]], positions[2 * k + 1] = screen[2 * q[k] + 1];
-            texels[2 * k] = kFaceTexels[2 * k], texels[2 * k + 1] = kFaceTexels[2 * k + 1];
-            const double diffuse = std::max(0.0, dot(normal, normalised(light - corner[q[k]])));
-            lights[k] = lightWord(40 + 230 * diffuse, 44 + 200 * diffuse, 60 + 150 * diffuse);
-        }
-        for (const std::array<int, 3>& tri : {std::array<int, 3>{0, 1, 2}, std::array<int, 3>{0, 2, 3}}) {
-            float p[6], t[6];
-            std::uint32_t l[3];
-            for (int k = 0; k < 3; ++k) {
-                p[2 * k] = positions[2 * tri[k]], p[2 * k + 1] = positions[2 * tri[k] + 1];
-                t[2 * k] = texels[2 * tri[k]], t[2 * k + 1] = texels[2 * tri[k] + 1];
-                l[k] = lights[tri[k]];
+            Vec3 light{0.35, 0.35, 0.4};
+            for (const Lamp& lamp : lamps) {
+                const Vec3 toLamp = lamp.position - world[q[k]];
+                const double distance2 = dot(toLamp, toLamp);
+                const double cosine = std::max(0.0, dot(normal, toLamp) / std::sqrt(distance2));
+                light = light + (3 * cosine / (0.3 + distance2)) * lamp.colour;
             }
-            DRAWTRI(p, t, l);
+            lights[k] = 128 * light;
+        }
+        // Texels and light are linear on screen in DRAWTRI, so the grown corners take their
+        // weights of both.
+        for (const std::array<int, 3>& tri : {std::array<int, 3>{0, 1, 2}, std::array<int, 3>{0, 2, 3}}) {
+            double p[6];
+            for (int k = 0; k < 3; ++k) p[2 * k] = screen[2 * q[tri[k]]], p[2 * k + 1] = screen[2 * q[tri[k]] + 1];
+            const GrownTriangle grown = growTriangle(p);
+            float positions[6], texels[6];
+            std::uint32_t colours[3];
+            for (int k = 0; k < 3; ++k) {
+                double u = 0, v = 0;
+                Vec3 light{0, 0, 0};
+                for (int j = 0; j < 3; ++j) {
+                    const double w = grown.weights[k][j];
+                    u += w * kFaceTexels[2 * tri[j]], v += w * kFaceTexels[2 * tri[j] + 1];
+                    light = light + w * lights[tri[j]];
+                }
+                positions[2 * k] = static_cast<float>(grown.positions[2 * k]);
+                positions[2 * k + 1] = static_cast<float>(grown.positions[2 * k + 1]);
+                texels[2 * k] = static_cast<float>(u), texels[2 * k + 1] = static_cast<float>(v);
+                colours[k] = colourWord(light.x, light.y, light.z);
+            }
+            DRAWTRI(positions, texels, colours);
         }
     }
 }
 
-// Heat shimmer along the horizon: a band of triangles in blend mode 6 over rows 100 to 140.
-// Its light is 200 along the middle row and falls to 0 (no displacement) on the band's
-// edges, so the shimmer fades out smoothly; the texture scrolls so the ripples drift.
-void drawShimmer(const IndexedTexture& shimmer, int frame) {
-    constexpr int kColumns = 8;
-    constexpr float kTop = 100, kRowHeight = 20, kColumnWidth = kWidth / float(kColumns);
+// The crate's shadow on the floor below it: an ellipse modulated into the floor (mode 3),
+// flattened and scaled by the floor point's depth.
+void drawCrateShadow(const IndexedTexture& shadow, const Camera& camera, int frame) {
+    const Vec3 centre = crateCentre(frame);
+    const Vec3 below = camera.toView({centre.x, Room::kFloor, centre.z});
+    if (below.z < 0.5) return;
+    const double width = 1.6 * kCrateHalfSize * Camera::kFocal / below.z, height = 0.35 * width;
+    shadow.bind(3);
+    DRAWTILE(static_cast<float>(Camera::screenX(below) - width / 2), static_cast<float>(Camera::screenY(below) - height / 2),
+             static_cast<float>(width), static_cast<float>(height), 0, 0, 16, 16, 0, 0, 0x00FFFFFF);
+}
+
+// A glow added (mode 2) round every lamp in front of the camera, sized by its depth and
+// tinted by its colour and power.
+void drawLampGlows(const IndexedTexture& glow, const Camera& camera, const std::vector<Lamp>& lamps) {
+    glow.bind(2);
+    for (const Lamp& lamp : lamps) {
+        const Vec3 v = camera.toView(lamp.position);
+        if (v.z < 0.3) continue;
+        const double size = 0.9 * Camera::kFocal / v.z;
+        const std::uint32_t tint = rgb(200 * lamp.colour.x, 200 * lamp.colour.y, 200 * lamp.colour.z);
+        DRAWTILE(static_cast<float>(Camera::screenX(v) - size / 2), static_cast<float>(Camera::screenY(v) - size / 2),
+                 static_cast<float>(size), static_cast<float>(size), 0, 0, 16, 16, 0, 0, tint);
+    }
+}
+
+// Heat shimmer over the furnace door: a grid of 4 x 2 quads in blend mode 6 over the door
+// and the air above it. Its light is 200 along the middle row and falls to 0 (no
+// displacement) on the grid's edges, so the shimmer fades out smoothly; the texture scrolls
+// so the ripples drift upwards.
+void drawShimmer(const IndexedTexture& shimmer, const Camera& camera, int frame) {
+    double left = kWidth, right = 0, top = kHeight, bottom = 0;
+    for (const Vec3& corner : Room::furnaceCorners()) {
+        const Vec3 v = camera.toView(corner);
+        left = std::min(left, Camera::screenX(v)), right = std::max(right, Camera::screenX(v));
+        top = std::min(top, Camera::screenY(v)), bottom = std::max(bottom, Camera::screenY(v));
+    }
+    constexpr int kColumns = 4;
+    const double margin = 0.25 * (right - left);
+    left -= margin, right += margin, top -= 2 * margin;
     shimmer.bind(6);
     const auto vertex = [&](int column, int row, float* p, float* t, std::uint32_t* l) {
-        p[0] = column * kColumnWidth, p[1] = kTop + row * kRowHeight;
-        t[0] = p[0] * 0.5f + 1.5f * frame, t[1] = p[1] * 0.75f - 2.0f * frame;
+        p[0] = static_cast<float>(left + column * (right - left) / kColumns);
+        p[1] = static_cast<float>(top + row * (bottom - top) / 2);
+        t[0] = p[0] * 0.75f + 1.5f * frame, t[1] = p[1] * 0.75f + 3.0f * frame;
         const bool inside = row == 1 && column > 0 && column < kColumns;
-        *l = inside ? lightWord(200, 200, 200) : 0;
+        *l = inside ? colourWord(200, 200, 200) : 0;
     };
     for (int row = 0; row < 2; ++row)
         for (int column = 0; column < kColumns; ++column) {
@@ -240,83 +277,86 @@ void drawShimmer(const IndexedTexture& shimmer, int frame) {
         }
 }
 
-struct Sprites {
-    IndexedTexture stones = makeStones();
-    IndexedTexture crate = makeCrate();
-    IndexedTexture shimmer = makeShimmer();
-    // Lit from the top left; drawn with mode 1, so index 0 shows the scene behind.
-    IndexedTexture ball = makeDisc([](double, double dx, double dy) {
-        return static_cast<std::uint8_t>(1 + std::clamp(200 - 120 * (dx + dy), 1.0, 254.0));
-    });
-    // Bright in the middle, fading out; added with mode 2.
-    IndexedTexture glow = makeDisc([](double d, double, double) { return static_cast<std::uint8_t>(255 * (1 - d)); });
-    // Modulated with mode 3: entry 129 (128 after the white tint) keeps the ground as it is.
-    IndexedTexture shadow = makeDisc([](double d, double, double) { return static_cast<std::uint8_t>(d < 0.7 ? 1 : 2); });
-    Sprites() {
-        for (int i = 0; i < 256; ++i) {
-            ball.palette[i] = paletteEntry(i, i * 0.6, i * 0.5);
-            glow.palette[i] = paletteEntry(i, i * 0.9, i * 0.5);
-        }
-        shadow.palette[0] = shadow.palette[2] = paletteEntry(129, 129, 129);
-        shadow.palette[1] = paletteEntry(60, 60, 70);
-    }
-};
-
-// The host paints the sky itself; the library draws the ground as one large tile that
-// repeats the stone texture and scrolls, then the sprites and the crate over it, and last
-// the shimmer, which moves what is already there.
-void paintScene(Image& img, const Sprites& sprites, int frame) {
-    for (int y = 0; y < kHorizon; ++y) {
-        const double s = double(y) / kHorizon;
-        const std::uint32_t c = rgb(20 + 230 * s, 40 + 130 * s, 110 - 20 * s);
-        for (int x = 0; x < kWidth; ++x) img.at(x, y) = c;
-    }
-    fillEllipse(img, 60 + 8.0 * frame, 40 + 2.5 * frame, 18, 18, rgb(255, 230, 120));
-
-    // Ground: columns 0 to 319, rows 120 to 239, two texels per pixel, scrolling left.
-    sprites.stones.bind(0);
-    DRAWTILE(0, kHorizon, kWidth - 1, kHeight - kHorizon - 1, 6.0f * frame, 0, kWidth / 2.0f, (kHeight - kHorizon) / 2.0f, 0, 0, 0x00FFFFFF);
-    // Sun glow over the sky, added.
-    sprites.glow.bind(2);
-    DRAWTILE(60 + 8.0f * frame - 40, 40 + 2.5f * frame - 40, 80, 80, 0, 0, 16, 16, 0, 0, 0x00806040);
-    // The ball's shadow darkens the ground; the ball, tinted by a colour that cycles, covers it.
-    const float bx = 40 + 10.0f * frame;
-    const float by = 200 - 70 * static_cast<float>(std::fabs(std::sin(frame * 0.45)));
-    sprites.shadow.bind(3);
-    DRAWTILE(bx - 22, 206, 44, 12, 0, 0, 16, 16, 0, 0, 0x00FFFFFF);
-    sprites.ball.bind(1);
-    const std::uint32_t tint = frame % 8 < 4 ? 0x00FFD0D0 : 0x00D0FFD0;
-    DRAWTILE(bx - 16, by - 32, 32, 32, 0, 0, 16, 16, 0, 0, tint);
-    // Sparks trailing the ball, added with a fading warm tint; early on they start off-image.
-    sprites.glow.bind(2);
-    for (int i = 1; i <= 4; ++i)
-        DRAWTILE(bx - 24.0f * i, by - 24 + 6.0f * i, 12, 12, 0, 0, 16, 16, 0, 0, 0x00FFC080 - 0x00201000u * i);
-    drawCrate(sprites.crate, frame);
-    drawShimmer(sprites.shimmer, frame);
+// The HUD: a steel panel along the bottom (mode 0) with the health pips (mode 1, lost ones
+// dimmed), a bar showing how far down the corridor the camera is (added, mode 2), and a
+// crosshair of two glows added in the middle of the view.
+void drawHud(const Textures& textures, int health, double progress) {
+    constexpr int kMaxHealth = 5;
+    textures.panel.bind(0);
+    DRAWTILE(0, kHudTop, kWidth - 1, kHeight - 1 - kHudTop, 0, 0, kWidth / 2.0f, (kHeight - kHudTop) / 2.0f, 0, 0, 0x00FFFFFF);
+    textures.pip.bind(1);
+    for (int i = 0; i < kMaxHealth; ++i)
+        DRAWTILE(8.0f + 20 * i, kHudTop + 4.0f, 16, 16, 0, 0, 16, 16, 0, 0, i < health ? 0x00FF5040 : 0x00404048);
+    textures.glow.bind(2);
+    DRAWTILE(130, kHudTop + 8.0f, static_cast<float>(180 * progress), 8, 0, 0, 16, 16, 0, 0, 0x0060C0FF);
+    DRAWTILE(kWidth / 2.0f - 8, kHudTop / 2.0f - 2, 16, 4, 0, 0, 16, 16, 0, 0, 0x00C0FFC0);
+    DRAWTILE(kWidth / 2.0f - 2, kHudTop / 2.0f - 8, 4, 16, 0, 0, 16, 16, 0, 0, 0x00C0FFC0);
 }
 
-// A run of frames sharing one effect; t goes from just above 0 to 1 across the run.
+// Sparks flying out from the middle of the view when the camera is hit; `age` runs from
+// just above 0 to 1 over the hit.
+void drawSparks(const IndexedTexture& glow, double age) {
+    glow.bind(2);
+    for (int i = 0; i < 8; ++i) {
+        const double angle = 2 * std::numbers::pi * (i + 0.3) / 8, reach = 30 + 140 * age, size = 24 * (1.2 - age);
+        DRAWTILE(static_cast<float>(kWidth / 2.0 + reach * std::cos(angle) - size / 2), static_cast<float>(kHudTop / 2.0 + reach * std::sin(angle) - size / 2),
+                 static_cast<float>(size), static_cast<float>(size), 0, 0, 16, 16, 0, 0, 0x00FFB060);
+    }
+}
+
+// A run of frames sharing one mood. t goes from just above 0 to 1 across the run; lampPower
+// drives the flickering lamps, flash applies the whole-image effect after drawing.
 struct Segment {
     const char* name;
     int frames;
-    void (*effect)(double t);
+    bool hit;  // the camera takes a hit: sparks, and a health pip is lost
+    double (*lampPower)(double t);
+    void (*flash)(double t);
 };
 
-constexpr std::uint32_t kNight = 0x00606080;  // FLASHMOD: red and green at 3/4, blue kept
+double steady(double) { return 1; }
+void noFlash(double) {}
 
 const Segment kSegments[] = {
-    {"fade in", 6, [](double t) { FLASHMOD(grey(int(std::lround(128 * t)))); }},
-    {"daylight", 3, [](double) {}},
-    {"hit", 4, [](double t) { FLASHADD(rgb(224 * (1.0 - t) + 56, 0, 0)); }},
-    {"dusk", 4, [](double t) {
-         const double rg = 128 - 32 * t;
-         FLASHMOD(rgb(rg, rg, 128));
-     }},
-    {"night", 3, [](double) { FLASHMOD(kNight); }},
-    {"fade out", 4, [](double t) {
-         FLASHMOD(kNight);
-         FLASHADD(grey(int(std::lround(255 * t * t))));  // eases in, ends white
-     }},
+    {"fade in", 5, false, steady, [](double t) { FLASHMOD(grey(std::lround(128 * t))); }},
+    {"walk", 4, false, steady, noFlash},
+    {"hit", 4, true, steady, [](double t) { FLASHADD(rgb(200 * (1.0 - t) + 40, 0, 0)); }},
+    {"brownout", 4, false, [](double t) { return 0.5 + 0.45 * std::cos(3 * std::numbers::pi * t); },
+     [](double) { FLASHSUB(rgb(40, 36, 20)); }},
+    {"walk", 3, false, steady, noFlash},
+    {"fade out", 4, false, steady, [](double t) { FLASHSUB(grey(std::lround(255 * t * t))); }},
+};
+
+// All frames side by side, kSheetColumns to a row, each shrunk to half size (every 2 x 2
+// pixels averaged) and separated by a dark gap.
+constexpr int kSheetColumns = 6, kThumbWidth = kWidth / 2, kThumbHeight = kHeight / 2, kGap = 4;
+
+class ContactSheet {
+public:
+    explicit ContactSheet(int frames)
+        : rows_((frames + kSheetColumns - 1) / kSheetColumns),
+          width_(kSheetColumns * (kThumbWidth + kGap) + kGap),
+          height_(rows_ * (kThumbHeight + kGap) + kGap),
+          pixels_(static_cast<size_t>(width_) * height_, 0x00202020) {}
+
+    void add(const Image& image) {
+        const int left = kGap + added_ % kSheetColumns * (kThumbWidth + kGap), top = kGap + added_ / kSheetColumns * (kThumbHeight + kGap);
+        for (int y = 0; y < kThumbHeight; ++y)
+            for (int x = 0; x < kThumbWidth; ++x) {
+                std::uint32_t sum = 0;
+                for (int lane = 0; lane < 24; lane += 8) {
+                    const auto channel = [&](int dx, int dy) { return image.at(2 * x + dx, 2 * y + dy) >> lane & 0xFF; };
+                    sum |= (channel(0, 0) + channel(1, 0) + channel(0, 1) + channel(1, 1) + 2) / 4 << lane;
+                }
+                pixels_[static_cast<size_t>(top + y) * width_ + left + x] = sum;
+            }
+        ++added_;
+    }
+    bool write(const std::string& path) const { return writePng(path, pixels_.data(), width_, height_, width_ * 4); }
+
+private:
+    int rows_, width_, height_, added_ = 0;
+    std::vector<std::uint32_t> pixels_;
 };
 
 }  // namespace
@@ -334,27 +374,48 @@ int main(int argc, char** argv) {
         return 1;
     }
 
+    int frameCount = 0;
+    for (const Segment& segment : kSegments) frameCount += segment.frames;
     Image image;
-    const Sprites sprites;
+    Room room;
+    const Textures textures;
+    ContactSheet sheet(frameCount);
     INIT(image.words.data(), kWidth, kHeight, kPitch);
-    int frame = 0;
+    int frame = 0, health = 5;
     for (const Segment& segment : kSegments) {
+        if (segment.hit) --health;
         for (int i = 0; i < segment.frames; ++i, ++frame) {
+            const double t = double(i + 1) / segment.frames;
+            const Camera camera = cameraAt(frame);
             BEGINUPDATE();
-            paintScene(image, sprites, frame);
-            segment.effect(double(i + 1) / segment.frames);
+            // The library covers every pixel; black shows through wherever it would not.
+            std::fill(image.words.begin(), image.words.end(), 0);
+            room.draw(camera, segment.lampPower(t));
+            const std::vector<Lamp> lamps = room.lamps();
+            drawCrateShadow(textures.shadow, camera, frame);
+            drawLampGlows(textures.glow, camera, lamps);
+            drawCrate(textures.crate, camera, lamps, frame);
+            drawShimmer(textures.shimmer, camera, frame);
+            if (segment.hit) drawSparks(textures.glow, t);
+            drawHud(textures, health, camera.position.z / Room::kLength);
+            segment.flash(t);
             ENDUPDATE();
+            PAUSE(1);  // stands in for a real host's frame pacing
 
             char name[32];
             std::snprintf(name, sizeof name, "frame_%02d.png", frame);
             const std::string path = (outDir / name).string();
-            if (!demo::writePng(path, image.words.data(), kWidth, kHeight, kPitch)) {
+            if (!writePng(path, image.words.data(), kWidth, kHeight, kPitch)) {
                 UNLOAD();
                 return 1;
             }
             std::printf("%s\n", path.c_str());
+            sheet.add(image);
         }
     }
     UNLOAD();
+    const std::string sheetPath = (outDir / "contact_sheet.png").string();
+    if (!sheet.write(sheetPath)) return 1;
+    std::printf("%s\n", sheetPath.c_str());
     return 0;
 }
