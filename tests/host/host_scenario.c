@@ -10,7 +10,7 @@ typedef enum { FlashAdd, FlashSub, FlashMod } FlashKind;
 
 static int checks, failures;
 
-static void check(int ok, const char* what, int detail) {
+void check(int ok, const char* what, int detail) {
     ++checks;
     if (!ok) {
         ++failures;
@@ -18,20 +18,12 @@ static void check(int ok, const char* what, int detail) {
     }
 }
 
-static uint32_t nextRandom(uint32_t* state) {
+uint32_t nextRandom(uint32_t* state) {
     *state = *state * 1664525u + 1013904223u;
     return *state >> 8;
 }
 
-/* An image of pitch x height bytes, placed at an odd address between two canary zones. */
-typedef struct Image {
-    unsigned char* storage;
-    unsigned char* pixels;
-    int32_t width, height, pitch;
-    size_t sizeBytes;
-} Image;
-
-static Image makeImage(int32_t width, int32_t height, int32_t pitch, uint32_t seed) {
+Image makeImage(int32_t width, int32_t height, int32_t pitch, uint32_t seed) {
     Image image;
     size_t i;
     image.width = width;
@@ -45,7 +37,7 @@ static Image makeImage(int32_t width, int32_t height, int32_t pitch, uint32_t se
     return image;
 }
 
-static void checkCanaries(const Image* image, const char* when) {
+void checkCanaries(const Image* image, const char* when) {
     size_t i;
     int intact = 1;
     for (i = 0; i < kCanaryBytes + 1; ++i) intact &= image->storage[i] == kCanary;
@@ -330,7 +322,7 @@ static void fillTriangleTextures(void) {
 }
 
 /* Modes 0 to 4 and 6 write; 5 and every other value write nothing. */
-static int modeWrites(int32_t mode) { return mode >= 0 && mode <= 6 && mode != 5; }
+int modeWrites(int32_t mode) { return mode >= 0 && mode <= 6 && mode != 5; }
 
 static void bindTriangleTexture(const VelkanoApi* api, const uint32_t* colours, int32_t mode) {
     api->setTexture(triTexels, kTriTexWidth, kTriTexHeight, colours, mode);
@@ -339,7 +331,7 @@ static void bindTriangleTexture(const VelkanoApi* api, const uint32_t* colours, 
 /* Where the centre of pixel (px, py) lies: 1 at least 3 pixels inside every edge, -1 at
  * least 3 pixels outside some edge (or the triangle has no area), 0 in between, where the
  * edge rules decide. */
-static int triangleZone(const float* xy, int32_t px, int32_t py) {
+int triangleZone(const float* xy, int32_t px, int32_t py) {
     const double cx = px + 0.5, cy = py + 0.5;
     const double area =
         ((double)xy[2] - xy[0]) * ((double)xy[5] - xy[1]) - ((double)xy[3] - xy[1]) * ((double)xy[4] - xy[0]);
@@ -692,6 +684,7 @@ int runHostScenario(const VelkanoApi* api, FILE* out) {
 
     tileSequence(api, out);
     triangleSequence(api, out);
+    perspectiveSequence(api, out);
 
     free(image.storage);
     free(tiny.storage);

@@ -46,6 +46,8 @@ int main(int argc, char** argv) {
     api.drawTile = (void(__stdcall*)(float, float, float, float, float, float, float, float, uint32_t, uint32_t,
                                      uint32_t))entry(dll, "DRAWTILE@44", &missing);
     api.drawTri = (void(__stdcall*)(const float*, const float*, const uint32_t*))entry(dll, "DRAWTRI@12", &missing);
+    api.drawPerspTri = (void(__stdcall*)(const float*, const float*, const float*, const float*))entry(
+        dll, "DRAWPERSPTRI@16", &missing);
     if (missing) return 1;
 
     out = fopen(argv[2], "wb");

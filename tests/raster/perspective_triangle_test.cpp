@@ -287,7 +287,7 @@ TEST(drawPerspectiveTriangle, touchesNothingWithoutWhatItNeeds) {
     const ColourWord palette[256] = {};
     const PixelWord lightmap[4] = {};
     const float p[6] = {3, 2, 60, 10, 20, 40}, uv[6] = {0, 0, 4, 0, 0, 4}, z[3] = {1, 2, 3};
-    const float far[6] = {3, 2, 60, 10, 20, (1 << 20) + 1};
+    const float distant[6] = {3, 2, 60, 10, 20, (1 << 20) + 1};
     static const struct {
         const char* what;
         void (*spoil)(RenderContext&);
@@ -312,7 +312,7 @@ TEST(drawPerspectiveTriangle, touchesNothingWithoutWhatItNeeds) {
         setTexture(image.context, indices, 2, 2, palette, 0);
         setLightmap(image.context, lightmap, 2, 2);
         c.spoil(image.context);
-        drawPerspectiveTriangle(image.context, c.farTriangle ? far : p, uv, uv, z);
+        drawPerspectiveTriangle(image.context, c.farTriangle ? distant : p, uv, uv, z);
         EXPECT_EQ(image.differenceFrom(before), "") << c.what;
     }
     GuardedContext image(64, 48, 256, true), before(64, 48, 256, true);
