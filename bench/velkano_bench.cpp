@@ -3,7 +3,7 @@
 // same block and an in-place memmove of it; then DRAWTILE against SDL2's software renderer
 // drawing the same tiles; then DRAWTRI against SDL2's SDL_RenderGeometry drawing the same
 // triangles; then the span compositor alone against memcpy of the same spans; then a table
-// of throughput ratios.
+// of throughput ratios. perspective_bench.cpp adds DRAWPERSPTRI against OSMesa.
 //
 // The flash benchmarks work on one 64-byte-aligned block bound with INIT. The block is
 // refilled with the same pseudo-random pixels every kRefillEvery iterations, timing
@@ -34,6 +34,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <iostream>
 #include <map>
 #include <numbers>
@@ -668,6 +669,11 @@ void printRatios(const RecordingReporter& rec, FILE* out) {
 
 }  // namespace
 
+// perspective_bench.cpp: sets up and registers the DRAWPERSPTRI and OSMesa benchmarks (false
+// when they cannot be compared), and adds their ratios to the table.
+bool registerPerspectiveBenchmarks();
+void printPerspectiveRatios(const std::function<double(const std::string&)>& rate, FILE* out);
+
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
@@ -727,13 +733,16 @@ int main(int argc, char** argv) {
         benchmark::RegisterBenchmark((std::string("compositeSpans_") + mode.name).c_str(), benchComposite, mode.mode)
             ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("memcpy_spans", benchCopySpans)->Unit(benchmark::kMillisecond);
+    if (!registerPerspectiveBenchmarks()) return 1;
 
     RecordingReporter reporter(benchmark::CreateDefaultDisplayReporter());
     benchmark::RunSpecifiedBenchmarks(&reporter);
     std::fflush(stdout);
     std::cout.flush();
     // Keep machine-readable output on stdout clean.
-    printRatios(reporter, reporter.consoleOutput() ? stdout : stderr);
+    FILE* ratios = reporter.consoleOutput() ? stdout : stderr;
+    printRatios(reporter, ratios);
+    printPerspectiveRatios([&reporter](const std::string& name) { return reporter.rate(name); }, ratios);
 
     UNLOAD();
     benchmark::Shutdown();
