@@ -18,80 +18,76 @@ bool withinFarLimit(const SpanRegion& region) {
     return true;
 }
 
-// Both block texturers: order the region, limit its rows to the image (squeezing it), then
-// hand each row's covered blocks, clipped to the image's columns, to the row kernel.
-void blockSpans(RenderContext& context, SpanRegion& region, uint8_t* layer, BlockRowKernel kernel) {
+// Both block texturers: order the region, limit its rows to the image (squeezing it), and
+// hand its walk to the kernel, which fills each row's covered blocks.
+void blockSpans(RenderContext& context, SpanRegion& region, uint8_t* layer, BlockKernel kernel) {
     normaliseSpanRegion(region);
     if (region.top == region.bottom) return;
     if (region.bottom >= context.height) region.bottom = context.height - 1;
     if (region.top < 0) region.top = 0;
 
-    GridTable& u = context.uvGrid.u;
-    GridTable& v = context.uvGrid.v;
+    const GridTable& u = context.uvGrid.u;
+    const GridTable& v = context.uvGrid.v;
     const int32_t widthPx = drawableWidth(context);
     if (region.top > region.bottom || layer == nullptr || widthPx == 0 || u.empty() || v.empty() ||
         u.columnStride != v.columnStride || region.bottom > std::min(u.lastRow, v.lastRow))
         return;
-    // Blocks whose pixels the image reaches and whose right grid column exists.
-    const int32_t lastBlock = std::min((widthPx - 1) / kBlockWidth, std::min(u.lastColumn, v.lastColumn) - 1);
 
+    BlockWalk walk{};
+    walk.layer = layer;
+    walk.pitch = static_cast<size_t>(context.pitch);
+    walk.widthPx = widthPx;
+    // Blocks whose pixels the image reaches and whose right grid column exists.
+    walk.lastBlock = std::min((widthPx - 1) / kBlockWidth, std::min(u.lastColumn, v.lastColumn) - 1);
+    walk.firstRow = region.top;
+    walk.lastRow = region.bottom;
     const int32_t rows = region.bottom - region.top;  // 0: only row `top` is walked
-    int32_t leftFx = wrapMul(region.topLeftX, 1 << kFixedShift), rightFx = wrapMul(region.topRightX, 1 << kFixedShift);
-    const int32_t leftStepFx = rows == 0 ? 0 : edgeStepFx(region.topLeftX, region.bottomLeftX, rows);
-    const int32_t rightStepFx = rows == 0 ? 0 : edgeStepFx(region.topRightX, region.bottomRightX, rows);
-    for (int32_t y = region.top; y <= region.bottom; ++y) {
-        if (leftFx != rightFx) {
-            // Blocks floor(xl / 16) to ceil(xr / 16) - 1: those holding pixels xl to xr - 1.
-            const int32_t xl = shiftRightArithmetic(leftFx, kFixedShift), xr = shiftRightArithmetic(rightFx, kFixedShift);
-            const int32_t first = std::max(shiftRightArithmetic(xl, 4), 0);
-            const int32_t last = std::min(shiftRightArithmetic(xr + kBlockWidth - 1, 4) - 1, lastBlock);
-            if (first <= last) {
-                kernel(context, BlockRow{layer + pixelOffset(static_cast<size_t>(context.pitch), first * kBlockWidth, y), y,
-                                         first, last - first + 1, std::min(widthPx - last * kBlockWidth, kBlockWidth),
-                                         &u.at(0, y), &v.at(0, y), static_cast<size_t>(u.columnStride)});
-            }
-        }
-        leftFx = wrapAdd(leftFx, leftStepFx);
-        rightFx = wrapAdd(rightFx, rightStepFx);
-    }
+    walk.leftFx = wrapMul(region.topLeftX, 1 << kFixedShift);
+    walk.rightFx = wrapMul(region.topRightX, 1 << kFixedShift);
+    walk.leftStepFx = rows == 0 ? 0 : edgeStepFx(region.topLeftX, region.bottomLeftX, rows);
+    walk.rightStepFx = rows == 0 ? 0 : edgeStepFx(region.topRightX, region.bottomRightX, rows);
+    walk.u = u.entries;
+    walk.v = v.entries;
+    walk.stride = static_cast<size_t>(u.columnStride);
+    kernel(context, walk);
 }
 
 bool packedKernels() { return simdLevel() != SimdLevel::Scalar; }
 
 }  // namespace
 
-void textureBlockRowScalar(const RenderContext& context, const BlockRow& row) {
-    forEachBlock(row, [&](const BlockSpan& block) {
+void textureBlocksScalar(const RenderContext& context, const BlockWalk& walk) {
+    forEachBlock(walk, [&](const BlockSpan& block) {
         textureSpanScalar(context, TextureSpan{block.pixels, block.count, block.uFx, block.vFx, block.uStepFx, block.vStepFx});
     });
 }
 
-void lightmapBlockScalar(const RenderContext& context, const BlockSpan& span, int32_t y) {
+void lightmapBlockScalar(const RenderContext& context, const BlockSpan& span) {
     int32_t uFx = span.uFx, vFx = span.vFx;
     for (int32_t k = 0; k < span.count; ++k) {
         const int32_t x = span.x + k;
-        const auto u = static_cast<int32_t>(shiftRightLogical(wrapAdd(uFx, lightmapSampleOffsetU(x, y)), kFixedShift));
-        const auto v = static_cast<int32_t>(shiftRightLogical(wrapAdd(vFx, lightmapSampleOffsetV(x, y)), kFixedShift));
+        const auto u = static_cast<int32_t>(shiftRightLogical(wrapAdd(uFx, lightmapSampleOffsetU(x, span.y)), kFixedShift));
+        const auto v = static_cast<int32_t>(shiftRightLogical(wrapAdd(vFx, lightmapSampleOffsetV(x, span.y)), kFixedShift));
         storeWord(span.pixels + 4 * static_cast<size_t>(k), lightmapFetch(context, u, v));
         uFx = wrapAdd(uFx, span.uStepFx);
         vFx = wrapAdd(vFx, span.vStepFx);
     }
 }
 
-void lightmapBlockRowScalar(const RenderContext& context, const BlockRow& row) {
-    forEachBlock(row, [&](const BlockSpan& block) { lightmapBlockScalar(context, block, row.y); });
+void lightmapBlocksScalar(const RenderContext& context, const BlockWalk& walk) {
+    forEachBlock(walk, [&](const BlockSpan& block) { lightmapBlockScalar(context, block); });
 }
 
 void textureBlockSpans(RenderContext& context, SpanRegion& region) {
     if (!textureUsable(context)) return;
     const bool packed = packedKernels() && textureFitsPackedOffsets(context);
-    blockSpans(context, region, context.textureLayer, packed ? textureBlockRowSse2 : textureBlockRowScalar);
+    blockSpans(context, region, context.textureLayer, packed ? textureBlocksSse2 : textureBlocksScalar);
 }
 
 void lightmapBlockSpans(RenderContext& context, SpanRegion& region) {
     if (!lightmapUsable(context)) return;
     const bool packed = packedKernels() && lightmapFitsPackedOffsets(context);
-    blockSpans(context, region, context.lightLayer, packed ? lightmapBlockRowSse2 : lightmapBlockRowScalar);
+    blockSpans(context, region, context.lightLayer, packed ? lightmapBlocksSse2 : lightmapBlocksScalar);
 }
 
 void drawPerspectiveTriangle(RenderContext& context, const float* positions, const float* texCoords,

@@ -14,6 +14,7 @@
 // a lightmap is bound that cannot be read, or when a rounded position lies beyond +-2^20.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 
@@ -42,51 +43,68 @@ void lightmapBlockSpans(RenderContext& context, SpanRegion& region);
 constexpr int32_t lightmapSampleOffsetU(int32_t x, int32_t y) { return 256 + 512 * (x & 1) - 256 * (y & 1); }
 constexpr int32_t lightmapSampleOffsetV(int32_t x, int32_t y) { return 256 * (x & 1) + 512 * (y & 1); }
 
-// The blocks one row of a region covers, clipped to the image: blocks firstBlock to
-// firstBlock + blockCount - 1 of row y, of which the last is cut to lastBlockPixels (1 to 16)
-// at the image's right edge. U[c][y] is uRow[c * stride], likewise V.
-struct BlockRow {
-    uint8_t* pixels;  // the layer's pixel (16 firstBlock, y)
-    int32_t y;
-    int32_t firstBlock;
-    int32_t blockCount;
-    int32_t lastBlockPixels;
-    const int32_t* uRow;
-    const int32_t* vRow;
+// A region's rows limited to the image, firstRow to lastRow (both included), its 22.10 edges
+// on firstRow and their steps, the layer the blocks go to, and the grid: U[c][y] is
+// u[c * stride + y], likewise V. Blocks past lastBlock, and pixels from widthPx on, lie
+// outside the image.
+struct BlockWalk {
+    uint8_t* layer;
+    size_t pitch;
+    int32_t widthPx;
+    int32_t lastBlock;
+    int32_t firstRow;
+    int32_t lastRow;
+    int32_t leftFx, rightFx;
+    int32_t leftStepFx, rightStepFx;
+    const int32_t* u;
+    const int32_t* v;
     size_t stride;
 };
 
-// One block, or its first `count` pixels: pixel k (column x + k) takes uFx + k uStepFx,
-// vFx + k vStepFx, accumulated by wrapping additions.
+// One block of row y, or its first `count` pixels: pixel k (column x + k) takes
+// uFx + k uStepFx, vFx + k vStepFx, accumulated by wrapping additions.
 struct BlockSpan {
     uint8_t* pixels;
     int32_t x;
+    int32_t y;
     int32_t count;
     int32_t uFx, vFx;
     int32_t uStepFx, vStepFx;
 };
 
-// Calls block(span) for each block of the row, left to right, with the block's grid values
-// and steps: cu = U[c][y], su = (U[c + 1][y] - cu) >> 4 (arithmetic), likewise v.
+// Calls block(span) for every block of every row of the walk, top to bottom and left to
+// right. A row whose edges meet covers nothing; any other covers blocks floor(xl / 16) to
+// ceil(xr / 16) - 1, those holding pixels xl to xr - 1, clipped to blocks 0 to lastBlock.
+// Block c takes cu = U[c][y], su = (U[c + 1][y] - cu) >> 4 (arithmetic), likewise v.
 template <typename Block>
-inline void forEachBlock(const BlockRow& row, Block block) {
-    const int32_t* u = row.uRow + static_cast<size_t>(row.firstBlock) * row.stride;
-    const int32_t* v = row.vRow + static_cast<size_t>(row.firstBlock) * row.stride;
-    uint8_t* pixels = row.pixels;
-    for (int32_t b = 0; b < row.blockCount; ++b, u += row.stride, v += row.stride, pixels += 4 * kBlockWidth) {
-        const int32_t cu = u[0], cv = v[0];
-        block(BlockSpan{pixels, (row.firstBlock + b) * kBlockWidth, b + 1 == row.blockCount ? row.lastBlockPixels : kBlockWidth,
-                        cu, cv, shiftRightArithmetic(wrapSub(u[row.stride], cu), 4),
-                        shiftRightArithmetic(wrapSub(v[row.stride], cv), 4)});
+inline void forEachBlock(const BlockWalk& walk, Block block) {
+    int32_t leftFx = walk.leftFx, rightFx = walk.rightFx;
+    for (int32_t y = walk.firstRow; y <= walk.lastRow;
+         ++y, leftFx = wrapAdd(leftFx, walk.leftStepFx), rightFx = wrapAdd(rightFx, walk.rightStepFx)) {
+        if (leftFx == rightFx) continue;
+        const int32_t xl = shiftRightArithmetic(leftFx, kFixedShift), xr = shiftRightArithmetic(rightFx, kFixedShift);
+        const int32_t first = std::max(shiftRightArithmetic(xl, 4), 0);
+        const int32_t last = std::min(shiftRightArithmetic(xr + kBlockWidth - 1, 4) - 1, walk.lastBlock);
+        uint8_t* pixels = walk.layer + pixelOffset(walk.pitch, first * kBlockWidth, y);
+        const size_t entry = static_cast<size_t>(first) * walk.stride + static_cast<size_t>(y);
+        const int32_t* u = walk.u + entry;
+        const int32_t* v = walk.v + entry;
+        for (int32_t c = first; c <= last; ++c, u += walk.stride, v += walk.stride, pixels += 4 * kBlockWidth) {
+            const int32_t x = c * kBlockWidth;
+            const int32_t cu = u[0], cv = v[0];
+            block(BlockSpan{pixels, x, y, std::min(walk.widthPx - x, kBlockWidth), cu, cv,
+                            shiftRightArithmetic(wrapSub(u[walk.stride], cu), 4),
+                            shiftRightArithmetic(wrapSub(v[walk.stride], cv), 4)});
+        }
     }
 }
 
-using BlockRowKernel = void (*)(const RenderContext& context, const BlockRow& row);
-void textureBlockRowScalar(const RenderContext& context, const BlockRow& row);
-void textureBlockRowSse2(const RenderContext& context, const BlockRow& row);
-void lightmapBlockRowScalar(const RenderContext& context, const BlockRow& row);
-void lightmapBlockRowSse2(const RenderContext& context, const BlockRow& row);
-// The lightmap words of one block span on row y.
-void lightmapBlockScalar(const RenderContext& context, const BlockSpan& span, int32_t y);
+using BlockKernel = void (*)(const RenderContext& context, const BlockWalk& walk);
+void textureBlocksScalar(const RenderContext& context, const BlockWalk& walk);
+void textureBlocksSse2(const RenderContext& context, const BlockWalk& walk);
+void lightmapBlocksScalar(const RenderContext& context, const BlockWalk& walk);
+void lightmapBlocksSse2(const RenderContext& context, const BlockWalk& walk);
+// The lightmap words of one block span.
+void lightmapBlockScalar(const RenderContext& context, const BlockSpan& span);
 
 }  // namespace velkano

@@ -35,10 +35,10 @@ inline void wholeBlockSse2(const BlockSpan& block, const Fetch& fetch, __m128i u
 
 }  // namespace
 
-void textureBlockRowSse2(const RenderContext& context, const BlockRow& row) {
+void textureBlocksSse2(const RenderContext& context, const BlockWalk& walk) {
     const TexelQuadSse2 texels(context);
     const __m128i none = _mm_setzero_si128();
-    forEachBlock(row, [&](const BlockSpan& block) {
+    forEachBlock(walk, [&](const BlockSpan& block) {
         if (block.count == kBlockWidth) {
             wholeBlockSse2(block, texels, none, none);
         } else {
@@ -47,18 +47,18 @@ void textureBlockRowSse2(const RenderContext& context, const BlockRow& row) {
     });
 }
 
-void lightmapBlockRowSse2(const RenderContext& context, const BlockRow& row) {
+void lightmapBlocksSse2(const RenderContext& context, const BlockWalk& walk) {
     const LightmapQuadSse2 words(context);
-    // Blocks start on even columns, so the lanes' column parities are 0, 1, 0, 1.
-    const __m128i uOffset = _mm_setr_epi32(lightmapSampleOffsetU(0, row.y), lightmapSampleOffsetU(1, row.y),
-                                           lightmapSampleOffsetU(2, row.y), lightmapSampleOffsetU(3, row.y));
-    const __m128i vOffset = _mm_setr_epi32(lightmapSampleOffsetV(0, row.y), lightmapSampleOffsetV(1, row.y),
-                                           lightmapSampleOffsetV(2, row.y), lightmapSampleOffsetV(3, row.y));
-    forEachBlock(row, [&](const BlockSpan& block) {
+    // Blocks start on even columns, so the lanes' column parities are 0, 1, 0, 1; the offsets
+    // of even rows, then of odd rows.
+    const auto offsets = [](auto offset, int32_t y) { return _mm_setr_epi32(offset(0, y), offset(1, y), offset(2, y), offset(3, y)); };
+    const __m128i uOffset[2] = {offsets(lightmapSampleOffsetU, 0), offsets(lightmapSampleOffsetU, 1)};
+    const __m128i vOffset[2] = {offsets(lightmapSampleOffsetV, 0), offsets(lightmapSampleOffsetV, 1)};
+    forEachBlock(walk, [&](const BlockSpan& block) {
         if (block.count == kBlockWidth) {
-            wholeBlockSse2(block, words, uOffset, vOffset);
+            wholeBlockSse2(block, words, uOffset[block.y & 1], vOffset[block.y & 1]);
         } else {
-            lightmapBlockScalar(context, block, row.y);
+            lightmapBlockScalar(context, block);
         }
     });
 }

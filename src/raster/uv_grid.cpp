@@ -5,6 +5,7 @@
 #include <cstddef>
 
 #include "pixel/numeric.h"
+#include "pixel/simd_level.h"
 #include "raster/triangle_split.h"
 
 namespace velkano {
@@ -16,37 +17,11 @@ float blockX(const float positions[6], int vertex) {
     return static_cast<float>(static_cast<double>(positions[2 * vertex]) / kBlockWidth);
 }
 
-// Barycentric weights of vertex 0 and 1 at block column c, row r: binary32.
-struct WeightPlane {
-    double y12, x21, y20, x02;  // Y1 - Y2, X2 - X1, Y2 - Y0, X0 - X2
-    double x2, y2;
-    double invD;
-    std::array<float, 2> at(double c, double r) const {
-        return {static_cast<float>((y12 * (c - x2) + x21 * (r - y2)) * invD),
-                static_cast<float>((y20 * (c - x2) + x02 * (r - y2)) * invD)};
-    }
-};
-
-// The horizontal pass on one grid row: columns first..last of row r.
-void fillGridRow(UvGrid& grid, const GridRange& range, const WeightPlane& plane, int32_t r, float colStep,
-                 const std::array<double, 3>& depth, const std::array<double, 3>& pu, const std::array<double, 3>& pv) {
-    const auto third = [](const std::array<float, 2>& w) {
-        return static_cast<float>(1.0 - static_cast<double>(w[0]) - static_cast<double>(w[1]));
-    };
-    const std::array<float, 2> start = plane.at(range.firstColumn, r), end = plane.at(range.lastColumn, r);
-    std::array<float, 3> w{start[0], start[1], third(start)};
-    const std::array<float, 3> endW{end[0], end[1], third(end)};
-    std::array<float, 3> step{};
-    for (size_t k = 0; k < 3; ++k)
-        step[k] = static_cast<float>((static_cast<double>(endW[k]) - static_cast<double>(w[k])) * colStep);
-
-    for (int32_t c = range.firstColumn; c <= range.lastColumn; ++c) {
-        const double w0 = w[0], w1 = w[1], w2 = w[2];
-        const double q = static_cast<float>(1.0 / (w0 / depth[0] + w1 / depth[1] + w2 / depth[2]));
-        grid.u.at(c, r) = floorToFx((pu[0] * w0 + pu[1] * w1 + pu[2] * w2) * q);
-        grid.v.at(c, r) = floorToFx((pv[0] * w0 + pv[1] * w1 + pv[2] * w2) * q);
-        for (size_t k = 0; k < 3; ++k) w[k] = w[k] + step[k];
-    }
+// Weights of vertex 0 and 1 at block column c, row r, and of vertex 2 from those two.
+std::array<float, 3> weightsAt(const GridFill& fill, double c, double r) {
+    const auto w0 = static_cast<float>((fill.y12 * (c - fill.x2) + fill.x21 * (r - fill.y2)) * fill.invD);
+    const auto w1 = static_cast<float>((fill.y20 * (c - fill.x2) + fill.x02 * (r - fill.y2)) * fill.invD);
+    return {w0, w1, static_cast<float>(1.0 - static_cast<double>(w0) - static_cast<double>(w1))};
 }
 
 }  // namespace
@@ -82,7 +57,27 @@ GridRange gridRange(const UvGrid& grid, int32_t height, const float positions[6]
             static_cast<int32_t>(lastRow)};
 }
 
-void fillGridBands(GridTable& table, int32_t column, const GridRange& range) {
+GridRowWeights gridRowWeights(const GridFill& fill, const GridRange& range, int32_t r) {
+    GridRowWeights row{weightsAt(fill, range.firstColumn, r), {}};
+    const std::array<float, 3> end = weightsAt(fill, range.lastColumn, r);
+    for (size_t k = 0; k < 3; ++k)
+        row.step[k] = static_cast<float>((static_cast<double>(end[k]) - static_cast<double>(row.start[k])) * fill.colStep);
+    return row;
+}
+
+void fillGridRowScalar(UvGrid& grid, const GridRange& range, const GridFill& fill, int32_t r) {
+    const GridRowWeights weights = gridRowWeights(fill, range, r);
+    std::array<float, 3> w = weights.start;
+    for (int32_t c = range.firstColumn; c <= range.lastColumn; ++c) {
+        const double w0 = w[0], w1 = w[1], w2 = w[2];
+        const double q = static_cast<float>(1.0 / (w0 / fill.depth[0] + w1 / fill.depth[1] + w2 / fill.depth[2]));
+        grid.u.at(c, r) = floorToFx((fill.pu[0] * w0 + fill.pu[1] * w1 + fill.pu[2] * w2) * q);
+        grid.v.at(c, r) = floorToFx((fill.pv[0] * w0 + fill.pv[1] * w1 + fill.pv[2] * w2) * q);
+        for (size_t k = 0; k < 3; ++k) w[k] = w[k] + weights.step[k];
+    }
+}
+
+void fillGridBandsScalar(GridTable& table, int32_t column, const GridRange& range) {
     int32_t* entries = &table.at(column, 0);
     for (int32_t r = range.firstRow; r <= range.lastRow; r += kGridBandRows) {
         const int32_t base = entries[r];
@@ -100,33 +95,35 @@ void fillUvGrid(RenderContext& context, const float positions[6], const float co
     const GridRange range = gridRange(grid, context.height, positions);
     if (range.empty()) return;
 
-    WeightPlane plane{};
+    GridFill fill{};
     const auto X = [&](int vertex) { return static_cast<double>(blockX(positions, vertex)); };
     const auto Y = [&](int vertex) { return static_cast<double>(positions[2 * vertex + 1]); };
-    plane.y12 = Y(1) - Y(2);
-    plane.x21 = X(2) - X(1);
-    plane.y20 = Y(2) - Y(0);
-    plane.x02 = X(0) - X(2);
-    plane.x2 = X(2);
-    plane.y2 = Y(2);
-    plane.invD = static_cast<float>(1.0 / (plane.y12 * plane.x02 + plane.x21 * (Y(0) - Y(2))));
-    const auto colStep = static_cast<float>(1.0 / (static_cast<double>(range.lastColumn) - range.firstColumn + 1));
-    std::array<double, 3> depth{}, pu{}, pv{};
+    fill.y12 = Y(1) - Y(2);
+    fill.x21 = X(2) - X(1);
+    fill.y20 = Y(2) - Y(0);
+    fill.x02 = X(0) - X(2);
+    fill.x2 = X(2);
+    fill.y2 = Y(2);
+    fill.invD = static_cast<float>(1.0 / (fill.y12 * fill.x02 + fill.x21 * (Y(0) - Y(2))));
+    fill.colStep = static_cast<float>(1.0 / (static_cast<double>(range.lastColumn) - range.firstColumn + 1));
     for (size_t i = 0; i < 3; ++i) {
-        depth[i] = depths[i];
-        pu[i] = static_cast<float>(static_cast<double>(coordinates[2 * i]) / depth[i]);
-        pv[i] = static_cast<float>(static_cast<double>(coordinates[2 * i + 1]) / depth[i]);
+        fill.depth[i] = depths[i];
+        fill.pu[i] = static_cast<float>(static_cast<double>(coordinates[2 * i]) / fill.depth[i]);
+        fill.pv[i] = static_cast<float>(static_cast<double>(coordinates[2 * i + 1]) / fill.depth[i]);
     }
 
+    const bool packed = simdLevel() != SimdLevel::Scalar;
+    const GridRowKernel evaluateRow = packed ? fillGridRowSse2 : fillGridRowScalar;
+    const GridBandKernel stepBands = packed ? fillGridBandsSse2 : fillGridBandsScalar;
     // Grid rows rmin, rmin + 16, ... up to rmax, and the one after the last, which the last
     // band steps towards (the tables hold 16 spare rows below row `height` for it).
     int32_t r = range.firstRow;
-    for (; r <= range.lastRow; r += kGridBandRows) fillGridRow(grid, range, plane, r, colStep, depth, pu, pv);
-    fillGridRow(grid, range, plane, r, colStep, depth, pu, pv);
+    for (; r <= range.lastRow; r += kGridBandRows) evaluateRow(grid, range, fill, r);
+    evaluateRow(grid, range, fill, r);
 
     for (int32_t c = range.firstColumn; c <= range.lastColumn; ++c) {
-        fillGridBands(grid.u, c, range);
-        fillGridBands(grid.v, c, range);
+        stepBands(grid.u, c, range);
+        stepBands(grid.v, c, range);
     }
 }
 

@@ -10,6 +10,7 @@
 // Every other entry keeps what earlier fills left there.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "context/render_context.h"
@@ -52,10 +53,38 @@ struct GridRange {
 // Positions must round to within +-2^20 (the triangle draws nothing otherwise).
 GridRange gridRange(const UvGrid& grid, int32_t height, const float positions[6]);
 
+// The constants of one fill. Barycentric weights at block column c, row r:
+//   w0 = (y12 (c - x2) + x21 (r - y2)) invD,  w1 = (y20 (c - x2) + x02 (r - y2)) invD,
+//   w2 = 1 - w0 - w1,  each rounded to binary32;
+// colStep = 1 / (cmax - cmin + 1) and pu_i = u_i / z_i, pv_i = v_i / z_i, binary32 values.
+struct GridFill {
+    double y12, x21, y20, x02, x2, y2;  // Y1 - Y2, X2 - X1, Y2 - Y0, X0 - X2, X2, Y2
+    double invD;
+    double colStep;
+    std::array<double, 3> depth, pu, pv;
+};
+// The weights of column cmin of grid row r, and their binary32 steps from column to column:
+// (w(cmax) - w(cmin)) * colStep.
+struct GridRowWeights {
+    std::array<float, 3> start;
+    std::array<float, 3> step;
+};
+GridRowWeights gridRowWeights(const GridFill& fill, const GridRange& range, int32_t r);
+
+// The horizontal pass on grid row r: for c from cmin to cmax, with the weights w of the
+// column (start, then + step each column, binary32), q = 1 / (w0 / z0 + w1 / z1 + w2 / z2)
+// rounded to binary32, and U[c][r] = floor((pu0 w0 + pu1 w1 + pu2 w2) q 1024), V likewise.
+// The packed twin works two columns at a time, each lane the same double arithmetic.
+using GridRowKernel = void (*)(UvGrid& grid, const GridRange& range, const GridFill& fill, int32_t r);
+void fillGridRowScalar(UvGrid& grid, const GridRange& range, const GridFill& fill, int32_t r);
+void fillGridRowSse2(UvGrid& grid, const GridRange& range, const GridFill& fill, int32_t r);
+
 // The vertical pass on one column of one table: for each grid row r of the range, rows r to
 // r + 15 take cu + (k + 1) su, cu = entry r, su = (entry r + 16 - cu) >> 4 (arithmetic),
 // accumulated by wrapping additions. Entry r + 16 must have been evaluated.
-void fillGridBands(GridTable& table, int32_t column, const GridRange& range);
+using GridBandKernel = void (*)(GridTable& table, int32_t column, const GridRange& range);
+void fillGridBandsScalar(GridTable& table, int32_t column, const GridRange& range);
+void fillGridBandsSse2(GridTable& table, int32_t column, const GridRange& range);
 
 // Fills both tables from positions, coordinates (u, v per vertex, in texels) and depths.
 // Weights are binary32, stepped along a grid row by (w(cmax) - w(cmin)) / (column count);

@@ -183,9 +183,10 @@ TEST_F(PerspectiveAgainstReference, farTrianglesMatchTheLiteralWalk) {
 
 // ---- the pixel rules -------------------------------------------------------------------
 
-// Block rows with random grid values at both levels: whole blocks and blocks cut at every
-// width, rows of both parities, and texture and lightmap sizes that repeat or not.
-TEST(blockRowKernels, packedMatchScalar) {
+// Walks of a few rows with random edges and grid values at both levels: whole blocks and
+// blocks cut at the image's edge (37 pixels wide), rows of both parities, edges reaching
+// outside, texture and lightmap sizes that repeat or not.
+TEST(blockKernels, packedMatchScalar) {
     Random rng(31);
     std::vector<uint8_t> indices(24 * 7);
     std::vector<ColourWord> palette(256);
@@ -193,34 +194,41 @@ TEST(blockRowKernels, packedMatchScalar) {
     for (auto& index : indices) index = static_cast<uint8_t>(rng.next());
     for (auto& entry : palette) entry = rng.next();
     for (auto& word : lightmap) word = rng.next();
-    RenderContext context{};
-    std::vector<int32_t> u(5 * 8), v(5 * 8);
-    for (int32_t shape = 0; shape < 2; ++shape) {
-        setTexture(context, indices.data(), shape ? 24 : 16, shape ? 7 : 8, palette.data(), 0);
-        setLightmap(context, lightmap.data(), shape ? 6 : 8, shape ? 8 : 4);
-        for (int32_t trial = 0; trial < 400; ++trial) {
-            for (auto* table : {&u, &v})
-                for (auto& entry : *table) entry = trial % 3 ? static_cast<int32_t>(rng.next() % 40000) - 20000 : static_cast<int32_t>(rng.next());
-            const int32_t first = static_cast<int32_t>(rng.next() % 2), count = 1 + static_cast<int32_t>(rng.next() % 3);
-            const BlockRow shapeOnly{nullptr, static_cast<int32_t>(rng.next() % 8), first, count,
-                                     1 + static_cast<int32_t>(rng.next() % 16), u.data() + trial % 8, v.data() + trial % 8, 8};
-            for (const auto& kernels : {std::pair<BlockRowKernel, BlockRowKernel>{textureBlockRowScalar, textureBlockRowSse2},
-                                         std::pair<BlockRowKernel, BlockRowKernel>{lightmapBlockRowScalar, lightmapBlockRowSse2}}) {
-                const size_t bytes = 4 * static_cast<size_t>(16 * (count - 1) + shapeOnly.lastBlockPixels);
-                GuardedBytes scalar(bytes), packed(bytes);
-                BlockRow row = shapeOnly;
-                row.pixels = scalar.data();
-                kernels.first(context, row);
-                row.pixels = packed.data();
-                kernels.second(context, row);
-                ASSERT_EQ(std::memcmp(scalar.data(), packed.data(), bytes), 0) << "trial " << trial << " row " << row.y;
+    GuardedContext scalar(37, 9, 160, true), packed(37, 9, 160, true);
+    const GridTable& u = scalar.context.uvGrid.u;
+    const GridTable& v = scalar.context.uvGrid.v;
+    for (int32_t trial = 0; trial < 400; ++trial) {
+        scalar.fill(rng);
+        if (trial % 3)  // mostly small steps, now and then any value
+            for (const GridTable* table : {&u, &v})
+                for (int32_t i = 0; i < (table->lastColumn + 1) * table->columnStride; ++i)
+                    table->entries[i] = static_cast<int32_t>(rng.next() % 40000) - 20000;
+        packed.copyImagesFrom(scalar);
+        const int32_t firstRow = static_cast<int32_t>(rng.next() % 9);
+        BlockWalk walk{nullptr, 160, 37, 2, firstRow, std::min(firstRow + static_cast<int32_t>(rng.next() % 3), 8),
+                       static_cast<int32_t>(rng.next() % 60000) - 10000, static_cast<int32_t>(rng.next() % 60000) - 10000,
+                       static_cast<int32_t>(rng.next() % 8000) - 4000, static_cast<int32_t>(rng.next() % 8000) - 4000,
+                       nullptr, nullptr, static_cast<size_t>(u.columnStride)};
+        for (GuardedContext* c : {&scalar, &packed}) {
+            setTexture(c->context, indices.data(), trial % 2 ? 24 : 16, trial % 2 ? 7 : 8, palette.data(), 0);
+            setLightmap(c->context, lightmap.data(), trial % 2 ? 6 : 8, trial % 2 ? 8 : 4);
+        }
+        const std::pair<BlockKernel, BlockKernel> kernels[] = {{textureBlocksScalar, textureBlocksSse2},
+                                                               {lightmapBlocksScalar, lightmapBlocksSse2}};
+        for (const auto& [reference, twin] : kernels) {
+            for (auto [c, kernel] : {std::pair{&scalar, reference}, std::pair{&packed, twin}}) {
+                walk.layer = c->context.textureLayer;
+                walk.u = c->context.uvGrid.u.entries;
+                walk.v = c->context.uvGrid.v.entries;
+                kernel(c->context, walk);
             }
+            ASSERT_EQ(packed.differenceFrom(scalar), "") << "trial " << trial;
         }
     }
 }
 
 // Grid values 0 and 16384 (texel 16) either side of a block step by 1024: texel columns 0 to 15.
-TEST(textureBlockRow, blockStepsFromGridColumnToGridColumn) {
+TEST(textureBlocks, blockStepsFromGridColumnToGridColumn) {
     uint8_t indices[32];
     ColourWord palette[256];
     for (uint8_t i = 0; i < 32; ++i) indices[i] = i;
@@ -228,9 +236,9 @@ TEST(textureBlockRow, blockStepsFromGridColumnToGridColumn) {
     RenderContext context{};
     setTexture(context, indices, 32, 1, palette, 0);
     const int32_t u[2] = {0, 16384}, v[2] = {5000, 5000};
-    for (BlockRowKernel kernel : {textureBlockRowScalar, textureBlockRowSse2}) {
+    for (BlockKernel kernel : {textureBlocksScalar, textureBlocksSse2}) {
         GuardedBytes pixels(64);
-        kernel(context, BlockRow{pixels.data(), 0, 0, 1, 16, u, v, 1});
+        kernel(context, BlockWalk{pixels.data(), 64, 16, 0, 0, 0, 0, 16 << 10, 0, 0, u, v, 1});
         for (uint32_t k = 0; k < 16; ++k) EXPECT_EQ(loadWord(pixels.data() + 4 * k), k) << "pixel " << k;
     }
 }
