@@ -118,8 +118,13 @@ void drawPerspectiveTriangle(RenderContext& context, const float* positions, con
         fillUvGrid(context, p, lightUv, z);
         for (SpanRegion& half : halves)
             if (inImage(half)) lightmapBlockSpans(context, half);
+        // The light into the texture (mode 3), then the texture into the target, one walk per
+        // half. The halves' composited rows never overlap, so lighting both before writing
+        // either would give the same bytes.
         for (SpanRegion& half : halves)
-            if (inImage(half)) compositeSpans(context, context.textureLayer, context.lightLayer, half, 3);
+            if (inImage(half))
+                compositeLitSpans(context, context.target, context.textureLayer, context.lightLayer, half, context.blendMode);
+        return;
     }
     for (SpanRegion& half : halves)
         if (inImage(half)) compositeSpans(context, context.target, context.textureLayer, half, context.blendMode);

@@ -10,12 +10,19 @@
 namespace velkano {
 namespace {
 
-template <int Mode>
+template <int Mode, bool Lit>
 void spanRowScalar(const SpanImages& images, int32_t y, int32_t x, int32_t count) {
-    uint8_t* destination = images.destination + pixelOffset(images.pitch, x, y);
-    const uint8_t* source = images.source + pixelOffset(images.pitch, x, y);
+    const size_t offset = pixelOffset(images.pitch, x, y);
+    uint8_t* destination = images.destination + offset;
+    const uint8_t* source = (Lit ? images.lit : images.source) + offset;
+    const uint8_t* light = Lit ? images.light + offset : nullptr;
     for (int32_t i = 0; i < count; ++i, destination += 4, source += 4) {
-        const PixelWord s = loadWord(source);
+        PixelWord s = loadWord(source);
+        if constexpr (Lit) {
+            const PixelWord m = channelModulate(loadWord(light + 4 * static_cast<size_t>(i)), s);
+            s = channelAddSat(m, m);
+            storeWord(images.lit + offset + 4 * static_cast<size_t>(i), s);
+        }
         if constexpr (Mode == 0) {
             storeWord(destination, s);
         } else if constexpr (Mode == 2) {
@@ -35,24 +42,44 @@ void spanRowScalar(const SpanImages& images, int32_t y, int32_t x, int32_t count
     }
 }
 
-template <int Mode>
+template <int Mode, bool Lit>
 void spanKernelScalarMode(const SpanImages& images, const SpanWalk& walk) {
-    forEachSpan(walk, images.width, [&](int32_t y, int32_t x, int32_t count) { spanRowScalar<Mode>(images, y, x, count); });
+    forEachSpan(walk, images.width, [&](int32_t y, int32_t x, int32_t count) { spanRowScalar<Mode, Lit>(images, y, x, count); });
+}
+
+template <bool Lit>
+SpanKernel scalarKernel(BlendMode mode) {
+    switch (mode) {
+        case 0:
+        case 1: return spanKernelScalarMode<0, Lit>;
+        case 2: return spanKernelScalarMode<2, Lit>;
+        case 3: return spanKernelScalarMode<3, Lit>;
+        case 4: return spanKernelScalarMode<4, Lit>;
+        case 6: return spanKernelScalarMode<6, Lit>;
+        default: return nullptr;
+    }
+}
+
+// The walk of a region inside the image, or false when none of its rows lies there.
+bool spanWalk(const RenderContext& context, SpanRegion& region, SpanWalk& walk) {
+    normaliseSpanRegion(region);
+    const double rows = static_cast<double>(region.bottom) - static_cast<double>(region.top);
+    walk.leftStepFx = edgeStepFx(region.topLeftX, region.bottomLeftX, rows);
+    walk.rightStepFx = edgeStepFx(region.topRightX, region.bottomRightX, rows);
+
+    // Rows above the image are skipped; the edges there are exact integer sums.
+    walk.firstRow = std::max(region.top, 0);
+    walk.lastRow = std::min(region.bottom, context.height) - 1;
+    const int64_t skipped = static_cast<int64_t>(walk.firstRow) - region.top;
+    walk.leftFx = wrapAdvance(wrapMul(region.topLeftX, 1 << kFixedShift), walk.leftStepFx, skipped);
+    walk.rightFx = wrapAdvance(wrapMul(region.topRightX, 1 << kFixedShift), walk.rightStepFx, skipped);
+    return walk.firstRow <= walk.lastRow;
 }
 
 }  // namespace
 
-SpanKernel spanKernelScalar(BlendMode mode) {
-    switch (mode) {
-        case 0:
-        case 1: return spanKernelScalarMode<0>;
-        case 2: return spanKernelScalarMode<2>;
-        case 3: return spanKernelScalarMode<3>;
-        case 4: return spanKernelScalarMode<4>;
-        case 6: return spanKernelScalarMode<6>;
-        default: return nullptr;
-    }
-}
+SpanKernel spanKernelScalar(BlendMode mode) { return scalarKernel<false>(mode); }
+SpanKernel litSpanKernelScalar(BlendMode mode) { return scalarKernel<true>(mode); }
 
 void normaliseSpanRegion(SpanRegion& region) {
     if (region.top > region.bottom) {
@@ -67,24 +94,27 @@ void normaliseSpanRegion(SpanRegion& region) {
 void compositeSpans(const RenderContext& context, uint8_t* destination, const uint8_t* source,
                     SpanRegion& region, BlendMode mode) {
     if (region.top == region.bottom) return;
-    normaliseSpanRegion(region);
     const SpanKernel kernel = simdLevel() == SimdLevel::Scalar ? spanKernelScalar(mode) : spanKernelSse2(mode);
     const int32_t widthPx = drawableWidth(context);
-    if (kernel == nullptr || widthPx == 0 || destination == nullptr || source == nullptr) return;
-
-    const double rows = static_cast<double>(region.bottom) - static_cast<double>(region.top);
     SpanWalk walk{};
-    walk.leftStepFx = edgeStepFx(region.topLeftX, region.bottomLeftX, rows);
-    walk.rightStepFx = edgeStepFx(region.topRightX, region.bottomRightX, rows);
+    if (!spanWalk(context, region, walk) || kernel == nullptr || widthPx == 0 || destination == nullptr || source == nullptr)
+        return;
+    kernel(SpanImages{destination, source, static_cast<size_t>(context.pitch), widthPx, context.height}, walk);
+}
 
-    // Rows above the image are skipped; the edges there are exact integer sums.
-    walk.firstRow = std::max(region.top, 0);
-    walk.lastRow = std::min(region.bottom, context.height) - 1;
-    const int64_t skipped = static_cast<int64_t>(walk.firstRow) - region.top;
-    walk.leftFx = wrapAdvance(wrapMul(region.topLeftX, 1 << kFixedShift), walk.leftStepFx, skipped);
-    walk.rightFx = wrapAdvance(wrapMul(region.topRightX, 1 << kFixedShift), walk.rightStepFx, skipped);
-    if (walk.firstRow <= walk.lastRow)
-        kernel(SpanImages{destination, source, static_cast<size_t>(context.pitch), widthPx, context.height}, walk);
+void compositeLitSpans(const RenderContext& context, uint8_t* destination, uint8_t* texture, const uint8_t* light,
+                       SpanRegion& region, BlendMode mode) {
+    const SpanKernel kernel = simdLevel() == SimdLevel::Scalar ? litSpanKernelScalar(mode) : litSpanKernelSse2(mode);
+    if (kernel == nullptr) {  // the mode writes nothing: only the light
+        compositeSpans(context, texture, light, region, 3);
+        return;
+    }
+    if (region.top == region.bottom) return;
+    const int32_t widthPx = drawableWidth(context);
+    SpanWalk walk{};
+    if (!spanWalk(context, region, walk) || widthPx == 0 || destination == nullptr || texture == nullptr || light == nullptr)
+        return;
+    kernel(SpanImages{destination, nullptr, static_cast<size_t>(context.pitch), widthPx, context.height, texture, light}, walk);
 }
 
 }  // namespace velkano

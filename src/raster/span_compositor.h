@@ -76,13 +76,17 @@ inline void forEachSpan(const SpanWalk& walk, int32_t widthPx, Span span) {
     }
 }
 
-// The images a walk combines; width is the drawable width.
+// The images a walk combines; width is the drawable width. A lit kernel takes its source
+// pixel s from `lit` and l from `light` at the same place, first makes s lit (mode 3:
+// min(255, 2 min(255, (s * l) >> 7)) per lane) and writes it back to `lit`, then combines it.
 struct SpanImages {
     uint8_t* destination;
     const uint8_t* source;
     size_t pitch;
     int32_t width;
     int32_t height;
+    uint8_t* lit = nullptr;
+    const uint8_t* light = nullptr;
 };
 using SpanKernel = void (*)(const SpanImages& images, const SpanWalk& walk);
 
@@ -90,5 +94,14 @@ using SpanKernel = void (*)(const SpanImages& images, const SpanWalk& walk);
 // level: each pixel may read one that an earlier pixel of the same call wrote.
 SpanKernel spanKernelScalar(BlendMode mode);
 SpanKernel spanKernelSse2(BlendMode mode);
+SpanKernel litSpanKernelScalar(BlendMode mode);
+SpanKernel litSpanKernelSse2(BlendMode mode);
+
+// compositeSpans(texture, light, region, 3), then compositeSpans(destination, texture,
+// region, mode), in one walk: each pixel's texel is lit, written back and combined at once.
+// The bytes are the same, since the second step reads the texture only at the pixel it
+// writes, and the first step never touches the destination.
+void compositeLitSpans(const RenderContext& context, uint8_t* destination, uint8_t* texture, const uint8_t* light,
+                       SpanRegion& region, BlendMode mode);
 
 }  // namespace velkano

@@ -1,5 +1,5 @@
-// span_compositor_sse2.cpp: the span kernels of modes 0 to 4 four pixels a step, then two,
-// then one, with the packed lane operations; mode 6 stays scalar.
+// span_compositor_sse2.cpp: the span kernels of modes 0 to 4, plain and lit, four pixels a
+// step, then two, then one, with the packed lane operations; mode 6 stays scalar.
 #include <emmintrin.h>
 
 #include "pixel/channel_ops.h"
@@ -24,52 +24,82 @@ __m128i combine(__m128i source, __m128i destination) {
     }
 }
 
+// The source of four pixels: the source as it is, or for a lit kernel the texel lit by the
+// light at the same place (mode 3), which the caller writes back.
+template <bool Lit>
+__m128i sourceOf(__m128i source, __m128i light) {
+    if constexpr (Lit) return combine<3>(light, source);
+    return source;
+}
+
 // Four pixels a step. A span of four or more ends with its last four pixels, worked out
 // from the values they held before the span, so the overlap with the last whole step gets
 // the same results; shorter spans take two pixels and then one.
-template <int Mode>
-void spanRowSse2(uint8_t* destination, const uint8_t* source, int32_t count) {
+template <int Mode, bool Lit>
+void spanRowSse2(uint8_t* destination, uint8_t* lit, const uint8_t* source, const uint8_t* light, int32_t count) {
     const auto load = [](const uint8_t* at) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at)); };
     const auto store = [](uint8_t* at, __m128i value) { _mm_storeu_si128(reinterpret_cast<__m128i*>(at), value); };
+    const auto load2 = [](const uint8_t* at) { return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(at)); };
+    const auto store2 = [](uint8_t* at, __m128i value) { _mm_storel_epi64(reinterpret_cast<__m128i*>(at), value); };
+    const auto load1 = [](const uint8_t* at) { return _mm_cvtsi32_si128(static_cast<int32_t>(loadWord(at))); };
+    const auto store1 = [](uint8_t* at, __m128i value) { storeWord(at, static_cast<uint32_t>(_mm_cvtsi128_si32(value))); };
+    // Light is read only by lit kernels.
+    const auto lightAt = [&](auto loader, size_t at) { return Lit ? loader(light + at) : _mm_setzero_si128(); };
     if (count >= 4) {
         const size_t lastAt = 4 * static_cast<size_t>(count - 4);
-        const __m128i last = combine<Mode>(load(source + lastAt), load(destination + lastAt));
-        for (size_t at = 0; at < lastAt; at += 16) store(destination + at, combine<Mode>(load(source + at), load(destination + at)));
+        const __m128i lastSource = sourceOf<Lit>(load(source + lastAt), lightAt(load, lastAt));
+        const __m128i last = combine<Mode>(lastSource, load(destination + lastAt));
+        for (size_t at = 0; at < lastAt; at += 16) {
+            const __m128i s = sourceOf<Lit>(load(source + at), lightAt(load, at));
+            if constexpr (Lit) store(lit + at, s);
+            store(destination + at, combine<Mode>(s, load(destination + at)));
+        }
+        if constexpr (Lit) store(lit + lastAt, lastSource);
         store(destination + lastAt, last);
         return;
     }
+    size_t at = 0;
     if (count >= 2) {
-        const __m128i s = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(source));
-        const __m128i d = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(destination));
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(destination), combine<Mode>(s, d));
-        count -= 2, destination += 8, source += 8;
+        const __m128i s = sourceOf<Lit>(load2(source), lightAt(load2, 0));
+        if constexpr (Lit) store2(lit, s);
+        store2(destination, combine<Mode>(s, load2(destination)));
+        count -= 2, at = 8;
     }
     if (count == 1) {
-        const __m128i s = _mm_cvtsi32_si128(static_cast<int32_t>(loadWord(source)));
-        const __m128i d = _mm_cvtsi32_si128(static_cast<int32_t>(loadWord(destination)));
-        storeWord(destination, static_cast<uint32_t>(_mm_cvtsi128_si32(combine<Mode>(s, d))));
+        const __m128i s = sourceOf<Lit>(load1(source + at), lightAt(load1, at));
+        if constexpr (Lit) store1(lit + at, s);
+        store1(destination + at, combine<Mode>(s, load1(destination + at)));
     }
 }
 
-template <int Mode>
+template <int Mode, bool Lit>
 void spanKernelSse2Mode(const SpanImages& images, const SpanWalk& walk) {
     forEachSpan(walk, images.width, [&](int32_t y, int32_t x, int32_t count) {
         const size_t offset = pixelOffset(images.pitch, x, y);
-        spanRowSse2<Mode>(images.destination + offset, images.source + offset, count);
+        if constexpr (Lit) {
+            spanRowSse2<Mode, true>(images.destination + offset, images.lit + offset, images.lit + offset,
+                                    images.light + offset, count);
+        } else {
+            spanRowSse2<Mode, false>(images.destination + offset, nullptr, images.source + offset, nullptr, count);
+        }
     });
+}
+
+template <bool Lit>
+SpanKernel packedKernel(BlendMode mode) {
+    switch (mode) {
+        case 0:
+        case 1: return spanKernelSse2Mode<0, Lit>;
+        case 2: return spanKernelSse2Mode<2, Lit>;
+        case 3: return spanKernelSse2Mode<3, Lit>;
+        case 4: return spanKernelSse2Mode<4, Lit>;
+        default: return Lit ? litSpanKernelScalar(mode) : spanKernelScalar(mode);
+    }
 }
 
 }  // namespace
 
-SpanKernel spanKernelSse2(BlendMode mode) {
-    switch (mode) {
-        case 0:
-        case 1: return spanKernelSse2Mode<0>;
-        case 2: return spanKernelSse2Mode<2>;
-        case 3: return spanKernelSse2Mode<3>;
-        case 4: return spanKernelSse2Mode<4>;
-        default: return spanKernelScalar(mode);
-    }
-}
+SpanKernel spanKernelSse2(BlendMode mode) { return packedKernel<false>(mode); }
+SpanKernel litSpanKernelSse2(BlendMode mode) { return packedKernel<true>(mode); }
 
 }  // namespace velkano

@@ -203,6 +203,31 @@ TEST(compositeSpans, regionsReachingOutsideMatchTheLiteralWalk) {
     }
 }
 
+// The lit walk against its two steps, light into texture then texture into destination, on
+// random regions in every mode (the texture comes out lit whether the mode writes or not).
+TEST(compositeLitSpans, isTheLightStepThenTheBlendStep) {
+    Random rng(43);
+    for (int round = 0; round < 300; ++round) {
+        const int32_t width = 1 + rng.next() % 40, height = 1 + rng.next() % 30, pitch = 4 * width + rng.next() % 9;
+        ImagePair got(width, height, pitch), want(width, height, pitch);
+        GuardedBytes light(static_cast<size_t>(pitch) * height);
+        for (GuardedBytes* image : {&got.destination, &got.source, &light}) rng.fill(*image);
+        want.destination.copyFrom(got.destination);
+        want.source.copyFrom(got.source);
+        const auto coordinate = [&](int32_t span) { return static_cast<int32_t>(rng.next() % (3 * span)) - span; };
+        const SpanRegion region{coordinate(height), coordinate(height), coordinate(width),
+                                coordinate(width),  coordinate(width),  coordinate(width)};
+        const BlendMode mode = static_cast<BlendMode>(rng.next() % 8);
+        SpanRegion lit = region, first = region, second = region;
+        compositeLitSpans(got.context, got.destination.data(), got.source.data(), light.data(), lit, mode);
+        compositeSpans(want.context, want.source.data(), light.data(), first, 3);
+        compositeSpans(want.context, want.destination.data(), want.source.data(), second, mode);
+        ASSERT_EQ(0, std::memcmp(got.source.data(), want.source.data(), got.source.size())) << "texture, mode " << mode;
+        ASSERT_EQ(0, std::memcmp(got.destination.data(), want.destination.data(), got.destination.size()))
+            << "destination, mode " << mode << " round " << round;
+    }
+}
+
 TEST(spanKernels, packedMatchScalarForEveryLanePairAndTail) {
     // Pixel (a, b) of a 256 x 256 image pairs source lanes a with destination lanes b, each
     // lane rotated so that the four lanes differ.
