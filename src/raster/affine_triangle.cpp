@@ -190,7 +190,7 @@ bool splitTriangle(const float positions[6], const float texCoords[6], const Col
               {{colours[a], colours[m], splitColour}, {colours[b], colours[m], splitColour}}};
     for (const HalfTriangle& half : halves.half) {
         for (const int32_t value : {half.apexX, half.apexY, half.baseX1, half.baseX2, half.baseY})
-            if (value < -kTriangleFarLimit || value > kTriangleFarLimit) return false;
+            if (!withinFarLimit(value)) return false;
     }
     return true;
 }

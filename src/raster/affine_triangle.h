@@ -26,6 +26,7 @@ namespace velkano {
 
 // The farthest rounded position a triangle may have and still be drawn.
 constexpr int32_t kTriangleFarLimit = 1 << 20;
+constexpr bool withinFarLimit(int32_t position) { return position >= -kTriangleFarLimit && position <= kTriangleFarLimit; }
 
 // One half: the apex, and the two ends of the base on row baseY (base end 1 is M, end 2 is
 // S until normaliseHalf puts the left end first).

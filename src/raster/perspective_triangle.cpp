@@ -11,10 +11,10 @@
 namespace velkano {
 namespace {
 
-bool withinFarLimit(const SpanRegion& region) {
+bool regionWithinFarLimit(const SpanRegion& region) {
     for (const int32_t value : {region.top, region.bottom, region.topLeftX, region.topRightX, region.bottomLeftX,
                                 region.bottomRightX})
-        if (value < -kTriangleFarLimit || value > kTriangleFarLimit) return false;
+        if (!withinFarLimit(value)) return false;
     return true;
 }
 
@@ -107,7 +107,7 @@ void drawPerspectiveTriangle(RenderContext& context, const float* positions, con
 
     SpanRegion halves[2];
     splitIntoSpanRegions(p, halves[0], halves[1]);
-    if (!withinFarLimit(halves[0]) || !withinFarLimit(halves[1])) return;
+    if (!regionWithinFarLimit(halves[0]) || !regionWithinFarLimit(halves[1])) return;
 
     fillUvGrid(context, p, uv, z);
     for (SpanRegion& half : halves) textureBlockSpans(context, half);

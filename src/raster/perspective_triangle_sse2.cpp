@@ -1,6 +1,6 @@
-// perspective_triangle_sse2.cpp: the block row kernels with packed arithmetic. A whole block
-// is four straight-line steps of four pixels (coordinates and addresses packed, reads
-// scalar); a block cut by the image's right edge goes to the span kernels.
+// perspective_triangle_sse2.cpp: the block kernels with packed arithmetic. A whole block is
+// four straight-line steps of four pixels (coordinates and addresses packed, reads scalar);
+// a block cut by the image's right edge goes to the span kernels.
 #include <emmintrin.h>
 
 #include <cstddef>

@@ -47,13 +47,13 @@ GridRange gridRange(const UvGrid& grid, int32_t height, const float positions[6]
     const int64_t lastColumn = absent ? -1 : std::min(grid.u.lastColumn, grid.v.lastColumn);
     const int64_t rows = absent ? 0 : std::min({height, grid.u.lastRow, grid.v.lastRow});
     const int64_t firstColumn = std::max<int64_t>(int64_t{min3(block(0), block(1), block(2))} - 1, 0);
-    const int64_t lastBlock = std::min(int64_t{max3(block(0), block(1), block(2))} + 1, lastColumn);
+    const int64_t lastGridColumn = std::min(int64_t{max3(block(0), block(1), block(2))} + 1, lastColumn);
     const int64_t firstRow = std::max<int64_t>(int64_t{min3(row(0), row(1), row(2))} - kGridBandRows, 0);
     int64_t lastRow = int64_t{max3(row(0), row(1), row(2))} + kGridBandRows;
     if (lastRow >= rows) lastRow = rows - 1;
     // Each bound lies between -1 and its table's extent, or the range is empty.
-    if (firstColumn > lastBlock || firstRow > lastRow) return {0, -1, 0, -1};
-    return {static_cast<int32_t>(firstColumn), static_cast<int32_t>(lastBlock), static_cast<int32_t>(firstRow),
+    if (firstColumn > lastGridColumn || firstRow > lastRow) return {0, -1, 0, -1};
+    return {static_cast<int32_t>(firstColumn), static_cast<int32_t>(lastGridColumn), static_cast<int32_t>(firstRow),
             static_cast<int32_t>(lastRow)};
 }
 
