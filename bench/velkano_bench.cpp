@@ -3,7 +3,7 @@
 // same block and an in-place memmove of it; then DRAWTILE against SDL2's software renderer
 // drawing the same tiles; then DRAWTRI against SDL2's SDL_RenderGeometry drawing the same
 // triangles; then the span compositor alone against memcpy of the same spans; then a table
-// of throughput ratios. perspective_bench.cpp adds DRAWPERSPTRI against OSMesa.
+// of throughput ratios. persp_bench.cpp adds DRAWPERSPTRI against OSMesa.
 //
 // The flash benchmarks work on one 64-byte-aligned block bound with INIT. The block is
 // refilled with the same pseudo-random pixels every kRefillEvery iterations, timing
@@ -669,7 +669,7 @@ void printRatios(const RecordingReporter& rec, FILE* out) {
 
 }  // namespace
 
-// perspective_bench.cpp: sets up and registers the DRAWPERSPTRI and OSMesa benchmarks (false
+// persp_bench.cpp: sets up and registers the DRAWPERSPTRI and OSMesa benchmarks (false
 // when they cannot be compared), and adds their ratios to the table.
 bool registerPerspectiveBenchmarks();
 void printPerspectiveRatios(const std::function<double(const std::string&)>& rate, FILE* out);

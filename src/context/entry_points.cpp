@@ -4,7 +4,7 @@
 #include "context/texture_binding.h"
 #include "effects/flash.h"
 #include "raster/affine_triangle.h"
-#include "raster/perspective_triangle.h"
+#include "raster/persp_triangle.h"
 #include "tile/tile_blit.h"
 
 // Exported natively by default visibility (the library is built with hidden visibility);

@@ -53,7 +53,7 @@ int modeWrites(int32_t mode);
  * outside one (-1), or in between (0). */
 int triangleZone(const float* xy, int32_t px, int32_t py);
 
-/* DRAWPERSPTRI with and without a lightmap (host_perspective.c). */
+/* DRAWPERSPTRI with and without a lightmap (host_persp.c). */
 void perspectiveSequence(const VelkanoApi* api, FILE* out);
 
 #endif

@@ -1,4 +1,4 @@
-// perspective_triangle_sse2.cpp: the block kernels with packed arithmetic. A whole block is
+// persp_triangle_sse2.cpp: the block kernels with packed arithmetic. A whole block is
 // four straight-line steps of four pixels (coordinates and addresses packed, reads scalar);
 // a block cut by the image's right edge goes to the span kernels.
 #include <emmintrin.h>
@@ -7,7 +7,7 @@
 
 #include "pixel/numeric.h"
 #include "raster/affine_triangle.h"
-#include "raster/perspective_triangle.h"
+#include "raster/persp_triangle.h"
 #include "raster/texel_fetch_sse2.h"
 
 namespace velkano {

@@ -1,4 +1,4 @@
-/* host_perspective.c: DRAWPERSPTRI through the host's table, with and without a lightmap, on
+/* host_persp.c: DRAWPERSPTRI through the host's table, with and without a lightmap, on
  * a 100 x 60 image (not a whole number of 16-pixel blocks wide) with padded rows. */
 #include <stdlib.h>
 #include <string.h>

@@ -1,4 +1,4 @@
-#include "raster/perspective_triangle.h"
+#include "raster/persp_triangle.h"
 
 #include <gtest/gtest.h>
 

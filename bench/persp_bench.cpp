@@ -1,4 +1,4 @@
-// perspective_bench.cpp: DRAWPERSPTRI beside Mesa's off-screen GL (OSMesa) drawing the same
+// persp_bench.cpp: DRAWPERSPTRI beside Mesa's off-screen GL (OSMesa) drawing the same
 // screen triangles; part of velkano_bench, whose main sets these benchmarks up and prints
 // their ratios with the others.
 //

@@ -1,4 +1,4 @@
-// perspective_triangle.h: DRAWPERSPTRI, a triangle textured with perspective-correct
+// persp_triangle.h: DRAWPERSPTRI, a triangle textured with perspective-correct
 // coordinates from the UvGrid and, when a lightmap is bound, lit by that lightmap.
 //
 // Order: split into two regions; fill the grid with the texture coordinates; texture both
