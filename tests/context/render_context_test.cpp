@@ -4,7 +4,12 @@
 
 #include <chrono>
 #include <cstdint>
+#include <cstring>
 #include <vector>
+
+#if defined(_WIN32) || defined(__GLIBC__)
+#  include <malloc.h>  // _msize, malloc_usable_size
+#endif
 
 namespace velkano {
 namespace {
@@ -44,6 +49,42 @@ TEST(initContext, allocatesZeroedLayersAndGridTables) {
     // [column][row] with the row fastest.
     own.context.uvGrid.u.at(1, 2) = 7;
     EXPECT_EQ(own.context.uvGrid.u.entries[496 + 2], 7);
+}
+
+// Bytes the heap really holds behind a block, where the platform can say; 0 elsewhere.
+size_t heapBlockBytes(void* block) {
+#if defined(_WIN32)
+    return _msize(block);
+#elif defined(__GLIBC__)
+    return malloc_usable_size(block);
+#else
+    (void)block;
+    return 0;
+#endif
+}
+
+// Each layer is height x pitch bytes, row padding included: 480 x 2560 = 1,228,800, and a
+// 100-pixel image with a pitch of 512 gets 10 x 512 bytes, not 10 x 400. The whole block is
+// written and read back, so a shorter one faults under AddressSanitizer; where the heap
+// tells its block sizes, a shorter one fails the size check as well.
+TEST(initContext, layersHoldHeightTimesPitchBytes) {
+    static const struct {
+        int32_t width, height, pitch;
+        size_t bytes;
+    } cases[] = {{640, 480, 2560, 1228800}, {100, 10, 512, 5120}};
+    for (const auto& c : cases) {
+        OwnContext own;
+        initContext(own.context, nullptr, c.width, c.height, c.pitch);
+        for (uint8_t* layer : {own.context.textureLayer, own.context.lightLayer}) {
+            ASSERT_NE(layer, nullptr) << c.width << " x " << c.height;
+            const size_t held = heapBlockBytes(layer);
+            if (held != 0) {
+                ASSERT_GE(held, c.bytes) << c.width << " x " << c.height << " pitch " << c.pitch;
+            }
+            std::memset(layer, 0x5A, c.bytes);
+            EXPECT_EQ(layer[c.bytes - 1], 0x5A);
+        }
+    }
 }
 
 TEST(initContext, gridTableShape) {

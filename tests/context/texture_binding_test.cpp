@@ -13,7 +13,7 @@ TEST(setTexture, derivesMasksAndRowShift) {
     static const struct {
         int32_t width, height, maskU, maskV, shift;
     } cases[] = {
-        {16, 8, 15, 7, 4}, {1, 1, 0, 0, 0}, {256, 64, 255, 63, 8},
+        {16, 8, 15, 7, 4}, {1, 1, 0, 0, 0}, {64, 32, 63, 31, 6}, {256, 64, 255, 63, 8},
         {12, 5, 11, 4, 2},  // not a power of two: lowest bit of 12
         {0, -4, -1, -5, 0}, // stored as given; never drawn from
     };
@@ -85,6 +85,12 @@ TEST(texelFetch, wrapsByMaskAndConvertsThePaletteEntry) {
     for (const auto& c : cases) {
         EXPECT_EQ(texture.fetchedIndexTile(c.u, c.v), c.column + 16 * c.row) << c.u << "," << c.v;
         EXPECT_EQ(texture.fetchedIndexTriangle(c.u, c.v), c.column + 16 * c.row) << c.u << "," << c.v;
+    }
+    // Width 1: mask 0 and shift 0, so every column coordinate fetches column 0 (index = row).
+    IndexedTexture narrow(1, 4);
+    for (const int32_t u : {0, 1, 5, -7, INT32_MAX, INT32_MIN}) {
+        EXPECT_EQ(narrow.fetchedIndexTile(u, 2), 2) << "u " << u;
+        EXPECT_EQ(narrow.fetchedIndexTriangle(u, 2), 2) << "u " << u;
     }
 }
 

@@ -193,6 +193,35 @@ TEST_F(FlashOnImage, whiteAndBlackKeepTheXByte) {
     expectImage(black, "mod 0x00808080 clears X");
 }
 
+// Each colour byte meets its own lane of every pixel: byte 0 blue, byte 3 X.
+TEST(flash, colourBytesMeetTheirOwnLanes) {
+    using Flash = void (*)(RenderContext&, uint32_t);
+    static const struct {
+        Flash flash;
+        uint32_t colour;
+        uint32_t before, after;
+        const char* why;
+    } cases[] = {
+        {flashAdd, 0x00000040, 0xAB102030, 0xAB102070, "0x40 adds 64 to blue only"},
+        {flashAdd, 0x00000040, 0x12FFC0F0, 0x12FFC0FF, "blue saturates at 255"},
+        {flashAdd, 0x40000000, 0xAB102030, 0xEB102030, "0x40000000 changes only X"},
+        {flashAdd, 0x40000000, 0xF0FFFFFF, 0xFFFFFFFF, "X saturates too"},
+        {flashSub, 0x00000040, 0xAB102050, 0xAB102010, "64 off blue only"},
+        {flashSub, 0x00FFFFFF, 0xAB102050, 0xAB000000, "white turns black, X kept"},
+        {flashMod, 0x00FFFFFF, 0x00804020, 0x00FF7F3F, "255 nearly doubles, saturating"},
+        {flashMod, 0x00808080, 0xAB804020, 0x00804020, "128 keeps blue, green, red; X becomes 0"},
+    };
+    for (const auto& c : cases) {
+        std::vector<uint32_t> image(4 * 2, c.before);  // 32 bytes: four whole groups
+        RenderContext context{};
+        initContext(context, image.data(), 4, 2, 16);
+        c.flash(context, c.colour);
+        for (size_t i = 0; i < image.size(); ++i)
+            EXPECT_EQ(image[i], c.after) << c.why << ", pixel " << i << ": got " << std::hex << image[i];
+        destroyContext(context);
+    }
+}
+
 TEST(flash, doesNothingWithoutAnImage) {
     static const struct {
         int32_t width, height, pitch;

@@ -390,6 +390,78 @@ TEST_F(WorkedHalf, lightHalfGivesTheDocumentedColours) {
     EXPECT_TRUE(row(images_.context.lightLayer, 5, &first).empty());
 }
 
+// The compositor floors where the rasterisers round: on row 1 of the worked half it covers
+// columns 7 to 11 (7.5 floored, right column left out) while the texture half writes 8 to
+// 12, so column 7 takes whatever the layer held there before.
+TEST_F(WorkedHalf, compositorCoversAColumnTheRasterisersLeaveOut) {
+    const std::vector<uint8_t> texels(64 * 64, 5);  // every texel the PixelWord 0x00050000
+    constexpr PixelWord kEarlier = 0x00ABCDEF;
+    for (int32_t y = 0; y < 6; ++y)
+        for (int32_t x = 0; x < 32; ++x) storeWord(images_.context.textureLayer + y * 128 + 4 * x, kEarlier);
+    setTexture(images_.context, texels.data(), 64, 64, palette_, 0);
+    rasteriseTextureHalf(images_.context, half_, HalfTexCoords{0, 0, 0, 64, 64, 64});
+    SpanRegion region = spanRegionFromHalf(half_);
+    compositeSpans(images_.context, images_.context.target, images_.context.textureLayer, region, 0);
+    for (int32_t x = 0; x < 32; ++x) {
+        const PixelWord want = x == 7 ? kEarlier : x >= 8 && x <= 11 ? 0x00050000u : 0u;
+        EXPECT_EQ(images_.pixel(images_.context.target, x, 1), want) << "row 1, column " << x;
+        EXPECT_EQ(images_.pixel(images_.context.target, x, 0), 0u) << "the apex row is empty, column " << x;
+    }
+}
+
+// A row whose two ends round to the same column writes nothing. Apex (10, 0), base ends 10
+// and 11 on row 4: the right end runs 10.25, 10.5, 10.75, 11, so rows 1 and 2 (10.5 rounds
+// to even) are empty like the apex row, and rows 3 and 4 cover columns 10 and 11.
+TEST_F(WorkedHalf, rowsWhoseEndsRoundTogetherWriteNothing) {
+    const std::vector<uint8_t> texels(64 * 64, 7);
+    setTexture(images_.context, texels.data(), 64, 64, palette_, 0);
+    rasteriseTextureHalf(images_.context, HalfTriangle{10, 0, 10, 11, 4}, HalfTexCoords{0, 0, 0, 8, 8, 8});
+    static const struct {
+        int32_t y, first;
+        size_t count;
+    } want[] = {{0, -1, 0}, {1, -1, 0}, {2, -1, 0}, {3, 10, 2}, {4, 10, 2}};
+    for (const auto& w : want) {
+        int32_t first;
+        const std::vector<PixelWord> pixels = row(images_.context.textureLayer, w.y, &first);
+        EXPECT_EQ(first, w.first) << "row " << w.y;
+        EXPECT_EQ(pixels.size(), w.count) << "row " << w.y;
+    }
+}
+
+// One vertex colour on all three corners lights every pixel of the half alike, and mode 4
+// then turns each texel lane s into min(255, 2 ((s l) >> 8)) with the light lane l. The
+// texel is the PixelWord 0x00FF8001.
+TEST_F(WorkedHalf, vertexColoursLightTheTexelsByMode4) {
+    static const struct {
+        ColourWord colour;
+        PixelWord light, lit;
+        const char* why;
+    } cases[] = {
+        {0x00FFFFFF, 0xFFFFFFFF, 0x00FFFE00, "white: 2 x 254 saturates, 128 gives 254, 1 gives 0"},
+        {0x00808080, 0xFF808080, 0x00FE8000, "128 keeps each lane with its lowest bit cleared"},
+        {0x000000FF, 0xFFFF0000, 0x00FF0000, "red in byte 0 of the colour lights the red lane"},
+    };
+    for (const auto& c : cases) {
+        images_.clear();
+        for (int32_t y = 0; y < 6; ++y)
+            for (int32_t x = 0; x < 32; ++x) storeWord(images_.context.textureLayer + y * 128 + 4 * x, 0x00FF8001u);
+        rasteriseLightHalf(images_.context, half_, HalfColours{c.colour, c.colour, c.colour});
+        size_t written = 0;
+        for (int32_t y = 0; y < 6; ++y) {
+            int32_t first;
+            for (const PixelWord light : row(images_.context.lightLayer, y, &first)) {
+                EXPECT_EQ(light, c.light) << c.why << ", row " << y;
+                ++written;
+            }
+        }
+        EXPECT_EQ(written, 1u + 5 + 9 + 13 + 17) << c.why << ": rows 0 to 4, columns 10, 8-12, 6-14, 4-16, 2-18";
+        SpanRegion region = spanRegionFromHalf(half_);
+        compositeSpans(images_.context, images_.context.textureLayer, images_.context.lightLayer, region, 4);
+        for (int32_t y = 1; y <= 3; ++y)
+            EXPECT_EQ(images_.pixel(images_.context.textureLayer, 10, y), c.lit) << c.why << ", row " << y;
+    }
+}
+
 // ---- whole calls -----------------------------------------------------------------------
 
 // One texel colour everywhere, one vertex colour: the pixel every inside pixel gets. The
@@ -434,11 +506,13 @@ TEST(drawTriangle, lightingAndModesGiveTheDocumentedPixels) {
 TEST(drawTriangle, rowsAreCompositedOnceAndTheLowestRowNever) {
     // Mode 2 adds 0x020202 per composite over a black target: a pixel composited twice would
     // hold 0x040404. M lies on row 5; the lowest vertex on row 9, or far below the image,
-    // which squeezes the rows to end at the last image row, itself not composited.
+    // which squeezes the rows to end at the last image row, itself not composited. With the
+    // lowest vertex on M's row the bottom edge is horizontal and M's row is the lowest row,
+    // so it is not composited either.
     static const struct {
         float lowY;
         int32_t lastRow;
-    } cases[] = {{9, 8}, {100, 8}, {5000, 8}};
+    } cases[] = {{9, 8}, {100, 8}, {5000, 8}, {5, 4}};
     for (const auto& c : cases) {
         GuardedContext images(30, 10, 120);
         images.clear();
@@ -456,7 +530,7 @@ TEST(drawTriangle, rowsAreCompositedOnceAndTheLowestRowNever) {
                 if (got != 0) lastRow = y;
             }
         EXPECT_EQ(lastRow, c.lastRow) << "low " << c.lowY;
-        EXPECT_NE(images.pixel(images.context.target, 20, 5), 0u) << "M's row is composited";
+        EXPECT_EQ(images.pixel(images.context.target, 20, 5) != 0, c.lastRow >= 5) << "M's row, low " << c.lowY;
     }
 }
 
@@ -535,6 +609,31 @@ TEST(textureSpanKernels, packedMatchScalar) {
                 << " v " << span.vFx << " du " << span.uStepFx << " dv " << span.vStepFx;
         }
     }
+}
+
+// Coordinates left of or above the texture repeat it: the unsigned shift and the mask take
+// u = -1 texel (-1024) to column 15 of a 16-texel-wide texture and -1.5 (-1536) to column 14.
+TEST(textureSpanKernels, negativeCoordinatesWrap) {
+    uint8_t indices[16 * 2];
+    ColourWord palette[256];
+    for (uint8_t i = 0; i < 32; ++i) indices[i] = i;  // index = column + 16 * row
+    for (uint32_t i = 0; i < 256; ++i) palette[i] = i;  // index i becomes the PixelWord i << 16
+    RenderContext context{};
+    setTexture(context, indices, 16, 2, palette, 0);
+    static const struct {
+        int32_t uFx, vFx;
+        uint32_t want[4];
+    } cases[] = {
+        {-1024, 0, {15, 0, 1, 2}},
+        {-1536, -1024, {14 + 16, 15 + 16, 0 + 16, 1 + 16}},
+    };
+    for (const TextureSpanKernel kernel : {textureSpanScalar, textureSpanSse2})
+        for (const auto& c : cases) {
+            GuardedBytes pixels(16);
+            kernel(context, TextureSpan{pixels.data(), 4, c.uFx, c.vFx, 1024, 0});
+            for (int i = 0; i < 4; ++i)
+                EXPECT_EQ(loadWord(pixels.data() + 4 * i), c.want[i] << 16) << "u " << c.uFx << " pixel " << i;
+        }
 }
 
 TEST(lightSpanKernels, packedMatchScalarOnEveryQuarterAndStrayValues) {

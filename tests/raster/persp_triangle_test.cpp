@@ -243,6 +243,88 @@ TEST(textureBlocks, blockStepsFromGridColumnToGridColumn) {
     }
 }
 
+// The sample offsets in 1/1024 texel, by the parities of row and column: an even row samples
+// (256, 0) at an even column and (768, 256) at an odd one, an odd row (0, 512) and (512, 768).
+// Every grid entry holds b, so pixel x of row y takes lightmap texel (b + offset u) >> 10,
+// (b + offset v) >> 10; b runs over a whole texel, which pins each offset to the value at
+// which its sample moves on to the next texel.
+TEST(lightmapBlocks, sampleOffsetsFollowThePixelParities) {
+    static const int32_t kOffsets[2][2][2] = {{{256, 0}, {768, 256}}, {{0, 512}, {512, 768}}};  // [y & 1][x & 1]
+    const PixelWord lightmap[4] = {0xA0, 0xA1, 0xA2, 0xA3};  // texel (column, row) holds 0xA0 + column + 2 row
+    RenderContext context{};
+    setLightmap(context, lightmap, 2, 2);
+    for (const BlockKernel kernel : {lightmapBlocksScalar, lightmapBlocksSse2})
+        for (const int32_t y : {0, 1})
+            for (int32_t b = 0; b < 1024; ++b) {
+                const int32_t grid[4] = {b, b, b, b};  // grid columns 0 and 1, rows 0 and 1
+                GuardedBytes layer(2 * 64);
+                kernel(context, BlockWalk{layer.data(), 64, 16, 0, y, y, 0, 16 << 10, 0, 0, grid, grid, 2});
+                for (int32_t x = 0; x < 16; ++x) {
+                    const int32_t* offset = kOffsets[y][x & 1];
+                    const uint32_t column = ((b + offset[0]) >> 10) & 1, row = ((b + offset[1]) >> 10) & 1;
+                    ASSERT_EQ(loadWord(layer.data() + 64 * y + 4 * x), 0xA0 + column + 2 * row)
+                        << "b " << b << " at " << x << ", " << y << (kernel == lightmapBlocksScalar ? " scalar" : " sse2");
+                }
+            }
+}
+
+// Which blocks each row of a region fills: from floor(xl / 16) to ceil(xr / 16) - 1, whole
+// blocks; nothing on a row whose edges meet (the apex row); rows limited to the image with
+// the x values kept, so a half crossing row 0 or the last row is squeezed, not cut, and one
+// wholly below the image is left with top > bottom and fills nothing. Image 64 x 12.
+TEST(textureBlockSpans, fillsWholeBlocksOnTheLimitedRows) {
+    using Rows = std::vector<std::pair<int32_t, int32_t>>;  // first and last column per row, {1, 0} for none
+    const std::pair<int32_t, int32_t> none{1, 0}, b0{0, 15}, b01{0, 31}, b02{0, 47}, b03{0, 63}, b12{16, 47};
+    const struct {
+        SpanRegion region, after;
+        Rows want;
+        const char* why;
+    } cases[] = {
+        {{0, 2, 20, 20, 4, 40}, {0, 2, 20, 20, 4, 40},
+         {none, b01, b02, none, none, none, none, none, none, none, none, none},
+         "apex row empty; row 1 spans 12 to 29, row 2 spans 4 to 39"},
+        {{-10, 10, 30, 30, 0, 60}, {0, 10, 30, 30, 0, 60},
+         {none, b12, b12, b12, b12, b02, b02, b03, b03, b03, b03, none},
+         "squeezed from row 0: the edges start there at x 30, so row 0 is still empty"},
+        {{5, 40, 8, 8, 8, 40}, {5, 11, 8, 8, 8, 40},
+         {none, none, none, none, none, none, b0, b01, b01, b01, b02, b02},
+         "bottom limited to row 11: the right edge runs from 8 to 40 over 6 rows, 5461 a row"},
+        {{20, 30, 0, 60, 0, 60}, {20, 11, 0, 60, 0, 60},
+         {none, none, none, none, none, none, none, none, none, none, none, none},
+         "wholly below the image: left inverted, nothing filled"},
+    };
+    for (const auto& c : cases) {
+        GuardedContext image(64, 12, 256, true);
+        image.clear();
+        const uint8_t index = 0;
+        const ColourWord white = 0x00FFFFFF;
+        setTexture(image.context, &index, 1, 1, &white, 0);
+        SpanRegion region = c.region;
+        textureBlockSpans(image.context, region);
+        EXPECT_EQ(region.top, c.after.top) << c.why;
+        EXPECT_EQ(region.bottom, c.after.bottom) << c.why;
+        EXPECT_EQ(region.topLeftX, c.after.topLeftX) << c.why;
+        EXPECT_EQ(region.bottomRightX, c.after.bottomRightX) << c.why;
+        Rows got;
+        for (int32_t y = 0; y < 12; ++y) {
+            std::pair<int32_t, int32_t> span = none;
+            for (int32_t x = 0; x < 64; ++x) {
+                const PixelWord p = image.pixel(image.context.textureLayer, x, y);
+                if (p == 0) continue;
+                ASSERT_EQ(p, 0x00FFFFFFu) << c.why;
+                if (span.first > span.second) {
+                    span = {x, x};
+                } else {
+                    ASSERT_EQ(span.second, x - 1) << c.why << ": a gap on row " << y;
+                    span.second = x;
+                }
+            }
+            got.push_back(span);
+        }
+        EXPECT_EQ(got, c.want) << c.why;
+    }
+}
+
 // Lightmap coordinates 0.875 everywhere on a 2 x 2 lightmap: the sample offsets pick the
 // texel by the parities of the pixel's row and column.
 TEST(drawPerspectiveTriangle, lightmapSamplesFollowThePixelParities) {
@@ -335,7 +417,8 @@ TEST(drawPerspectiveTriangle, touchesNothingWithoutWhatItNeeds) {
 }
 
 // Rows: a half wholly above or below the image leaves the target alone, and the last row
-// is never written, however far the triangle reaches down.
+// is never written, however far the triangle reaches down; a triangle reaching the last row
+// is composited down to the row above it.
 TEST(drawPerspectiveTriangle, rowsOutsideTheImageAreNotDrawn) {
     static const struct {
         float p[6];
@@ -364,6 +447,10 @@ TEST(drawPerspectiveTriangle, rowsOutsideTheImageAreNotDrawn) {
                 }
             }
         EXPECT_EQ(changed, c.changesTarget) << c.p[1] << " to " << c.p[5];
+        bool rowAboveLastChanged = false;
+        for (int32_t x = 0; x < 64; ++x)
+            rowAboveLastChanged = rowAboveLastChanged || image.pixel(image.context.target, x, 46) != before.pixel(before.context.target, x, 46);
+        EXPECT_EQ(rowAboveLastChanged, c.changesTarget) << "row 46, " << c.p[1] << " to " << c.p[5];
     }
 }
 

@@ -94,6 +94,24 @@ TEST(compositeSpans, rowsAndColumnsFollowTheFlooredEdges) {
     }
 }
 
+// Edge steps in 22.10, floored: the region {0, 3, 10, 10, 4, 13} steps its left edge by
+// -2048 and its right by 1024; negative fractions go down, not towards zero.
+TEST(edgeStepFx, floorsTheSlopeTowardsMinusInfinity) {
+    static const struct {
+        int32_t topX, bottomX;
+        double rows;
+        int32_t want;
+        const char* why;
+    } cases[] = {
+        {10, 4, 3, -2048, "-2 px/row"},
+        {10, 13, 3, 1024, "1 px/row"},
+        {2, 0, 6, -342, "-1/3 px/row: -341.33 floors to -342"},
+        {3, 0, 10, -308, "-0.3 px/row: -307.2 floors to -308"},
+        {0, 2, 6, 341, "+1/3 px/row: 341.33 floors to 341"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(edgeStepFx(c.topX, c.bottomX, c.rows), c.want) << c.why;
+}
+
 TEST(compositeSpans, normalisesTheCallersRecordUnlessItIsEmpty) {
     ImagePair images(16, 8, 64);
     fillForCoverage(images);

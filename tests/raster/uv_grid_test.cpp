@@ -9,6 +9,7 @@
 #include "../support/guarded_bytes.h"
 #include "../support/guarded_context.h"
 #include "pixel/simd_level.h"
+#include "raster/triangle_split.h"
 
 namespace velkano {
 namespace {
@@ -44,6 +45,19 @@ TEST(splitIntoSpanRegions, cutsAtTheMiddleRowUnordered) {
     }
 }
 
+TEST(edgeXAtRow, crossesTheRowOnTheLine) {
+    static const struct {
+        float xA, yA, xB, yB, y, want;
+        const char* why;
+    } cases[] = {
+        {0, 0, 10, 20, 5, 2.5f, "a quarter of the way down"},
+        {10, 20, 0, 0, 5, 2.5f, "the same line from the other end"},
+        {3, 7, 9, 7, 100, 3, "a horizontal edge gives xA"},
+        {20, 0, 0, 4, 4, 0, "at B's row: B's x"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(edgeXAtRow(c.xA, c.yA, c.xB, c.yB, c.y), c.want) << c.why;
+}
+
 TEST(gridRange, reachesOneColumnAndSixteenRowsBeyondTheTriangle) {
     GuardedContext image(320, 200, 1280, true);  // K = 20
     UvGrid narrow = image.context.uvGrid;
@@ -55,6 +69,7 @@ TEST(gridRange, reachesOneColumnAndSixteenRowsBeyondTheTriangle) {
         const char* why;
     } cases[] = {
         {{100, 5, 300, 20, 200, 60}, false, {5, 20, 0, 76}, "6.25 and 18.75 round to 6 and 19; row 5 - 16 raised"},
+        {{0, 0, 64, 0, 0, 64}, false, {0, 5, 0, 80}, "block columns 0 and 4 give 0 to 5; rows 0 to 80"},
         {{100, 5, 300, 20, 200, 60}, true, {5, 18, 0, 76}, "K = 18 lowers the last column"},
         {{-40, 50, -2, 90, 30, 190}, false, {0, 3, 34, 199}, "left of the image; rmax lowered to height - 1"},
         {{-40, 50, -25, 90, -33, 120}, false, {0, -1, 0, -1}, "all block columns -2 or less: empty"},

@@ -228,6 +228,7 @@ TEST(drawTile, tintAndBlendModesGiveTheDocumentedPixels) {
         PixelWord tint, before, after;
     } cases[] = {
         {"white tint takes one step off", 0, 1, 0x000080FF, 0xFFFFFF, 0x12345678, 0x00FE7F00},
+        {"white tint: 1 becomes 0, 0 stays 0", 0, 1, 0x00FF0001, 0xFFFFFF, 0x12345678, 0x000000FE},
         {"half tint", 0, 1, 0x000080FF, 0x808080, 0x12345678, 0x007F4000},
         {"tint 0 gives black", 0, 1, 0xFFFFFFFF, 0x000000, 0x12345678, 0x00000000},
         {"byte 3 of tint and entry have no effect", 0, 1, 0xAB0000FF, 0xFFFF0000, 0x12345678, 0x00FE0000},
@@ -254,6 +255,38 @@ TEST(drawTile, tintAndBlendModesGiveTheDocumentedPixels) {
         for (int i = 0; i < 64; ++i) {
             const bool covered = i % 8 >= 1 && i % 8 <= 6 && i / 8 >= 1 && i / 8 <= 6;
             ASSERT_EQ(image[i], covered ? c.after : c.before) << c.what << ": pixel " << i;
+        }
+    }
+}
+
+// 16-wide tiles at x = 0 and x = 16 both cover column 16: in mode 2 it receives both
+// additions, in mode 0 the later tile's texel replaces the earlier one's.
+TEST(drawTile, neighbouringTilesShareAColumn) {
+    static const struct {
+        int32_t mode;
+        PixelWord column15, column16, column17;
+    } cases[] = {{2, 0x00010203, 0x00030609, 0x00020406}, {0, 0x00010203, 0x00020406, 0x00020406}};
+    for (const auto& c : cases) {
+        std::vector<uint32_t> image(40 * 2, 0);
+        RenderContext context{};
+        context.target = reinterpret_cast<uint8_t*>(image.data());
+        context.width = 40;
+        context.height = 2;
+        context.pitch = 160;
+        const uint8_t first[1] = {1}, second[1] = {2};
+        std::vector<ColourWord> palette(256, 0);
+        palette[1] = 0x00060402;  // the PixelWord 0x00020406, halved by the tint: 0x00010203
+        palette[2] = 0x000C0804;  // 0x0004080C, halved: 0x00020406
+        setTexture(context, first, 1, 1, palette.data(), c.mode);
+        drawTile(context, {0, 0, 16, 1, 0, 0, 1, 1}, 0x808080);
+        setTexture(context, second, 1, 1, palette.data(), c.mode);
+        drawTile(context, {16, 0, 16, 1, 0, 0, 1, 1}, 0x808080);
+        for (int32_t y = 0; y < 2; ++y) {
+            EXPECT_EQ(image[y * 40 + 15], c.column15) << "mode " << c.mode << " row " << y;
+            EXPECT_EQ(image[y * 40 + 16], c.column16) << "mode " << c.mode << " row " << y;
+            EXPECT_EQ(image[y * 40 + 17], c.column17) << "mode " << c.mode << " row " << y;
+            EXPECT_EQ(image[y * 40 + 32], c.column17) << "the second tile ends at column 32";
+            EXPECT_EQ(image[y * 40 + 33], 0u) << "nothing past it";
         }
     }
 }
