@@ -18,6 +18,8 @@ void check(int ok, const char* what, int detail) {
     }
 }
 
+int failedChecks(void) { return failures; }
+
 uint32_t nextRandom(uint32_t* state) {
     *state = *state * 1664525u + 1013904223u;
     return *state >> 8;

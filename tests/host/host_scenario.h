@@ -46,6 +46,8 @@ Image makeImage(int32_t width, int32_t height, int32_t pitch, uint32_t seed);
 void checkCanaries(const Image* image, const char* when);
 /* Counts a check; a failed one is described on stderr with `detail`. */
 void check(int ok, const char* what, int detail);
+/* The number of failed checks so far. */
+int failedChecks(void);
 uint32_t nextRandom(uint32_t* state);
 /* Modes 0 to 4 and 6 write; 5 and every other value write nothing. */
 int modeWrites(int32_t mode);
