@@ -21,6 +21,9 @@ function(velkano_target_flags target)
                                                  -fno-omit-frame-pointer)
         target_link_options(${target} PRIVATE -fsanitize=address,undefined)
     endif()
+    if(VELKANO_FUZZ)
+        target_compile_options(${target} PRIVATE -fsanitize=fuzzer-no-link)  # coverage for libFuzzer
+    endif()
 endfunction()
 
 # Kernel files take their instruction set from their name: *_avx2.cpp is built for AVX2

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-    cmake g++ make pkg-config
+    cmake g++ make pkg-config clang libclang-rt-14-dev
     googletest libgtest-dev libbenchmark-dev
     libpng-dev libpixman-1-dev libsdl2-dev libosmesa6-dev
     g++-mingw-w64-i686-win32 g++-mingw-w64-i686-posix binutils-mingw-w64-i686

@@ -3,7 +3,8 @@
 #  1. the native build: unit tests at both kernel levels, the C host, the installed
 #     package, the demo, and Velkano.dll run by the Win32 host under Wine against the
 #     native bytes;
-#  2. the same suite built with AddressSanitizer and UndefinedBehaviorSanitizer.
+#  2. the same suite built with AddressSanitizer and UndefinedBehaviorSanitizer;
+#  3. a short libFuzzer session (clang, both sanitizers) of every entry point.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
@@ -22,3 +23,9 @@ cmake --build build-asan -j"$jobs"
 # library, which the sanitizer runtime refuses; it runs in the native pass above.
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     ctest --test-dir build-asan --output-on-failure -j"$jobs" -E '^install_consumers$'
+
+echo "== fuzzing (libFuzzer with ASan + UBSan)"
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELKANO_FUZZ=ON \
+    -DBUILD_TESTING=OFF -DVELKANO_WIN32=OFF
+cmake --build build-fuzz -j"$jobs"
+UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --test-dir build-fuzz --output-on-failure

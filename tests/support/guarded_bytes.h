@@ -1,5 +1,7 @@
-// guarded_bytes.h: test memory that ends against an inaccessible page, so a read or write
-// one byte past the end faults at once instead of passing silently.
+// guarded_bytes.h: test memory between two inaccessible pages, placed against the one after
+// it (or, on request, the one before it), so a read or write one byte past that end faults at
+// once instead of passing silently. Pages are mapped lazily: a large block costs memory only
+// where it is touched.
 #pragma once
 
 #ifdef _WIN32
@@ -20,12 +22,16 @@ namespace velkano::testing {
 
 class GuardedBytes {
 public:
-    explicit GuardedBytes(size_t size) : size_(size) {
+    enum class Against { End, Start };
+
+    explicit GuardedBytes(size_t size, Against against = Against::End) : size_(size) {
         const size_t page = pageSize();
-        mappedBytes_ = (size + page - 1) / page * page + page;
+        mappedBytes_ = (size + page - 1) / page * page + 2 * page;
         base_ = static_cast<uint8_t*>(mapPages(mappedBytes_));
-        protectLastPage(page);
-        data_ = base_ + mappedBytes_ - page - size;  // the last byte touches the guard page
+        protectPage(base_);
+        protectPage(base_ + mappedBytes_ - page);
+        // The last byte touches the guard page after the block, or the first the one before.
+        data_ = against == Against::End ? base_ + mappedBytes_ - page - size : base_ + page;
     }
 #ifdef _WIN32
     ~GuardedBytes() { VirtualFree(base_, 0, MEM_RELEASE); }
@@ -52,20 +58,20 @@ private:
         if (base == nullptr) throw std::runtime_error("VirtualAlloc failed");
         return base;
     }
-    void protectLastPage(size_t page) {
+    static void protectPage(uint8_t* at) {
         DWORD old;
-        if (!VirtualProtect(base_ + mappedBytes_ - page, page, PAGE_NOACCESS, &old))
+        if (!VirtualProtect(at, pageSize(), PAGE_NOACCESS, &old))
             throw std::runtime_error("VirtualProtect failed");
     }
 #else
     static size_t pageSize() { return static_cast<size_t>(sysconf(_SC_PAGESIZE)); }
     static void* mapPages(size_t bytes) {
-        void* base = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        void* base = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
         if (base == MAP_FAILED) throw std::runtime_error("mmap failed");
         return base;
     }
-    void protectLastPage(size_t page) {
-        if (mprotect(base_ + mappedBytes_ - page, page, PROT_NONE) != 0) throw std::runtime_error("mprotect failed");
+    static void protectPage(uint8_t* at) {
+        if (mprotect(at, pageSize(), PROT_NONE) != 0) throw std::runtime_error("mprotect failed");
     }
 #endif
 
