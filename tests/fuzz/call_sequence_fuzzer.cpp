@@ -30,6 +30,7 @@
 namespace {
 
 using velkano::testing::GuardedBytes;
+using namespace fuzzformat;
 
 constexpr size_t kMaxCalls = 64;
 // Host images up to 640 x 480 pixels: the size the bounded-time promise is made for.
@@ -74,8 +75,8 @@ public:
     // value from the awkward list or any bit pattern at all.
     float coordinate() {
         const uint8_t pick = byte();
-        if (pick < 48) return kAwkwardFloats[pick % countOf(kAwkwardFloats)];
-        if (pick < 224) {
+        if (pick < kCoordinateListedBelow) return kAwkwardFloats[pick % countOf(kAwkwardFloats)];
+        if (pick < kCoordinateFixedBelow) {
             const auto fixed = static_cast<int16_t>(byte() | (byte() << 8));
             return static_cast<float>(fixed) / 32.0f;  // -1024 to 1024 in 1/32 steps
         }
@@ -86,13 +87,13 @@ public:
     }
     int32_t size() {
         const uint8_t pick = byte();
-        if (pick < 64) return kAwkwardSizes[pick % countOf(kAwkwardSizes)];
-        if (pick < 240) return 1 + (byte() | ((byte() & 3) << 8));  // 1 to 1024
+        if (pick < kSizeListedBelow) return kAwkwardSizes[pick % countOf(kAwkwardSizes)];
+        if (pick < kSizeSmallBelow) return 1 + (byte() | ((byte() & 3) << 8));  // 1 to 1024
         return static_cast<int32_t>(word());
     }
     int32_t mode() {
         const uint8_t pick = byte();
-        return pick < 240 ? kAwkwardModes[pick % countOf(kAwkwardModes)] : static_cast<int32_t>(word());
+        return pick < kModeListedBelow ? kAwkwardModes[pick % countOf(kAwkwardModes)] : static_cast<int32_t>(word());
     }
 
 private:
@@ -143,12 +144,12 @@ struct Arrays {
 // Six coordinates, often arranged as a degenerate triangle.
 void readTriangle(Input& input, float* xy) {
     for (int i = 0; i < 6; ++i) xy[i] = input.coordinate();
-    switch (input.byte() % 8) {
-        case 0: xy[4] = xy[0] + (xy[2] - xy[0]) * 0.5f, xy[5] = xy[1] + (xy[3] - xy[1]) * 0.5f; break;  // collinear
-        case 1: xy[2] = xy[0], xy[3] = xy[1]; break;                                                      // two equal
-        case 2: xy[3] = xy[1]; break;                                                                      // flat top
-        case 3: xy[5] = xy[3]; break;                                                                      // flat bottom
-        case 4: xy[1] = xy[3] = xy[5]; break;                                                              // one row
+    switch (input.byte() % kShapeCount) {
+        case kCollinear: xy[4] = xy[0] + (xy[2] - xy[0]) * 0.5f, xy[5] = xy[1] + (xy[3] - xy[1]) * 0.5f; break;
+        case kTwoEqual: xy[2] = xy[0], xy[3] = xy[1]; break;
+        case kFlatTop: xy[3] = xy[1]; break;
+        case kFlatBottom: xy[5] = xy[3]; break;
+        case kOneRow: xy[1] = xy[3] = xy[5]; break;
         default: break;
     }
 }
@@ -166,22 +167,22 @@ public:
     explicit Host(Arrays& arrays) : arrays_(arrays) {}
 
     void call(Input& input) {
-        switch (input.byte() % 16) {
-            case 0: init(input); break;
-            case 1: timed("UNLOAD", [] { UNLOAD(); }); break;
-            case 2: timed("BEGINUPDATE", [] { BEGINUPDATE(); }); break;
-            case 3: timed("ENDUPDATE", [] { ENDUPDATE(); }); break;
-            case 4: pause(input); break;
-            case 5: flash(input, "FLASHADD", FLASHADD); break;
-            case 6: flash(input, "FLASHSUB", FLASHSUB); break;
-            case 7: flash(input, "FLASHMOD", FLASHMOD); break;
-            case 8: setTexture(input); break;
-            case 9: setLightmap(input); break;
-            case 10: drawTile(input); break;
-            case 11:
-            case 12: drawTri(input); break;
-            case 13:
-            case 14: drawPerspTri(input); break;
+        switch (input.byte() % kCallCount) {
+            case kInit: init(input); break;
+            case kUnload: timed("UNLOAD", [] { UNLOAD(); }); break;
+            case kBeginUpdate: timed("BEGINUPDATE", [] { BEGINUPDATE(); }); break;
+            case kEndUpdate: timed("ENDUPDATE", [] { ENDUPDATE(); }); break;
+            case kPause: pause(input); break;
+            case kFlashAdd: flash(input, "FLASHADD", FLASHADD); break;
+            case kFlashSub: flash(input, "FLASHSUB", FLASHSUB); break;
+            case kFlashMod: flash(input, "FLASHMOD", FLASHMOD); break;
+            case kSetTexture: setTexture(input); break;
+            case kSetLightmap: setLightmap(input); break;
+            case kDrawTile: drawTile(input); break;
+            case kDrawTri:
+            case kDrawTriAgain: drawTri(input); break;
+            case kDrawPerspTri:
+            case kDrawPerspTriAgain: drawPerspTri(input); break;
             default: changePalette(input); break;
         }
     }
@@ -214,10 +215,10 @@ private:
         const int32_t height = input.size();
         const uint32_t rowBytes = 4u * static_cast<uint32_t>(width);
         int32_t pitch;
-        switch (input.byte() % 4) {
-            case 0: pitch = static_cast<int32_t>(rowBytes + input.byte() % 9); break;  // padded, maybe odd
-            case 1: pitch = static_cast<int32_t>(rowBytes - input.byte() % 9); break;  // rows overlap
-            case 2: pitch = input.size(); break;
+        switch (input.byte() % kPitchKinds) {
+            case kPitchPadded: pitch = static_cast<int32_t>(rowBytes + input.byte() % 9); break;  // maybe odd
+            case kPitchShort: pitch = static_cast<int32_t>(rowBytes - input.byte() % 9); break;   // rows overlap
+            case kPitchAny: pitch = input.size(); break;
             default: pitch = static_cast<int32_t>(rowBytes); break;
         }
         // The block the sizes describe, when a 640 x 480 host could hold it; a host with a
