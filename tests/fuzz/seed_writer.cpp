@@ -1,6 +1,7 @@
 // seed_writer.cpp: writes the hand-made seed inputs of the fuzzer's corpus, in the format the
-// fuzz target reads: ordinary frames in every blend mode, odd pitches and tiny images, and the
-// slowest calls the limits allow (far tiles and triangles on 640 x 480 pixels' worth of image).
+// fuzz target reads: ordinary frames in every blend mode, odd pitches and tiny images, huge
+// sizes, and the slowest calls the limits allow (far tiles and triangles on 640 x 480 pixels'
+// worth of image).
 //   velkano_fuzz_seeds tests/fuzz/corpus
 #include <cmath>
 #include <cstdio>
@@ -172,6 +173,29 @@ InputWriter farCalls(int32_t width, int32_t height, uint8_t level) {
     return in;
 }
 
+// Sizes at the ends of the int32 range: an image, a texture and a lightmap of INT32_MAX by
+// INT32_MAX (more than any host could hold, so passed with null addresses), then sizes whose
+// products wrap 32 bits, with draws after each binding.
+InputWriter hugeSizes() {
+    InputWriter in(2);
+    const float xy[6] = {-10, -10, 300, 20, 40, 200};
+    const float uv[6] = {0, 0, 64, 0, 0, 64};
+    const int32_t max = 2147483647;
+    in.byte(kInit), in.size(max), in.size(max), in.byte(kPitchExact), in.byte(0);
+    in.byte(kSetTexture), in.size(max), in.size(max), in.byte(1), in.block(1), in.byte(6);
+    in.byte(kSetLightmap), in.size(max), in.size(max), in.byte(1);
+    in.drawTri(xy, uv, {1, 2, 3});
+    in.drawPerspTri(xy, uv, uv, {1, 2, 3});
+    in.init(640, 480);
+    in.byte(kSetTexture), in.size(65536), in.size(65536), in.byte(1), in.block(2), in.byte(0);
+    in.drawTile({0, 0, 640, 480, 0, 0, 65536, 65536}, 0xFFFFFFu);
+    in.setTexture(1 << 20, 1024, 2);
+    in.setLightmap(1 << 16, 1 << 13);
+    in.drawTri(xy, uv, {1, 2, 3});
+    in.drawPerspTri(xy, uv, uv, {1, 2, 3});
+    return in;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -188,6 +212,7 @@ int main(int argc, char** argv) {
     ok &= ordinaryFrame({640, 480, 0, 256, 128, 64, 32, 0}, 2, n).save(dir + "640x480");
     ok &= ordinaryFrame({7, 300, 1, 16, 16, 8, 8, 2}, 1, n).save(dir + "tall");
     ok &= ordinaryFrame({1, 1, 0, 16, 16, 8, 8, 4}, 2, n).save(dir + "one-pixel");
+    ok &= hugeSizes().save(dir + "huge-sizes");
     for (uint8_t level = 0; level < 3; ++level) {
         ok &= farCalls(640, 480, level).save(dir + "far-640x480-level" + std::to_string(level));
         ok &= farCalls(1, 640 * 480, level).save(dir + "far-1x307200-level" + std::to_string(level));
