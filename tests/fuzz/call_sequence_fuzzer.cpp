@@ -19,6 +19,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <limits>
 #include <memory>
 
@@ -55,11 +56,6 @@ constexpr int32_t kAwkwardSizes[] = {0,   1,   2,   3,   4,    5,    7,         
                                      std::numeric_limits<int32_t>::max() - 15, (1 << 16) + 1};
 constexpr int32_t kAwkwardModes[] = {0, 1, 2, 3, 4, 5, 6, 7, -1, 8, 255, std::numeric_limits<int32_t>::min()};
 
-template <typename T, size_t N>
-constexpr size_t countOf(const T (&)[N]) {
-    return N;
-}
-
 // Reads the input front to back; once it runs out every read gives zero.
 class Input {
 public:
@@ -75,7 +71,7 @@ public:
     // value from the awkward list or any bit pattern at all.
     float coordinate() {
         const uint8_t pick = byte();
-        if (pick < kCoordinateListedBelow) return kAwkwardFloats[pick % countOf(kAwkwardFloats)];
+        if (pick < kCoordinateListedBelow) return kAwkwardFloats[pick % std::size(kAwkwardFloats)];
         if (pick < kCoordinateFixedBelow) {
             const auto fixed = static_cast<int16_t>(byte() | (byte() << 8));
             return static_cast<float>(fixed) / 32.0f;  // -1024 to 1024 in 1/32 steps
@@ -87,13 +83,13 @@ public:
     }
     int32_t size() {
         const uint8_t pick = byte();
-        if (pick < kSizeListedBelow) return kAwkwardSizes[pick % countOf(kAwkwardSizes)];
+        if (pick < kSizeListedBelow) return kAwkwardSizes[pick % std::size(kAwkwardSizes)];
         if (pick < kSizeSmallBelow) return 1 + (byte() | ((byte() & 3) << 8));  // 1 to 1024
         return static_cast<int32_t>(word());
     }
     int32_t mode() {
         const uint8_t pick = byte();
-        return pick < kModeListedBelow ? kAwkwardModes[pick % countOf(kAwkwardModes)] : static_cast<int32_t>(word());
+        return pick < kModeListedBelow ? kAwkwardModes[pick % std::size(kAwkwardModes)] : static_cast<int32_t>(word());
     }
 
 private:
