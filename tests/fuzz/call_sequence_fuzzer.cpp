@@ -1,7 +1,8 @@
 // call_sequence_fuzzer.cpp: decodes its input into a sequence of entry-point calls with
 // arbitrary arguments, and makes them as a careless host would. Every input starts from a
-// freshly loaded library (all state zero), so draws before INIT and after UNLOAD happen, and
-// picks the kernel level it runs at.
+// freshly loaded library (all state zero), so draws before INIT and after UNLOAD happen. The
+// calls run twice, with packed kernels and with the scalar reference ones, and must leave
+// the same bytes in every image.
 //
 // The host keeps its side of the contract and nothing more: every block it hands over is as
 // large as the sizes it passes say (pitch x height target bytes, width x height index bytes,
@@ -14,6 +15,7 @@
 // times the budget of a release build to allow for the sanitizers) aborts the run.
 #include "call_sequence_fuzzer.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -22,6 +24,7 @@
 #include <iterator>
 #include <limits>
 #include <memory>
+#include <vector>
 
 #include "context/render_context.h"
 #include "pixel/simd_level.h"
@@ -162,6 +165,12 @@ class Host {
 public:
     explicit Host(Arrays& arrays) : arrays_(arrays) {}
 
+    // The fingerprints of every image drawn into, the last one included.
+    std::vector<uint64_t> finish() {
+        release(target_);
+        return std::move(images_);
+    }
+
     void call(Input& input) {
         switch (input.byte() % kCallCount) {
             case kInit: init(input); break;
@@ -224,7 +233,8 @@ private:
         if (input.byte() % 16 != 0 && sizeBytes <= kTargetLimitBytes)
             target = guardedBlock(input, static_cast<size_t>(sizeBytes));
         timed("INIT", [&] { INIT(address<void>(target), width, height, pitch); });
-        target_ = std::move(target);  // the old image is no longer bound
+        release(target_);  // no longer bound
+        target_ = std::move(target);
     }
 
     void pause(Input& input) {
@@ -299,8 +309,19 @@ private:
         timed("DRAWPERSPTRI", [&] { DRAWPERSPTRI(positions, texCoords, lightmapCoords, depths); });
     }
 
+    // FNV-1a of the image's bytes, taken when the host lets go of it.
+    void release(Block& image) {
+        if (image) {
+            uint64_t hash = 14695981039346656037u;
+            for (size_t i = 0; i < image->size(); ++i) hash = (hash ^ image->data()[i]) * 1099511628211u;
+            images_.push_back(hash);
+        }
+        image.reset();
+    }
+
     Arrays& arrays_;
     Block target_, indices_, palette_, lightmap_;
+    std::vector<uint64_t> images_;
 };
 
 // The state of a library just loaded into the process. The host's blocks go only after the
@@ -323,17 +344,35 @@ FuzzCallTimes& fuzzCallTimes() {
     return times;
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+namespace {
+
+// The calls of one input at one kernel level; the fingerprint of every image it let go of.
+std::vector<uint64_t> runCalls(const uint8_t* data, size_t size, velkano::SimdLevel level) {
     static Arrays arrays;
+    velkano::forceSimdLevelForTests(level);
     Input input(data, size);
+    Host host(arrays);
+    for (size_t calls = 0; calls < kMaxCalls && !input.empty(); ++calls) host.call(input);
+    reloadLibrary();
+    return host.finish();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size == 0) return 0;
     // The first byte picks the kernels: scalar, SSE2 or AVX2 (as far as the machine has them).
-    static const velkano::SimdLevel levels[] = {velkano::SimdLevel::Scalar, velkano::SimdLevel::Sse2,
-                                                velkano::SimdLevel::Avx2};
-    velkano::forceSimdLevelForTests(levels[input.byte() % 3]);
-    {
-        Host host(arrays);
-        for (size_t calls = 0; calls < kMaxCalls && !input.empty(); ++calls) host.call(input);
-        reloadLibrary();
+    // The same calls then run again with the scalar reference kernels (or, after a scalar run,
+    // the best ones), and every image must come out the same.
+    using velkano::SimdLevel;
+    const SimdLevel levels[] = {SimdLevel::Scalar, SimdLevel::Sse2, SimdLevel::Avx2};
+    const SimdLevel level = std::min(levels[data[0] % 3], velkano::detectedSimdLevel());
+    const SimdLevel other = level == SimdLevel::Scalar ? velkano::detectedSimdLevel() : SimdLevel::Scalar;
+    const std::vector<uint64_t> images = runCalls(data + 1, size - 1, level);
+    if (other != level && runCalls(data + 1, size - 1, other) != images) {
+        std::fprintf(stderr, "fuzz: kernel levels %d and %d give different images\n", static_cast<int>(level),
+                     static_cast<int>(other));
+        std::abort();
     }
     return 0;
 }
