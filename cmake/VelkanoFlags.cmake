@@ -36,3 +36,10 @@ function(velkano_kernel_flags target)
         endif()
     endforeach()
 endfunction()
+
+# A test program cross-built for Windows: no runtime DLL beside it, and placed in bin/ where
+# the native ctest runs it under Wine.
+function(velkano_win32_program target)
+    target_link_options(${target} PRIVATE -static)
+    set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/bin)
+endfunction()
