@@ -523,7 +523,7 @@ std::vector<velkano::SpanRegion> triangleHalves(const std::vector<Triangle>& tri
     return regions;
 }
 
-void compositeAll(uint8_t* destination, const uint8_t* source, velkano::BlendMode mode) {
+void compositeAll(uint8_t* destination, const uint8_t* source, velkano::CompositeMode mode) {
     for (const velkano::SpanRegion& r : gComposite->regions) {
         velkano::SpanRegion region = r;  // normalised in place: each call gets a fresh one
         velkano::compositeSpans(gCompositeContext, destination, source, region, mode);
@@ -547,7 +547,7 @@ bool findCompositeSpans(CompositeScene& scene) {
     std::memset(gCompositeSource, 0xFF, kTileImageBytes);
     for (const velkano::SpanRegion& r : scene.regions) {
         velkano::SpanRegion region = r;
-        velkano::compositeSpans(gCompositeContext, image, gCompositeSource, region, 0);
+        velkano::compositeSpans(gCompositeContext, image, gCompositeSource, region, velkano::CompositeMode::Replace);
         const int32_t x0 = std::max(0, std::min(region.topLeftX, region.bottomLeftX) - 1);
         const int32_t x1 = std::min(kTileImageWidth, std::max(region.topRightX, region.bottomRightX) + 1);
         for (int32_t row = std::max(region.top, 0); row < std::min(region.bottom, kTileImageHeight); ++row) {
@@ -571,20 +571,23 @@ bool findCompositeSpans(CompositeScene& scene) {
     for (size_t i = 0; i < kTileImageBytes; ++i) gCompositeSource[i] ^= 0x5A;
     fillVaried(image, kTileImageBytes);
     fillVaried(copied.data(), kTileImageBytes);
-    compositeAll(image, gCompositeSource, 0);
+    compositeAll(image, gCompositeSource, velkano::CompositeMode::Replace);
     copyAllSpans(copied.data(), gCompositeSource);
     std::fprintf(stderr, "velkano_bench: %zu regions, %zu spans, %lld pixels per compositor frame\n", scene.regions.size(),
                  scene.spans.size(), static_cast<long long>(scene.pixels));
     return std::memcmp(image, copied.data(), kTileImageBytes) == 0;
 }
 
-struct CompositeMode {
+struct NamedMode {
     const char* name;
-    velkano::BlendMode mode;
+    velkano::CompositeMode mode;
 };
-constexpr CompositeMode kCompositeModes[] = {{"copy", 0}, {"add", 2}, {"mod2x", 3}, {"mul2x", 4}};
+constexpr NamedMode kCompositeModes[] = {{"copy", velkano::CompositeMode::Replace},
+                                         {"add", velkano::CompositeMode::AddSat},
+                                         {"mod2x", velkano::CompositeMode::Modulate2x},
+                                         {"mul2x", velkano::CompositeMode::Multiply2x}};
 
-void benchComposite(benchmark::State& state, velkano::BlendMode mode) {
+void benchComposite(benchmark::State& state, velkano::CompositeMode mode) {
     runFrames(state, gCompositeImage, gComposite->pixels, [=] { compositeAll(gCompositeImage, gCompositeSource, mode); });
 }
 void benchCopySpans(benchmark::State& state) {
@@ -660,7 +663,7 @@ void printRatios(const RecordingReporter& rec, FILE* out) {
     std::fprintf(out, "%-26s %15s\n", "DRAWTRI copy", cell(drawTri, sdlTri).c_str());
     const double copy = rec.rate("memcpy_spans");
     std::fprintf(out, "%-26s %15s   (memcpy %.0f Mpx/s)\n", "spans, pixels per second", "vs memcpy", megapixels(copy));
-    for (const CompositeMode& mode : kCompositeModes) {
+    for (const NamedMode& mode : kCompositeModes) {
         const double r = rec.rate(std::string("compositeSpans_") + mode.name);
         std::fprintf(out, "%-26s %15s   (%.0f Mpx/s)\n", (std::string("compositeSpans ") + mode.name).c_str(),
                      cell(r, copy).c_str(), megapixels(r));
@@ -729,7 +732,7 @@ int main(int argc, char** argv) {
     }
     benchmark::RegisterBenchmark("DRAWTRI_copy", benchDrawTriangles)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("sdl_geometry_copy", benchSdlTriangles)->Unit(benchmark::kMillisecond);
-    for (const CompositeMode& mode : kCompositeModes)
+    for (const NamedMode& mode : kCompositeModes)
         benchmark::RegisterBenchmark((std::string("compositeSpans_") + mode.name).c_str(), benchComposite, mode.mode)
             ->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("memcpy_spans", benchCopySpans)->Unit(benchmark::kMillisecond);

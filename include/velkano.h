@@ -17,45 +17,55 @@
 #  define VELKANO_CALL
 #endif
 
+/* Velkano.dll exports exactly the decorated names of exports/velkano.def; the native
+ * library, built with hidden visibility, exports what this header marks. */
+#if defined(_WIN32)
+#  define VELKANO_API
+#elif defined(__GNUC__)
+#  define VELKANO_API __attribute__((visibility("default")))
+#else
+#  define VELKANO_API
+#endif
+
 #ifdef __cplusplus
 extern "C" {
 #endif
 
 /* Binds the host image (row r starts at target + r * pitch bytes), allocates the scratch
  * layers and the perspective grid tables. May be called again at any time. */
-void VELKANO_CALL INIT(void* target, int32_t width, int32_t height, int32_t pitch);
+VELKANO_API void VELKANO_CALL INIT(void* target, int32_t width, int32_t height, int32_t pitch);
 /* Releases the scratch layers; the target binding stays. */
-void VELKANO_CALL UNLOAD(void);
+VELKANO_API void VELKANO_CALL UNLOAD(void);
 /* Frame bracket: BEGINUPDATE does nothing, ENDUPDATE counts frames. */
-void VELKANO_CALL BEGINUPDATE(void);
-void VELKANO_CALL ENDUPDATE(void);
+VELKANO_API void VELKANO_CALL BEGINUPDATE(void);
+VELKANO_API void VELKANO_CALL ENDUPDATE(void);
 /* Sleeps the calling thread; a negative count returns at once. */
-void VELKANO_CALL PAUSE(int32_t milliseconds);
+VELKANO_API void VELKANO_CALL PAUSE(int32_t milliseconds);
 
 /* Binds an 8-bit indexed texture (width x height index bytes, row after row; sizes are
  * powers of two), its palette (32-bit entries, red in the lowest byte) and the blend mode
  * of later draws: 0 replace, 1 replace except index 0, 2 saturating add, 3 modulate
  * (min(255, (p * c) >> 7)). Nothing is read or copied: the memory must stay valid while bound. */
-void VELKANO_CALL SETTEXTURE(const uint8_t* indices, int32_t width, int32_t height, const uint32_t* palette, int32_t blendMode);
+VELKANO_API void VELKANO_CALL SETTEXTURE(const uint8_t* indices, int32_t width, int32_t height, const uint32_t* palette, int32_t blendMode);
 /* Binds a lightmap of width x height 32-bit pixel words for perspective triangles; NULL
  * unbinds it. */
-void VELKANO_CALL SETLIGHTMAP(const uint32_t* lightmap, int32_t width, int32_t height);
+VELKANO_API void VELKANO_CALL SETLIGHTMAP(const uint32_t* lightmap, int32_t width, int32_t height);
 
 /* Whole-image flashes over all pitch * height bytes, row padding included, per byte lane:
  * FLASHADD min(255, p + c), FLASHSUB max(0, p - c), FLASHMOD min(255, (p * c) >> 7).
  * FLASHADD and FLASHSUB work in 8-byte groups and leave a final odd 4 bytes alone. */
-void VELKANO_CALL FLASHADD(uint32_t colour);
-void VELKANO_CALL FLASHSUB(uint32_t colour);
-void VELKANO_CALL FLASHMOD(uint32_t colour);
+VELKANO_API void VELKANO_CALL FLASHADD(uint32_t colour);
+VELKANO_API void VELKANO_CALL FLASHSUB(uint32_t colour);
+VELKANO_API void VELKANO_CALL FLASHMOD(uint32_t colour);
 
-void VELKANO_CALL DRAWTRI(const float* positions, const float* texCoords, const uint32_t* colours);
-void VELKANO_CALL DRAWPERSPTRI(const float* positions, const float* texCoords, const float* lightmapCoords, const float* depths);
+VELKANO_API void VELKANO_CALL DRAWTRI(const float* positions, const float* texCoords, const uint32_t* colours);
+VELKANO_API void VELKANO_CALL DRAWPERSPTRI(const float* positions, const float* texCoords, const float* lightmapCoords, const float* depths);
 /* Draws columns round(x) to round(x + w) and rows round(y) to round(y + h), both ends
  * included, from the bound texture: uSpan x vSpan texels across the tile, scrolled by
  * uOffset, vOffset target pixels, each texel multiplied by tint ((c * t) >> 8 per byte) and
  * written with the bound blend mode. Clipped to the image; draws nothing while no texture
  * is bound or when the tile reaches beyond +-2^20. ignored1 and ignored2 are not used. */
-void VELKANO_CALL DRAWTILE(float x, float y, float w, float h, float uOffset, float vOffset,
+VELKANO_API void VELKANO_CALL DRAWTILE(float x, float y, float w, float h, float uOffset, float vOffset,
                            float uSpan, float vSpan, uint32_t ignored1, uint32_t ignored2, uint32_t tint);
 
 #ifdef __cplusplus

@@ -5,7 +5,7 @@
 #include <limits>
 
 #include "context/platform.h"
-#include "pixel/channel_ops.h"
+#include "pixel/numeric.h"
 
 namespace velkano {
 namespace {

@@ -7,32 +7,14 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "context/grid_tables.h"
+
 namespace velkano {
 
-// Perspective grid rows below row `height` kept as spare storage, so a fill may evaluate the
-// grid row after the last band there.
-constexpr int32_t kGridSpareRows = 16;
-constexpr int32_t kBlockWidth = 16;  // pixels per block column of the perspective texturer
-
-// Signed 22.10 grid entries [block column 0..lastColumn][row 0..lastRow], row index fastest,
-// with kGridSpareRows more rows of storage per column. Empty while entries is null (at load,
-// or when the shape or the storage could not be had); the bounds then mean nothing.
-struct GridTable {
-    int32_t* entries;
-    int32_t lastColumn;    // K
-    int32_t lastRow;       // height
-    int32_t columnStride;  // entries per block column: rows 0 to height + kGridSpareRows - 1
-
-    bool empty() const { return entries == nullptr; }
-    int32_t& at(int32_t column, int32_t row) {
-        return entries[static_cast<size_t>(column) * static_cast<size_t>(columnStride) + static_cast<size_t>(row)];
-    }
-};
-
-struct UvGrid {
-    GridTable u;
-    GridTable v;
-};
+// The farthest rounded position, row or column a tile or triangle may reach and still be
+// drawn: every walk's arithmetic then stays far inside 32 bits.
+constexpr int32_t kFarLimit = 1 << 20;
+constexpr bool withinFarLimit(int32_t position) { return position >= -kFarLimit && position <= kFarLimit; }
 
 // Fields in their documented order. Zero-initialised static storage is the Loaded state.
 struct RenderContext {

@@ -1,11 +1,7 @@
-// texture_binding.h: binding the caller's texture, palette and lightmap, and the two
-// addressing rules by which the drawing loops turn integer texture coordinates into pixels.
-// Binding records addresses and sizes and derives masks and shifts; it never reads the
-// data, which stays the caller's and is read afresh by every draw call.
-//
-// A coordinate is ANDed with its mask (size - 1) on its two's-complement value, so a
-// power-of-two image repeats in both directions and negative coordinates wrap too. For any
-// size of at least 1 the masked coordinates stay inside the image, repeating or not.
+// texture_binding.h: binding the caller's texture, palette and lightmap. Binding records
+// addresses and sizes and derives masks and shifts; it never reads the data, which stays the
+// caller's and is read afresh by every draw call. The addressing rules that read the bound
+// images are in texture/texel_fetch.h.
 #pragma once
 
 #include <bit>
@@ -42,50 +38,6 @@ inline bool textureUsable(const RenderContext& context) {
 inline bool lightmapUsable(const RenderContext& context) {
     return context.lightmap != nullptr && context.lightmapWidth >= 1 && context.lightmapHeight >= 1 &&
            context.lightmapRowShift < 32;
-}
-
-// Texel fetch, in steps a loop can hoist: the masked column and the byte offset of the
-// masked row, whose sum addresses the index byte, then paletteColour. Tile form: rows of
-// textureWidth bytes (the tile blit walks columns and rows separately).
-inline uint32_t texelColumn(const RenderContext& context, int32_t u) {
-    return static_cast<uint32_t>(u & context.textureMaskU);
-}
-inline size_t texelRowOffsetTile(const RenderContext& context, int32_t v) {
-    return static_cast<size_t>(static_cast<uint32_t>(v & context.textureMaskV)) *
-           static_cast<size_t>(context.textureWidth);
-}
-// Triangle form: rows of 2^textureShift bytes (the same for a power-of-two width).
-inline size_t texelRowOffsetTriangle(const RenderContext& context, int32_t v) {
-    return static_cast<size_t>(static_cast<uint32_t>(v & context.textureMaskV)) << context.textureShift;
-}
-// The palette entry of an index byte as a PixelWord (byte 3 zero), converted at every fetch
-// so a palette changed in place shows at once.
-inline PixelWord paletteColour(const ColourWord* palette, uint8_t index) {
-    return colourToPixel(loadWord(palette + index));
-}
-inline PixelWord texelFetchTriangle(const RenderContext& context, int32_t u, int32_t v) {
-    return paletteColour(context.palette,
-                         context.textureIndices[texelRowOffsetTriangle(context, v) + texelColumn(context, u)]);
-}
-
-// Lightmap fetch: the word at (row << lightmapRowShift) + (column << 2) bytes, unchanged.
-// Only for a usable lightmap.
-inline PixelWord lightmapFetch(const RenderContext& context, int32_t u, int32_t v) {
-    const size_t row = static_cast<uint32_t>(v & context.lightmapMaskV);
-    const size_t column = static_cast<uint32_t>(u & context.lightmapMaskU);
-    const auto* bytes = reinterpret_cast<const uint8_t*>(context.lightmap);
-    return loadWord(bytes + (row << context.lightmapRowShift) + (column << 2));
-}
-
-// The packed kernels address the bound image with 32-bit lane sums: both hold when every
-// masked address stays below 2^31.
-inline bool textureFitsPackedOffsets(const RenderContext& context) {
-    return (static_cast<uint64_t>(context.textureHeight) << context.textureShift) <= (uint64_t{1} << 31);
-}
-inline bool lightmapFitsPackedOffsets(const RenderContext& context) {
-    return (static_cast<uint64_t>(context.lightmapHeight) << context.lightmapRowShift) +
-               4 * static_cast<uint64_t>(context.lightmapWidth) <=
-           (uint64_t{1} << 31);
 }
 
 }  // namespace velkano

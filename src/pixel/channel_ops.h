@@ -46,8 +46,9 @@ constexpr uint32_t channelModulate(uint32_t a, uint32_t b) {
     return detail::perLane(a, b, [](uint32_t x, uint32_t y) { return detail::min255((x * y) >> 7); });
 }
 // min(255, ((a * (f ^ 255)) >> 8) + ((b * f) >> 8)): each product truncated before the sum.
-// Only the low 16 bits of f take part, each product is kept to 16 bits (the packed form
-// multiplies in 16-bit lanes); for f in 0..255 that is the plain formula with weight 255 - f.
+// Only the low 16 bits of f take part and each product is kept to 16 bits, so a factor
+// outside 0..255 (the indefinite integer of a NaN) still has one defined result; for f in
+// 0..255 it is the plain formula with weight 255 - f.
 constexpr uint32_t channelBlend(uint32_t a, uint32_t b, uint32_t f) {
     const uint32_t weightB = f & 0xFFFFu;
     const uint32_t weightA = (f ^ 0xFFu) & 0xFFFFu;
@@ -67,22 +68,6 @@ inline void storeWord(void* at, uint32_t word) { std::memcpy(at, &word, 4); }
 // ColourWord R,G,B,X bytes in memory -> PixelWord B,G,R,0.
 constexpr PixelWord colourToPixel(ColourWord w) {
     return ((w & 0xFFu) << 16) | (w & 0xFF00u) | ((w >> 16) & 0xFFu);
-}
-
-// a + (b - a) * t, each step in double, rounded once to float at the end.
-inline float lerpFloat(float a, float b, float t) {
-    const double difference = static_cast<double>(b) - static_cast<double>(a);
-    return static_cast<float>(static_cast<double>(a) + difference * static_cast<double>(t));
-}
-
-// ((a - 1) & ~(m - 1)) + m, wrapping: the smallest multiple of m not below a (a >= 1); 0 for 0.
-constexpr int32_t alignUp(int32_t a, int32_t m) {
-    const uint32_t mask = static_cast<uint32_t>(m) - 1u;
-    return static_cast<int32_t>(((static_cast<uint32_t>(a) - 1u) & ~mask) + static_cast<uint32_t>(m));
-}
-// a & ~(m - 1): the largest multiple of m not above a, negative a too.
-constexpr int32_t alignDown(int32_t a, int32_t m) {
-    return static_cast<int32_t>(static_cast<uint32_t>(a) & ~(static_cast<uint32_t>(m) - 1u));
 }
 
 }  // namespace velkano

@@ -36,19 +36,6 @@ inline __m128i channelMultiplySse2(__m128i a, __m128i b) { return detail::mulShi
 // min(255, (a * b) >> 7)
 inline __m128i channelModulateSse2(__m128i a, __m128i b) { return detail::mulShiftPack<1>(a, b); }
 
-// min(255, (((a * (f ^ 255)) & 0xFFFF) >> 8) + (((b * f) & 0xFFFF) >> 8)), low 16 bits of f
-inline __m128i channelBlendSse2(__m128i a, __m128i b, uint32_t f) {
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i weightA = _mm_set1_epi16(static_cast<int16_t>(static_cast<uint16_t>(f ^ 0xFFu)));
-    const __m128i weightB = _mm_set1_epi16(static_cast<int16_t>(static_cast<uint16_t>(f)));
-    const auto half = [&](__m128i aw, __m128i bw) {
-        return _mm_add_epi16(_mm_srli_epi16(_mm_mullo_epi16(aw, weightA), 8),
-                             _mm_srli_epi16(_mm_mullo_epi16(bw, weightB), 8));
-    };
-    return _mm_packus_epi16(half(_mm_unpacklo_epi8(a, zero), _mm_unpacklo_epi8(b, zero)),
-                            half(_mm_unpackhi_epi8(a, zero), _mm_unpackhi_epi8(b, zero)));
-}
-
 // Four ColourWords to PixelWords: bytes 0 and 2 exchanged, byte 3 cleared.
 inline __m128i colourToPixelSse2(__m128i w) {
     const __m128i green = _mm_and_si128(w, _mm_set1_epi32(0x0000FF00));

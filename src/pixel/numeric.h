@@ -16,8 +16,9 @@
 namespace velkano {
 
 constexpr int32_t kIntegerIndefinite = INT32_MIN;
-constexpr int32_t kFixedShift = 10;     // 22.10 fixed point
-constexpr double kFixedScale = 1024.0;  // 1 << kFixedShift
+constexpr int32_t kFixedShift = 10;  // 22.10 fixed point
+constexpr int32_t kFixedOne = 1 << kFixedShift;
+constexpr double kFixedScale = kFixedOne;
 
 // Both conversions truncate (cvttsd2si, which ignores the rounding mode) and then correct
 // by the exact remainder x - t, so they need no library call.
@@ -53,7 +54,6 @@ constexpr int32_t wrapSub(int32_t a, int32_t b) {
 constexpr int32_t wrapMul(int32_t a, int32_t b) {
     return static_cast<int32_t>(static_cast<uint32_t>(a) * static_cast<uint32_t>(b));
 }
-constexpr int32_t wrapNeg(int32_t a) { return static_cast<int32_t>(0u - static_cast<uint32_t>(a)); }
 
 // A wrapping sum after `count` equal steps: the same as adding the step one at a time.
 constexpr int32_t wrapAdvance(int32_t value, int32_t step, int64_t count) {
@@ -66,10 +66,12 @@ constexpr int32_t divideNoTrap(int32_t a, int32_t b) {
     if (b == 0 || (a == INT32_MIN && b == -1)) return kIntegerIndefinite;
     return a / b;
 }
-// Remainder to match divideNoTrap: 0 where the quotient did not fit or b is 0.
-constexpr int32_t remainderNoTrap(int32_t a, int32_t b) {
-    if (b == 0 || b == -1) return 0;
-    return a % b;
+
+// ((a - 1) & ~(m - 1)) + m, wrapping: the smallest multiple of m (a power of two) not below
+// a (a >= 1); 0 for 0.
+constexpr int32_t alignUp(int32_t a, int32_t m) {
+    const uint32_t mask = static_cast<uint32_t>(m) - 1u;
+    return static_cast<int32_t>(((static_cast<uint32_t>(a) - 1u) & ~mask) + static_cast<uint32_t>(m));
 }
 
 // Arithmetic (sign-filling) right shift, explicit rather than implementation-defined.
@@ -79,6 +81,12 @@ constexpr int32_t shiftRightArithmetic(int32_t a, int count) {
 }
 // Logical (zero-filling) right shift of the 32-bit pattern.
 constexpr uint32_t shiftRightLogical(int32_t a, int count) { return static_cast<uint32_t>(a) >> count; }
+
+// a + (b - a) * t, each step in double, rounded once to float at the end.
+inline float lerpFloat(float a, float b, float t) {
+    const double difference = static_cast<double>(b) - static_cast<double>(a);
+    return static_cast<float>(static_cast<double>(a) + difference * static_cast<double>(t));
+}
 
 // Several independent binary32 running sums after `count` additions of their steps, as a
 // walk makes them one step at a time (a float sum is not value + count * step). Stops early

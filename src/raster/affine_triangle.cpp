@@ -5,10 +5,11 @@
 #include <cstring>
 #include <utility>
 
+#include "context/kernel_table.h"
 #include "context/texture_binding.h"
 #include "pixel/numeric.h"
-#include "pixel/simd_level.h"
-#include "raster/triangle_split.h"
+#include "raster/triangle_spans.h"
+#include "texture/texel_fetch.h"
 
 namespace velkano {
 namespace {
@@ -32,32 +33,7 @@ int64_t rowDistance(const HalfTriangle& half) {
     return distance < 0 ? -distance : distance;
 }
 
-// A light channel: rounded to nearest, ties to even, kept to a byte.
-uint32_t channelByte(float value) { return static_cast<uint32_t>(std::clamp(roundHalfEvenToInt(value), 0, 255)); }
-
 }  // namespace
-
-void textureSpanScalar(const RenderContext& context, const TextureSpan& span) {
-    const RenderContext binding = context;  // a local copy: the stores below cannot alias it
-    int32_t uFx = span.uFx, vFx = span.vFx;
-    for (int32_t i = 0; i < span.count; ++i) {
-        const auto u = static_cast<int32_t>(shiftRightLogical(uFx, kFixedShift));
-        const auto v = static_cast<int32_t>(shiftRightLogical(vFx, kFixedShift));
-        storeWord(span.pixels + 4 * static_cast<size_t>(i), texelFetchTriangle(binding, u, v));
-        uFx = wrapAdd(uFx, span.uStepFx);
-        vFx = wrapAdd(vFx, span.vStepFx);
-    }
-}
-
-void lightSpanScalar(const LightSpan& span) {
-    std::array<float, 3> colour = span.colour;
-    for (int32_t i = 0; i < span.count; ++i) {
-        const PixelWord light = 0xFF000000u | channelByte(colour[0]) << 16 | channelByte(colour[1]) << 8 |
-                                channelByte(colour[2]);
-        storeWord(span.pixels + 4 * static_cast<size_t>(i), light);
-        for (size_t c = 0; c < 3; ++c) colour[c] = colour[c] + span.step[c];
-    }
-}
 
 void normaliseHalf(const RenderContext& context, HalfTriangle& half, HalfTexCoords& texCoords, HalfColours& colours) {
     const int32_t lastRow = context.height - 1;
@@ -99,8 +75,7 @@ void rasteriseTextureHalf(RenderContext& context, const HalfTriangle& half, cons
     uRightFx = wrapAdvance(uRightFx, uRightStepFx, rows.firstK);
     vRightFx = wrapAdvance(vRightFx, vRightStepFx, rows.firstK);
 
-    const TextureSpanKernel kernel =
-        simdLevel() != SimdLevel::Scalar && textureFitsPackedOffsets(context) ? textureSpanSse2 : textureSpanScalar;
+    const TextureSpanKernel kernel = textureFitsPackedOffsets(context) ? kernels().textureSpan : textureSpanScalar;
     for (int64_t k = rows.firstK; k <= rows.lastK; ++k) {
         const auto y = static_cast<int32_t>(half.apexY + rows.direction * k);
         const int32_t xl = roundHalfEvenToInt(edgeX[0]), xr = roundHalfEvenToInt(edgeX[1]);
@@ -146,7 +121,7 @@ void rasteriseLightHalf(RenderContext& context, const HalfTriangle& half, const 
     }
     stepThrough(edge, edgeStep, rows.firstK);
 
-    const LightSpanKernel kernel = simdLevel() == SimdLevel::Scalar ? lightSpanScalar : lightSpanSse2;
+    const LightSpanKernel kernel = kernels().lightSpan;
     const auto apexX = static_cast<float>(half.apexX);
     const auto end1X = static_cast<float>(half.baseX1), end2X = static_cast<float>(half.baseX2);
     for (int64_t k = rows.firstK; k <= rows.lastK; ++k) {
@@ -164,35 +139,6 @@ void rasteriseLightHalf(RenderContext& context, const HalfTriangle& half, const 
         }
         for (size_t c = 0; c < 6; ++c) edge[c] = edge[c] + edgeStep[c];
     }
-}
-
-bool splitTriangle(const float positions[6], const float texCoords[6], const ColourWord colours[3],
-                   TriangleHalves& halves) {
-    const VertexRoles roles = vertexRoles(positions[1], positions[3], positions[5]);
-    const int a = roles.before, m = roles.middle, b = roles.after;
-    const auto x = [&](int vertex) { return positions[2 * vertex]; };
-    const auto y = [&](int vertex) { return positions[2 * vertex + 1]; };
-    const auto u = [&](int vertex) { return texCoords[2 * vertex]; };
-    const auto v = [&](int vertex) { return texCoords[2 * vertex + 1]; };
-
-    // t is 0 at A and 1 at B; 0 / 0 when all three share a row, and then nothing is drawn.
-    const float splitX = edgeXAtRow(x(a), y(a), x(b), y(b), y(m));
-    const auto t = static_cast<float>((static_cast<double>(y(m)) - y(a)) / (static_cast<double>(y(b)) - y(a)));
-    const float splitU = lerpFloat(u(a), u(b), t), splitV = lerpFloat(v(a), v(b), t);
-    const ColourWord splitColour =
-        channelBlend(colours[a], colours[b], static_cast<uint32_t>(roundHalfEvenToInt(255.0 * t)));
-
-    const int32_t middleX = roundHalfEvenToInt(x(m)), middleY = roundHalfEvenToInt(y(m));
-    const int32_t splitXPx = roundHalfEvenToInt(splitX);
-    halves = {{{roundHalfEvenToInt(x(a)), roundHalfEvenToInt(y(a)), middleX, splitXPx, middleY},
-               {roundHalfEvenToInt(x(b)), roundHalfEvenToInt(y(b)), middleX, splitXPx, middleY}},
-              {{u(a), v(a), u(m), v(m), splitU, splitV}, {u(b), v(b), u(m), v(m), splitU, splitV}},
-              {{colours[a], colours[m], splitColour}, {colours[b], colours[m], splitColour}}};
-    for (const HalfTriangle& half : halves.half) {
-        for (const int32_t value : {half.apexX, half.apexY, half.baseX1, half.baseX2, half.baseY})
-            if (!withinFarLimit(value)) return false;
-    }
-    return true;
 }
 
 void drawTriangle(RenderContext& context, const float* positions, const float* texCoords, const ColourWord* colours) {
@@ -218,11 +164,12 @@ void drawTriangle(RenderContext& context, const float* positions, const float* t
     // Light into texture, then texture into the target; each call gets a fresh region.
     for (const HalfTriangle& half : t.half) {
         SpanRegion region = spanRegionFromHalf(half);
-        compositeSpans(context, context.textureLayer, context.lightLayer, region, 4);
+        compositeSpans(context, context.textureLayer, context.lightLayer, region, CompositeMode::Multiply2x);
     }
     for (const HalfTriangle& half : t.half) {
         SpanRegion region = spanRegionFromHalf(half);
-        compositeSpans(context, context.target, context.textureLayer, region, context.blendMode);
+        compositeSpans(context, context.target, context.textureLayer, region,
+                       static_cast<CompositeMode>(context.blendMode));
     }
 }
 

@@ -4,19 +4,13 @@
 #include <cstring>
 
 #include "context/texture_binding.h"
-#include "pixel/simd_level.h"
-#include "raster/affine_triangle.h"
+#include "raster/triangle_spans.h"
+#include "raster/triangle_split.h"
 #include "raster/uv_grid.h"
+#include "texture/texel_fetch.h"
 
 namespace velkano {
 namespace {
-
-bool regionWithinFarLimit(const SpanRegion& region) {
-    for (const int32_t value : {region.top, region.bottom, region.topLeftX, region.topRightX, region.bottomLeftX,
-                                region.bottomRightX})
-        if (!withinFarLimit(value)) return false;
-    return true;
-}
 
 // Both block texturers: order the region, limit its rows to the image (squeezing it), and
 // hand its walk to the kernel, which fills each row's covered blocks.
@@ -42,8 +36,8 @@ void blockSpans(RenderContext& context, SpanRegion& region, uint8_t* layer, Bloc
     walk.firstRow = region.top;
     walk.lastRow = region.bottom;
     const int32_t rows = region.bottom - region.top;  // 0: only row `top` is walked
-    walk.leftFx = wrapMul(region.topLeftX, 1 << kFixedShift);
-    walk.rightFx = wrapMul(region.topRightX, 1 << kFixedShift);
+    walk.leftFx = wrapMul(region.topLeftX, kFixedOne);
+    walk.rightFx = wrapMul(region.topRightX, kFixedOne);
     walk.leftStepFx = rows == 0 ? 0 : edgeStepFx(region.topLeftX, region.bottomLeftX, rows);
     walk.rightStepFx = rows == 0 ? 0 : edgeStepFx(region.topRightX, region.bottomRightX, rows);
     walk.u = u.entries;
@@ -51,8 +45,6 @@ void blockSpans(RenderContext& context, SpanRegion& region, uint8_t* layer, Bloc
     walk.stride = static_cast<size_t>(u.columnStride);
     kernel(context, walk);
 }
-
-bool packedKernels() { return simdLevel() != SimdLevel::Scalar; }
 
 }  // namespace
 
@@ -80,14 +72,14 @@ void lightmapBlocksScalar(const RenderContext& context, const BlockWalk& walk) {
 
 void textureBlockSpans(RenderContext& context, SpanRegion& region) {
     if (!textureUsable(context)) return;
-    const bool packed = packedKernels() && textureFitsPackedOffsets(context);
-    blockSpans(context, region, context.textureLayer, packed ? textureBlocksSse2 : textureBlocksScalar);
+    const BlockKernel kernel = textureFitsPackedOffsets(context) ? kernels().textureBlocks : textureBlocksScalar;
+    blockSpans(context, region, context.textureLayer, kernel);
 }
 
 void lightmapBlockSpans(RenderContext& context, SpanRegion& region) {
     if (!lightmapUsable(context)) return;
-    const bool packed = packedKernels() && lightmapFitsPackedOffsets(context);
-    blockSpans(context, region, context.lightLayer, packed ? lightmapBlocksSse2 : lightmapBlocksScalar);
+    const BlockKernel kernel = lightmapFitsPackedOffsets(context) ? kernels().lightmapBlocks : lightmapBlocksScalar;
+    blockSpans(context, region, context.lightLayer, kernel);
 }
 
 void drawPerspectiveTriangle(RenderContext& context, const float* positions, const float* texCoords,
@@ -105,10 +97,12 @@ void drawPerspectiveTriangle(RenderContext& context, const float* positions, con
     std::memcpy(z, depths, sizeof z);
     if (lit) std::memcpy(lightUv, lightmapCoords, sizeof lightUv);
 
+    const TriangleCut cut = cutTriangle(p);
+    if (!cutWithinFarLimit(cut)) return;
     SpanRegion halves[2];
-    splitIntoSpanRegions(p, halves[0], halves[1]);
-    if (!regionWithinFarLimit(halves[0]) || !regionWithinFarLimit(halves[1])) return;
+    splitIntoSpanRegions(cut, halves[0], halves[1]);
 
+    const auto mode = static_cast<CompositeMode>(context.blendMode);
     fillUvGrid(context, p, uv, z);
     for (SpanRegion& half : halves) textureBlockSpans(context, half);
     // The texturer leaves a half whose rows all lie outside the image with top > bottom;
@@ -123,11 +117,17 @@ void drawPerspectiveTriangle(RenderContext& context, const float* positions, con
         // either would give the same bytes.
         for (SpanRegion& half : halves)
             if (inImage(half))
-                compositeLitSpans(context, context.target, context.textureLayer, context.lightLayer, half, context.blendMode);
+                compositeLitSpans(context, context.target, context.textureLayer, context.lightLayer, half, mode);
         return;
     }
     for (SpanRegion& half : halves)
-        if (inImage(half)) compositeSpans(context, context.target, context.textureLayer, half, context.blendMode);
+        if (inImage(half)) compositeSpans(context, context.target, context.textureLayer, half, mode);
+}
+
+void installBlockKernels(KernelTable& table) {
+    const bool packed = table.level != SimdLevel::Scalar;
+    table.textureBlocks = packed ? textureBlocksSse2 : textureBlocksScalar;
+    table.lightmapBlocks = packed ? lightmapBlocksSse2 : lightmapBlocksScalar;
 }
 
 }  // namespace velkano

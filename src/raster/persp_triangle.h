@@ -4,20 +4,23 @@
 // Order: split into two regions; fill the grid with the texture coordinates; texture both
 // halves into the texture layer; with a lightmap, fill the grid with the lightmap
 // coordinates, write both halves' light into the light layer and modulate it into the
-// texture layer (compositor mode 3, so a light lane of 64 keeps the texel); finally write
+// texture layer (Modulate2x, so a light lane of 64 keeps the texel); finally write
 // the texture layer into the target with the bound blend mode.
 //
 // The texturers fill whole 16-pixel blocks between grid columns c and c + 1, clipped to the
 // image's columns. Rows are limited to the image: a half crossing its top or bottom is
 // squeezed into the rows that remain, and one wholly outside it draws nothing. Nothing is
 // drawn (nothing touched) while a layer, a grid table or a usable texture is missing, while
-// a lightmap is bound that cannot be read, or when a rounded position lies beyond +-2^20.
+// a lightmap is bound that cannot be read, or when a rounded position lies beyond
+// +-kFarLimit.
 #pragma once
 
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 
+#include "context/grid_tables.h"
+#include "context/kernel_table.h"
 #include "context/render_context.h"
 #include "pixel/numeric.h"
 #include "raster/span_compositor.h"
@@ -35,13 +38,9 @@ void drawPerspectiveTriangle(RenderContext& context, const float* positions, con
 // u = U[c][y] + k su, su = (U[c + 1][y] - U[c][y]) >> 4 (arithmetic), v likewise.
 //   texture:  the texel at column u >> 10, row v >> 10 (logical shifts), as a PixelWord
 //   lightmap: the lightmap word at (u + offset u) >> 10, (v + offset v) >> 10, the offsets
-//             from lightmapSampleOffsetU/V of the pixel's column and row
+//             from lightmapSampleOffsetU/V (texture/texel_fetch.h) of the pixel's column and row
 void textureBlockSpans(RenderContext& context, SpanRegion& region);
 void lightmapBlockSpans(RenderContext& context, SpanRegion& region);
-
-// Quarter-texel offsets (22.10) of the lightmap sample by the parities of column x and row y.
-constexpr int32_t lightmapSampleOffsetU(int32_t x, int32_t y) { return 256 + 512 * (x & 1) - 256 * (y & 1); }
-constexpr int32_t lightmapSampleOffsetV(int32_t x, int32_t y) { return 256 * (x & 1) + 512 * (y & 1); }
 
 // A region's rows limited to the image, firstRow to lastRow (both included), its 22.10 edges
 // on firstRow and their steps, the layer the blocks go to, and the grid: U[c][y] is
@@ -83,8 +82,8 @@ inline void forEachBlock(const BlockWalk& walk, Block block) {
          ++y, leftFx = wrapAdd(leftFx, walk.leftStepFx), rightFx = wrapAdd(rightFx, walk.rightStepFx)) {
         if (leftFx == rightFx) continue;
         const int32_t xl = shiftRightArithmetic(leftFx, kFixedShift), xr = shiftRightArithmetic(rightFx, kFixedShift);
-        const int32_t first = std::max(shiftRightArithmetic(xl, 4), 0);
-        const int32_t last = std::min(shiftRightArithmetic(xr + kBlockWidth - 1, 4) - 1, walk.lastBlock);
+        const int32_t first = std::max(shiftRightArithmetic(xl, kBlockShift), 0);
+        const int32_t last = std::min(shiftRightArithmetic(xr + kBlockWidth - 1, kBlockShift) - 1, walk.lastBlock);
         uint8_t* pixels = walk.layer + pixelOffset(walk.pitch, first * kBlockWidth, y);
         const size_t entry = static_cast<size_t>(first) * walk.stride + static_cast<size_t>(y);
         const int32_t* u = walk.u + entry;
@@ -93,13 +92,12 @@ inline void forEachBlock(const BlockWalk& walk, Block block) {
             const int32_t x = c * kBlockWidth;
             const int32_t cu = u[0], cv = v[0];
             block(BlockSpan{pixels, x, y, std::min(walk.widthPx - x, kBlockWidth), cu, cv,
-                            shiftRightArithmetic(wrapSub(u[walk.stride], cu), 4),
-                            shiftRightArithmetic(wrapSub(v[walk.stride], cv), 4)});
+                            shiftRightArithmetic(wrapSub(u[walk.stride], cu), kBlockShift),
+                            shiftRightArithmetic(wrapSub(v[walk.stride], cv), kBlockShift)});
         }
     }
 }
 
-using BlockKernel = void (*)(const RenderContext& context, const BlockWalk& walk);
 void textureBlocksScalar(const RenderContext& context, const BlockWalk& walk);
 void textureBlocksSse2(const RenderContext& context, const BlockWalk& walk);
 void lightmapBlocksScalar(const RenderContext& context, const BlockWalk& walk);

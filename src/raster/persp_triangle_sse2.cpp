@@ -6,9 +6,9 @@
 #include <cstddef>
 
 #include "pixel/numeric.h"
-#include "raster/affine_triangle.h"
 #include "raster/persp_triangle.h"
-#include "raster/texel_fetch_sse2.h"
+#include "raster/triangle_spans.h"
+#include "texture/texel_fetch_sse2.h"
 
 namespace velkano {
 namespace {

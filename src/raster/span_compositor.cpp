@@ -5,12 +5,11 @@
 
 #include "pixel/channel_ops.h"
 #include "pixel/numeric.h"
-#include "pixel/simd_level.h"
 
 namespace velkano {
 namespace {
 
-template <int Mode, bool Lit>
+template <CompositeMode Mode, bool Lit>
 void spanRowScalar(const SpanImages& images, int32_t y, int32_t x, int32_t count) {
     const size_t offset = pixelOffset(images.pitch, x, y);
     uint8_t* destination = images.destination + offset;
@@ -23,17 +22,18 @@ void spanRowScalar(const SpanImages& images, int32_t y, int32_t x, int32_t count
             s = channelAddSat(m, m);
             storeWord(images.lit + offset + 4 * static_cast<size_t>(i), s);
         }
-        if constexpr (Mode == 0) {
+        if constexpr (Mode == CompositeMode::Replace) {
             storeWord(destination, s);
-        } else if constexpr (Mode == 2) {
+        } else if constexpr (Mode == CompositeMode::AddSat) {
             storeWord(destination, channelAddSat(s, loadWord(destination)));
-        } else if constexpr (Mode == 3) {
+        } else if constexpr (Mode == CompositeMode::Modulate2x) {
             const PixelWord m = channelModulate(s, loadWord(destination));
             storeWord(destination, channelAddSat(m, m));
-        } else if constexpr (Mode == 4) {
+        } else if constexpr (Mode == CompositeMode::Multiply2x) {
             const PixelWord m = channelMultiply(s, loadWord(destination));
             storeWord(destination, channelAddSat(m, m));
         } else {
+            static_assert(Mode == CompositeMode::Displace);
             // Displacement: blue moves right, green down, 0 to 63 pixels each.
             const int32_t fromX = (x + i + static_cast<int32_t>((s & 0xFFu) >> 2)) % images.width;
             const int32_t fromY = (y + static_cast<int32_t>(((s >> 8) & 0xFFu) >> 2)) % images.height;
@@ -42,20 +42,20 @@ void spanRowScalar(const SpanImages& images, int32_t y, int32_t x, int32_t count
     }
 }
 
-template <int Mode, bool Lit>
+template <CompositeMode Mode, bool Lit>
 void spanKernelScalarMode(const SpanImages& images, const SpanWalk& walk) {
     forEachSpan(walk, images.width, [&](int32_t y, int32_t x, int32_t count) { spanRowScalar<Mode, Lit>(images, y, x, count); });
 }
 
 template <bool Lit>
-SpanKernel scalarKernel(BlendMode mode) {
+SpanKernel scalarKernel(CompositeMode mode) {
     switch (mode) {
-        case 0:
-        case 1: return spanKernelScalarMode<0, Lit>;
-        case 2: return spanKernelScalarMode<2, Lit>;
-        case 3: return spanKernelScalarMode<3, Lit>;
-        case 4: return spanKernelScalarMode<4, Lit>;
-        case 6: return spanKernelScalarMode<6, Lit>;
+        case CompositeMode::Replace:
+        case CompositeMode::ReplaceAlso: return spanKernelScalarMode<CompositeMode::Replace, Lit>;
+        case CompositeMode::AddSat: return spanKernelScalarMode<CompositeMode::AddSat, Lit>;
+        case CompositeMode::Modulate2x: return spanKernelScalarMode<CompositeMode::Modulate2x, Lit>;
+        case CompositeMode::Multiply2x: return spanKernelScalarMode<CompositeMode::Multiply2x, Lit>;
+        case CompositeMode::Displace: return spanKernelScalarMode<CompositeMode::Displace, Lit>;
         default: return nullptr;
     }
 }
@@ -71,15 +71,21 @@ bool spanWalk(const RenderContext& context, SpanRegion& region, SpanWalk& walk) 
     walk.firstRow = std::max(region.top, 0);
     walk.lastRow = std::min(region.bottom, context.height) - 1;
     const int64_t skipped = static_cast<int64_t>(walk.firstRow) - region.top;
-    walk.leftFx = wrapAdvance(wrapMul(region.topLeftX, 1 << kFixedShift), walk.leftStepFx, skipped);
-    walk.rightFx = wrapAdvance(wrapMul(region.topRightX, 1 << kFixedShift), walk.rightStepFx, skipped);
+    walk.leftFx = wrapAdvance(wrapMul(region.topLeftX, kFixedOne), walk.leftStepFx, skipped);
+    walk.rightFx = wrapAdvance(wrapMul(region.topRightX, kFixedOne), walk.rightStepFx, skipped);
     return walk.firstRow <= walk.lastRow;
 }
 
 }  // namespace
 
-SpanKernel spanKernelScalar(BlendMode mode) { return scalarKernel<false>(mode); }
-SpanKernel litSpanKernelScalar(BlendMode mode) { return scalarKernel<true>(mode); }
+SpanKernel spanKernelScalar(CompositeMode mode) { return scalarKernel<false>(mode); }
+SpanKernel litSpanKernelScalar(CompositeMode mode) { return scalarKernel<true>(mode); }
+
+void installCompositorKernels(KernelTable& table) {
+    const bool packed = table.level != SimdLevel::Scalar;
+    table.spanKernel = packed ? spanKernelSse2 : spanKernelScalar;
+    table.litSpanKernel = packed ? litSpanKernelSse2 : litSpanKernelScalar;
+}
 
 void normaliseSpanRegion(SpanRegion& region) {
     if (region.top > region.bottom) {
@@ -92,9 +98,9 @@ void normaliseSpanRegion(SpanRegion& region) {
 }
 
 void compositeSpans(const RenderContext& context, uint8_t* destination, const uint8_t* source,
-                    SpanRegion& region, BlendMode mode) {
+                    SpanRegion& region, CompositeMode mode) {
     if (region.top == region.bottom) return;
-    const SpanKernel kernel = simdLevel() == SimdLevel::Scalar ? spanKernelScalar(mode) : spanKernelSse2(mode);
+    const SpanKernel kernel = kernels().spanKernel(mode);
     const int32_t widthPx = drawableWidth(context);
     SpanWalk walk{};
     if (!spanWalk(context, region, walk) || kernel == nullptr || widthPx == 0 || destination == nullptr || source == nullptr)
@@ -103,10 +109,10 @@ void compositeSpans(const RenderContext& context, uint8_t* destination, const ui
 }
 
 void compositeLitSpans(const RenderContext& context, uint8_t* destination, uint8_t* texture, const uint8_t* light,
-                       SpanRegion& region, BlendMode mode) {
-    const SpanKernel kernel = simdLevel() == SimdLevel::Scalar ? litSpanKernelScalar(mode) : litSpanKernelSse2(mode);
+                       SpanRegion& region, CompositeMode mode) {
+    const SpanKernel kernel = kernels().litSpanKernel(mode);
     if (kernel == nullptr) {  // the mode writes nothing: only the light
-        compositeSpans(context, texture, light, region, 3);
+        compositeSpans(context, texture, light, region, CompositeMode::Modulate2x);
         return;
     }
     if (region.top == region.bottom) return;

@@ -1,7 +1,7 @@
 // span_compositor.h: the last stage of both triangle pipelines. A SpanRegion, a trapezoid
 // with horizontal top and bottom, is walked row by row with 22.10 fixed-point edges, and each
 // pixel of a source image is combined into the destination image at the same position by a
-// BlendMode. Both images are laid out like the target (its pitch, its rows).
+// CompositeMode. Both images are laid out like the target (its pitch, its rows).
 //
 // Row y (top <= y < bottom) covers columns xl to xr - 1, where xl and xr are the edges
 // floored to whole pixels: the right column and row `bottom` are left out. Rows outside the
@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "context/kernel_table.h"
 #include "context/render_context.h"
 #include "pixel/numeric.h"
 
@@ -27,15 +28,19 @@ struct SpanRegion {
     int32_t bottomRightX;
 };
 
-// Per pixel d (destination) and s (source), per byte lane unless stated:
-//   0, 1  d = s
-//   2     d = min(255, s + d)
-//   3     m = min(255, (s * d) >> 7); d = min(255, 2m)
-//   4     m = (s * d) >> 8;           d = min(255, 2m)
-//   6     d = the destination pixel at column (x + (s.byte0 >> 2)) mod width and
-//           row (y + (s.byte1 >> 2)) mod height, as the destination holds it at that moment
-//   5 and every other value: nothing is written
-using BlendMode = int32_t;
+// How a source pixel s is combined into the destination pixel d, per byte lane unless
+// stated. The triangles pass the bound blend mode (the host's int32_t) as it is: 5 and every
+// value not named here write nothing.
+enum class CompositeMode : int32_t {
+    Replace = 0,      // d = s
+    ReplaceAlso = 1,  // d = s
+    AddSat = 2,       // d = min(255, s + d)
+    Modulate2x = 3,   // m = min(255, (s * d) >> 7); d = min(255, 2m)
+    Multiply2x = 4,   // m = (s * d) >> 8;           d = min(255, 2m)
+    // d = the destination pixel at column (x + (s.byte0 >> 2)) mod width and row
+    // (y + (s.byte1 >> 2)) mod height, as the destination holds it at that moment
+    Displace = 6,
+};
 
 // Orders a region in place: top <= bottom (the x pairs travel with their rows), then each
 // row's left x <= right x.
@@ -50,7 +55,7 @@ inline int32_t edgeStepFx(int32_t topX, int32_t bottomX, double rows) {
 // Combines `source` into `destination` over the region. A region with top == bottom is left
 // as passed and nothing is written; any other is normalised in place first.
 void compositeSpans(const RenderContext& context, uint8_t* destination, const uint8_t* source,
-                    SpanRegion& region, BlendMode mode);
+                    SpanRegion& region, CompositeMode mode);
 
 // A region's rows inside the image, firstRow to lastRow, with its edges at firstRow.
 struct SpanWalk {
@@ -88,20 +93,18 @@ struct SpanImages {
     uint8_t* lit = nullptr;
     const uint8_t* light = nullptr;
 };
-using SpanKernel = void (*)(const SpanImages& images, const SpanWalk& walk);
-
-// The kernel of a mode, or null for a mode that writes nothing. Mode 6 is scalar at every
+// The kernel of a mode, or null for a mode that writes nothing. Displace is scalar at every
 // level: each pixel may read one that an earlier pixel of the same call wrote.
-SpanKernel spanKernelScalar(BlendMode mode);
-SpanKernel spanKernelSse2(BlendMode mode);
-SpanKernel litSpanKernelScalar(BlendMode mode);
-SpanKernel litSpanKernelSse2(BlendMode mode);
+SpanKernel spanKernelScalar(CompositeMode mode);
+SpanKernel spanKernelSse2(CompositeMode mode);
+SpanKernel litSpanKernelScalar(CompositeMode mode);
+SpanKernel litSpanKernelSse2(CompositeMode mode);
 
-// compositeSpans(texture, light, region, 3), then compositeSpans(destination, texture,
+// compositeSpans(texture, light, region, Modulate2x), then compositeSpans(destination, texture,
 // region, mode), in one walk: each pixel's texel is lit, written back and combined at once.
 // The bytes are the same, since the second step reads the texture only at the pixel it
 // writes, and the first step never touches the destination.
 void compositeLitSpans(const RenderContext& context, uint8_t* destination, uint8_t* texture, const uint8_t* light,
-                       SpanRegion& region, BlendMode mode);
+                       SpanRegion& region, CompositeMode mode);
 
 }  // namespace velkano

@@ -1,5 +1,5 @@
 // span_compositor_sse2.cpp: the span kernels of modes 0 to 4, plain and lit, four pixels a
-// step, then two, then one, with the packed lane operations; mode 6 stays scalar.
+// step, then two, then one, with the packed lane operations; Displace stays scalar.
 #include <emmintrin.h>
 
 #include "pixel/channel_ops.h"
@@ -9,16 +9,17 @@
 namespace velkano {
 namespace {
 
-template <int Mode>
+template <CompositeMode Mode>
 __m128i combine(__m128i source, __m128i destination) {
-    if constexpr (Mode == 0) {
+    if constexpr (Mode == CompositeMode::Replace) {
         return source;
-    } else if constexpr (Mode == 2) {
+    } else if constexpr (Mode == CompositeMode::AddSat) {
         return channelAddSatSse2(source, destination);
-    } else if constexpr (Mode == 3) {
+    } else if constexpr (Mode == CompositeMode::Modulate2x) {
         const __m128i m = channelModulateSse2(source, destination);
         return channelAddSatSse2(m, m);
     } else {
+        static_assert(Mode == CompositeMode::Multiply2x);
         const __m128i m = channelMultiplySse2(source, destination);
         return channelAddSatSse2(m, m);
     }
@@ -28,14 +29,14 @@ __m128i combine(__m128i source, __m128i destination) {
 // light at the same place (mode 3), which the caller writes back.
 template <bool Lit>
 __m128i sourceOf(__m128i source, __m128i light) {
-    if constexpr (Lit) return combine<3>(light, source);
+    if constexpr (Lit) return combine<CompositeMode::Modulate2x>(light, source);
     return source;
 }
 
 // Four pixels a step. A span of four or more ends with its last four pixels, worked out
 // from the values they held before the span, so the overlap with the last whole step gets
 // the same results; shorter spans take two pixels and then one.
-template <int Mode, bool Lit>
+template <CompositeMode Mode, bool Lit>
 void spanRowSse2(uint8_t* destination, uint8_t* lit, const uint8_t* source, const uint8_t* light, int32_t count) {
     const auto load = [](const uint8_t* at) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at)); };
     const auto store = [](uint8_t* at, __m128i value) { _mm_storeu_si128(reinterpret_cast<__m128i*>(at), value); };
@@ -72,7 +73,7 @@ void spanRowSse2(uint8_t* destination, uint8_t* lit, const uint8_t* source, cons
     }
 }
 
-template <int Mode, bool Lit>
+template <CompositeMode Mode, bool Lit>
 void spanKernelSse2Mode(const SpanImages& images, const SpanWalk& walk) {
     forEachSpan(walk, images.width, [&](int32_t y, int32_t x, int32_t count) {
         const size_t offset = pixelOffset(images.pitch, x, y);
@@ -86,20 +87,20 @@ void spanKernelSse2Mode(const SpanImages& images, const SpanWalk& walk) {
 }
 
 template <bool Lit>
-SpanKernel packedKernel(BlendMode mode) {
+SpanKernel packedKernel(CompositeMode mode) {
     switch (mode) {
-        case 0:
-        case 1: return spanKernelSse2Mode<0, Lit>;
-        case 2: return spanKernelSse2Mode<2, Lit>;
-        case 3: return spanKernelSse2Mode<3, Lit>;
-        case 4: return spanKernelSse2Mode<4, Lit>;
+        case CompositeMode::Replace:
+        case CompositeMode::ReplaceAlso: return spanKernelSse2Mode<CompositeMode::Replace, Lit>;
+        case CompositeMode::AddSat: return spanKernelSse2Mode<CompositeMode::AddSat, Lit>;
+        case CompositeMode::Modulate2x: return spanKernelSse2Mode<CompositeMode::Modulate2x, Lit>;
+        case CompositeMode::Multiply2x: return spanKernelSse2Mode<CompositeMode::Multiply2x, Lit>;
         default: return Lit ? litSpanKernelScalar(mode) : spanKernelScalar(mode);
     }
 }
 
 }  // namespace
 
-SpanKernel spanKernelSse2(BlendMode mode) { return packedKernel<false>(mode); }
-SpanKernel litSpanKernelSse2(BlendMode mode) { return packedKernel<true>(mode); }
+SpanKernel spanKernelSse2(CompositeMode mode) { return packedKernel<false>(mode); }
+SpanKernel litSpanKernelSse2(CompositeMode mode) { return packedKernel<true>(mode); }
 
 }  // namespace velkano

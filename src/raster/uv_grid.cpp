@@ -5,8 +5,6 @@
 #include <cstddef>
 
 #include "pixel/numeric.h"
-#include "pixel/simd_level.h"
-#include "raster/triangle_split.h"
 
 namespace velkano {
 
@@ -25,19 +23,6 @@ std::array<float, 3> weightsAt(const GridFill& fill, double c, double r) {
 }
 
 }  // namespace
-
-void splitIntoSpanRegions(const float positions[6], SpanRegion& first, SpanRegion& second) {
-    const VertexRoles roles = vertexRoles(positions[1], positions[3], positions[5]);
-    const auto x = [&](int vertex) { return positions[2 * vertex]; };
-    const auto y = [&](int vertex) { return positions[2 * vertex + 1]; };
-    const int a = roles.before, m = roles.middle, b = roles.after;
-    const int32_t splitX = roundHalfEvenToInt(edgeXAtRow(x(a), y(a), x(b), y(b), y(m)));
-    const int32_t xA = roundHalfEvenToInt(x(a)), yA = roundHalfEvenToInt(y(a));
-    const int32_t xM = roundHalfEvenToInt(x(m)), yM = roundHalfEvenToInt(y(m));
-    const int32_t xB = roundHalfEvenToInt(x(b)), yB = roundHalfEvenToInt(y(b));
-    first = {yA, yM, xA, xA, xM, splitX};
-    second = {yM, yB, xM, splitX, xB, xB};
-}
 
 GridRange gridRange(const UvGrid& grid, int32_t height, const float positions[6]) {
     // In 64 bits: a position that did not round to an integer (-2^31) must not wrap.
@@ -81,7 +66,7 @@ void fillGridBandsScalar(GridTable& table, int32_t column, const GridRange& rang
     int32_t* entries = &table.at(column, 0);
     for (int32_t r = range.firstRow; r <= range.lastRow; r += kGridBandRows) {
         const int32_t base = entries[r];
-        const int32_t step = shiftRightArithmetic(wrapSub(entries[r + kGridBandRows], base), 4);
+        const int32_t step = shiftRightArithmetic(wrapSub(entries[r + kGridBandRows], base), kGridBandShift);
         int32_t value = base;
         for (int32_t k = 0; k < kGridBandRows; ++k) {
             value = wrapAdd(value, step);
@@ -112,11 +97,10 @@ void fillUvGrid(RenderContext& context, const float positions[6], const float co
         fill.pv[i] = static_cast<float>(static_cast<double>(coordinates[2 * i + 1]) / fill.depth[i]);
     }
 
-    const bool packed = simdLevel() != SimdLevel::Scalar;
-    const GridRowKernel evaluateRow = packed ? fillGridRowSse2 : fillGridRowScalar;
-    const GridBandKernel stepBands = packed ? fillGridBandsSse2 : fillGridBandsScalar;
+    const GridRowKernel evaluateRow = kernels().gridRow;
+    const GridBandKernel stepBands = kernels().gridBands;
     // Grid rows rmin, rmin + 16, ... up to rmax, and the one after the last, which the last
-    // band steps towards (the tables hold 16 spare rows below row `height` for it).
+    // band steps towards (the tables hold spare rows below row `height` for it).
     int32_t r = range.firstRow;
     for (; r <= range.lastRow; r += kGridBandRows) evaluateRow(grid, range, fill, r);
     evaluateRow(grid, range, fill, r);
@@ -125,6 +109,12 @@ void fillUvGrid(RenderContext& context, const float positions[6], const float co
         stepBands(grid.u, c, range);
         stepBands(grid.v, c, range);
     }
+}
+
+void installGridKernels(KernelTable& table) {
+    const bool packed = table.level != SimdLevel::Scalar;
+    table.gridRow = packed ? fillGridRowSse2 : fillGridRowScalar;
+    table.gridBands = packed ? fillGridBandsSse2 : fillGridBandsScalar;
 }
 
 }  // namespace velkano

@@ -1,8 +1,7 @@
-// uv_grid.h: preparing a perspective triangle for the block texturers. The triangle is cut
-// at its middle vertex into two span regions, and the UvGrid is filled with one set of its
-// per-vertex coordinates, evaluated perspective-correct only at grid points (every 16th
-// column, x = 16 c, on every 16th row from rmin) and filled in between by equal integer
-// steps. Entries are floor(coordinate * 1024), signed 22.10.
+// uv_grid.h: preparing a perspective triangle for the block texturers. The UvGrid is
+// filled with one set of the triangle's per-vertex coordinates, evaluated perspective-correct
+// only at grid points (every 16th column, x = 16 c, on every 16th row from rmin) and filled
+// in between by equal integer steps. Entries are floor(coordinate * 1024), signed 22.10.
 //
 // A fill writes one rectangle of entries: columns cmin to cmax, rows rmin to the last grid
 // row + 16 (the grid row after the last one is evaluated too, into the spare rows when it
@@ -13,18 +12,11 @@
 #include <array>
 #include <cstdint>
 
+#include "context/grid_tables.h"
+#include "context/kernel_table.h"
 #include "context/render_context.h"
-#include "raster/span_compositor.h"
 
 namespace velkano {
-
-constexpr int32_t kGridBandRows = 16;  // rows from one grid row to the next
-
-// The halves between A and M's row, and between M's row and B (M, A and B as DRAWTRI
-// chooses them; S is the long edge's x on M's row), rounded and not yet ordered:
-//   first  = {yA, yM, xA, xA, xM, S}
-//   second = {yM, yB, xM, S, xB, xB}
-void splitIntoSpanRegions(const float positions[6], SpanRegion& first, SpanRegion& second);
 
 constexpr int32_t min3(int32_t a, int32_t b, int32_t c) {
     int32_t m = a;
@@ -75,14 +67,12 @@ GridRowWeights gridRowWeights(const GridFill& fill, const GridRange& range, int3
 // column (start, then + step each column, binary32), q = 1 / (w0 / z0 + w1 / z1 + w2 / z2)
 // rounded to binary32, and U[c][r] = floor((pu0 w0 + pu1 w1 + pu2 w2) q 1024), V likewise.
 // The packed twin works two columns at a time, each lane the same double arithmetic.
-using GridRowKernel = void (*)(UvGrid& grid, const GridRange& range, const GridFill& fill, int32_t r);
 void fillGridRowScalar(UvGrid& grid, const GridRange& range, const GridFill& fill, int32_t r);
 void fillGridRowSse2(UvGrid& grid, const GridRange& range, const GridFill& fill, int32_t r);
 
 // The vertical pass on one column of one table: for each grid row r of the range, rows r to
 // r + 15 take cu + (k + 1) su, cu = entry r, su = (entry r + 16 - cu) >> 4 (arithmetic),
 // accumulated by wrapping additions. Entry r + 16 must have been evaluated.
-using GridBandKernel = void (*)(GridTable& table, int32_t column, const GridRange& range);
 void fillGridBandsScalar(GridTable& table, int32_t column, const GridRange& range);
 void fillGridBandsSse2(GridTable& table, int32_t column, const GridRange& range);
 

@@ -67,7 +67,7 @@ void fillGridBandsSse2(GridTable& table, int32_t column, const GridRange& range)
     int32_t* entries = &table.at(column, 0);
     for (int32_t r = range.firstRow; r <= range.lastRow; r += kGridBandRows) {
         const int32_t base = entries[r];
-        const int32_t step = shiftRightArithmetic(wrapSub(entries[r + kGridBandRows], base), 4);
+        const int32_t step = shiftRightArithmetic(wrapSub(entries[r + kGridBandRows], base), kGridBandShift);
         // Rows r to r + 3 take base + (1..4) step; each later group four steps more.
         const int32_t step2 = wrapAdd(step, step);
         __m128i value = _mm_add_epi32(_mm_set1_epi32(base), _mm_setr_epi32(step, step2, wrapAdd(step2, step), wrapAdd(step2, step2)));

@@ -5,7 +5,7 @@
 
 #include "context/texture_binding.h"
 #include "pixel/numeric.h"
-#include "pixel/simd_level.h"
+#include "texture/texel_fetch.h"
 
 namespace velkano {
 namespace {
@@ -13,19 +13,20 @@ namespace {
 // Texel columns worked out ahead for one stretch of a tile's columns, on the stack.
 constexpr int32_t kChunkColumns = 512;
 
-template <int Mode>
+template <TileMode Mode>
 void tileRowScalarMode(const TileRow& row, const TileInk& ink) {
     for (int32_t i = 0; i < row.count; ++i) {
         const uint8_t index = row.texelRow[row.columns[i]];
         const PixelWord colour = channelMultiply(paletteColour(ink.palette, index), ink.tint);
         uint8_t* pixel = row.pixels + 4 * static_cast<size_t>(i);
-        if constexpr (Mode == 0) {
+        if constexpr (Mode == TileMode::Replace) {
             storeWord(pixel, colour);
-        } else if constexpr (Mode == 1) {
+        } else if constexpr (Mode == TileMode::ReplaceOpaque) {
             if (index != 0) storeWord(pixel, colour);  // index 0 is transparent
-        } else if constexpr (Mode == 2) {
+        } else if constexpr (Mode == TileMode::AddSat) {
             storeWord(pixel, channelAddSat(loadWord(pixel), colour));
         } else {
+            static_assert(Mode == TileMode::Modulate);
             storeWord(pixel, channelModulate(loadWord(pixel), colour));
         }
     }
@@ -34,12 +35,15 @@ void tileRowScalarMode(const TileRow& row, const TileInk& ink) {
 }  // namespace
 
 void tileRowScalar(const TileRow& row, const TileInk& ink) {
-    withBlendMode(ink.blendMode, [&](auto mode) { tileRowScalarMode<mode>(row, ink); });
+    withTileMode(ink.mode, [&](auto mode) { tileRowScalarMode<mode>(row, ink); });
+}
+
+void installTileKernels(KernelTable& table) {
+    table.tileRow = table.level == SimdLevel::Scalar ? tileRowScalar : tileRowSse2;
 }
 
 void drawTile(RenderContext& context, const TileArgs& tile, PixelWord tint) {
-    const int32_t mode = context.blendMode;
-    if (mode < 0 || mode > 3 || !textureUsable(context) || context.target == nullptr) return;
+    if (!isTileMode(context.blendMode) || !textureUsable(context) || context.target == nullptr) return;
     const int32_t widthPx = drawableWidth(context);
     if (widthPx == 0) return;
 
@@ -48,7 +52,7 @@ void drawTile(RenderContext& context, const TileArgs& tile, PixelWord tint) {
     const int32_t x0 = roundHalfEvenToInt(x), x1 = roundHalfEvenToInt(x + w);
     const int32_t y0 = roundHalfEvenToInt(y), y1 = roundHalfEvenToInt(y + h);
     if (x1 < x0 || y1 < y0) return;
-    if (x0 < -kFarLimit || x1 > kFarLimit || y0 < -kFarLimit || y1 > kFarLimit) return;
+    if (!withinFarLimit(x0) || !withinFarLimit(x1) || !withinFarLimit(y0) || !withinFarLimit(y1)) return;
     const int32_t left = std::max(x0, 0), right = std::min(x1, widthPx - 1);
     const int32_t top = std::max(y0, 0), bottom = std::min(y1, context.height - 1);
     if (left > right || top > bottom) return;
@@ -63,8 +67,8 @@ void drawTile(RenderContext& context, const TileArgs& tile, PixelWord tint) {
     float u = static_cast<float>(((x0 - x) + tile.uOffset) * tile.uSpan / w);
     u = stepThrough(u, du, left - x0);
 
-    const TileRowKernel kernel = simdLevel() == SimdLevel::Scalar ? tileRowScalar : tileRowSse2;
-    const TileInk ink{context.palette, tint, mode};
+    const TileRowKernel kernel = kernels().tileRow;
+    const TileInk ink{context.palette, tint, static_cast<TileMode>(context.blendMode)};
     const size_t pitch = static_cast<size_t>(context.pitch);
     uint32_t columns[kChunkColumns];
     for (int32_t start = left; start <= right; start += kChunkColumns) {

@@ -11,20 +11,30 @@
 // (channelModulate); any other mode writes nothing.
 //
 // Only pixels inside the target are written, each with exactly the coordinate the whole walk
-// gives it. A tile reaching beyond +-2^20 in either direction, a tile while no usable texture
+// gives it. A tile reaching beyond +-kFarLimit in either direction, a tile while no usable texture
 // is bound, and a tile on a target with nothing drawable draw nothing.
 #pragma once
 
 #include <cstdint>
 #include <type_traits>
 
+#include "context/kernel_table.h"
 #include "context/render_context.h"
 #include "pixel/channel_ops.h"
 
 namespace velkano {
 
-// The farthest row or column a tile may cover and still be drawn.
-constexpr int32_t kFarLimit = 1 << 20;
+// How a tinted texel c is written over the target pixel p. The bound blend mode (the host's
+// int32_t) is used as it is: values not named here write nothing.
+enum class TileMode : int32_t {
+    Replace = 0,         // c, X byte 0
+    ReplaceOpaque = 1,   // c, except where the texel's index byte is 0: p stays
+    AddSat = 2,          // channelAddSat(p, c)
+    Modulate = 3,        // channelModulate(p, c): min(255, (p * c) >> 7)
+};
+constexpr bool isTileMode(int32_t mode) {
+    return mode >= static_cast<int32_t>(TileMode::Replace) && mode <= static_cast<int32_t>(TileMode::Modulate);
+}
 
 struct TileArgs {
     float x, y, w, h;
@@ -35,7 +45,7 @@ struct TileArgs {
 void drawTile(RenderContext& context, const TileArgs& tile, PixelWord tint);
 
 // One row of a tile: pixel i (at byte address pixels + 4 i) takes index byte
-// texelRow[columns[i]] through the palette, tinted, written by blendMode (0 to 3 only).
+// texelRow[columns[i]] through the palette, tinted, written by the ink's mode.
 struct TileRow {
     uint8_t* pixels;
     const uint8_t* texelRow;
@@ -45,19 +55,19 @@ struct TileRow {
 struct TileInk {
     const ColourWord* palette;
     PixelWord tint;
-    int32_t blendMode;
+    TileMode mode;
 };
-using TileRowKernel = void (*)(const TileRow& row, const TileInk& ink);
 
-// Runs `body` with the blend mode as a compile-time constant (std::integral_constant), so
-// each kernel is one loop per mode; modes other than 0 to 3 run nothing.
+// Runs `body` with the mode as a compile-time constant (std::integral_constant), so each
+// kernel is one loop per mode; values not named in TileMode run nothing.
 template <typename Body>
-void withBlendMode(int32_t blendMode, Body body) {
-    switch (blendMode) {
-        case 0: body(std::integral_constant<int, 0>{}); break;
-        case 1: body(std::integral_constant<int, 1>{}); break;
-        case 2: body(std::integral_constant<int, 2>{}); break;
-        case 3: body(std::integral_constant<int, 3>{}); break;
+void withTileMode(TileMode mode, Body body) {
+    using enum TileMode;
+    switch (mode) {
+        case Replace: body(std::integral_constant<TileMode, Replace>{}); break;
+        case ReplaceOpaque: body(std::integral_constant<TileMode, ReplaceOpaque>{}); break;
+        case AddSat: body(std::integral_constant<TileMode, AddSat>{}); break;
+        case Modulate: body(std::integral_constant<TileMode, Modulate>{}); break;
         default: break;
     }
 }

@@ -9,7 +9,7 @@
 namespace velkano {
 namespace {
 
-template <int Mode>
+template <TileMode Mode>
 void tileRowSse2Mode(const TileRow& row, const TileInk& ink) {
     const __m128i zero = _mm_setzero_si128();
     // The tint's lanes as 16-bit words, byte 3's word zero: a palette colour has byte 3
@@ -29,7 +29,7 @@ void tileRowSse2Mode(const TileRow& row, const TileInk& ink) {
         __m128i lo = _mm_srli_epi16(_mm_mullo_epi16(swapRedBlue(_mm_unpacklo_epi8(entries, zero)), tint16), 8);
         __m128i hi = _mm_srli_epi16(_mm_mullo_epi16(swapRedBlue(_mm_unpackhi_epi8(entries, zero)), tint16), 8);
         auto* at = reinterpret_cast<__m128i*>(row.pixels + 4 * static_cast<size_t>(i));
-        if constexpr (Mode == 3) {
+        if constexpr (Mode == TileMode::Modulate) {
             // min(255, (target * colour) >> 7): at most 255 * 254 before the shift, and the
             // saturating pack clamps.
             const __m128i target = _mm_loadu_si128(at);
@@ -38,15 +38,16 @@ void tileRowSse2Mode(const TileRow& row, const TileInk& ink) {
             _mm_storeu_si128(at, _mm_packus_epi16(lo, hi));
         } else {
             const __m128i colour = _mm_packus_epi16(lo, hi);
-            if constexpr (Mode == 0) {
+            if constexpr (Mode == TileMode::Replace) {
                 _mm_storeu_si128(at, colour);
-            } else if constexpr (Mode == 1) {
+            } else if constexpr (Mode == TileMode::ReplaceOpaque) {
                 // Pixels whose index byte is 0 keep the target's word.
                 const __m128i transparent = _mm_cmpeq_epi32(_mm_setr_epi32(i0, i1, i2, i3), zero);
                 const __m128i target = _mm_loadu_si128(at);
                 _mm_storeu_si128(at, _mm_or_si128(_mm_and_si128(transparent, target),
                                                   _mm_andnot_si128(transparent, colour)));
             } else {
+                static_assert(Mode == TileMode::AddSat);
                 _mm_storeu_si128(at, _mm_adds_epu8(_mm_loadu_si128(at), colour));
             }
         }
@@ -58,7 +59,7 @@ void tileRowSse2Mode(const TileRow& row, const TileInk& ink) {
 }  // namespace
 
 void tileRowSse2(const TileRow& row, const TileInk& ink) {
-    withBlendMode(ink.blendMode, [&](auto mode) { tileRowSse2Mode<mode>(row, ink); });
+    withTileMode(ink.mode, [&](auto mode) { tileRowSse2Mode<mode>(row, ink); });
 }
 
 }  // namespace velkano

@@ -1,4 +1,5 @@
 #include "context/texture_binding.h"
+#include "texture/texel_fetch.h"
 
 #include <gtest/gtest.h>
 

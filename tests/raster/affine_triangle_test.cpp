@@ -13,7 +13,9 @@
 #include "../support/guarded_context.h"
 #include "context/texture_binding.h"
 #include "pixel/numeric.h"
+#include "raster/triangle_spans.h"
 #include "raster/triangle_split.h"
+#include "texture/texel_fetch.h"
 
 namespace velkano {
 namespace {
@@ -401,7 +403,7 @@ TEST_F(WorkedHalf, compositorCoversAColumnTheRasterisersLeaveOut) {
     setTexture(images_.context, texels.data(), 64, 64, palette_, 0);
     rasteriseTextureHalf(images_.context, half_, HalfTexCoords{0, 0, 0, 64, 64, 64});
     SpanRegion region = spanRegionFromHalf(half_);
-    compositeSpans(images_.context, images_.context.target, images_.context.textureLayer, region, 0);
+    compositeSpans(images_.context, images_.context.target, images_.context.textureLayer, region, CompositeMode::Replace);
     for (int32_t x = 0; x < 32; ++x) {
         const PixelWord want = x == 7 ? kEarlier : x >= 8 && x <= 11 ? 0x00050000u : 0u;
         EXPECT_EQ(images_.pixel(images_.context.target, x, 1), want) << "row 1, column " << x;
@@ -456,7 +458,7 @@ TEST_F(WorkedHalf, vertexColoursLightTheTexelsByMode4) {
         }
         EXPECT_EQ(written, 1u + 5 + 9 + 13 + 17) << c.why << ": rows 0 to 4, columns 10, 8-12, 6-14, 4-16, 2-18";
         SpanRegion region = spanRegionFromHalf(half_);
-        compositeSpans(images_.context, images_.context.textureLayer, images_.context.lightLayer, region, 4);
+        compositeSpans(images_.context, images_.context.textureLayer, images_.context.lightLayer, region, CompositeMode::Multiply2x);
         for (int32_t y = 1; y <= 3; ++y)
             EXPECT_EQ(images_.pixel(images_.context.textureLayer, 10, y), c.lit) << c.why << ", row " << y;
     }

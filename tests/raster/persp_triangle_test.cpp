@@ -15,7 +15,9 @@
 #include "../support/guarded_context.h"
 #include "context/texture_binding.h"
 #include "pixel/numeric.h"
+#include "raster/triangle_split.h"
 #include "raster/uv_grid.h"
+#include "texture/texel_fetch.h"
 
 namespace velkano {
 namespace {
@@ -68,7 +70,7 @@ struct Reference {
         const bool lit = c.lightmap != nullptr;
         if (!textureUsable(c) || (lit && !lightmapUsable(c))) return;
         SpanRegion halves[2];
-        splitIntoSpanRegions(p, halves[0], halves[1]);
+        splitIntoSpanRegions(cutTriangle(p), halves[0], halves[1]);
         for (const SpanRegion& h : halves)
             for (int32_t value : {h.top, h.bottom, h.topLeftX, h.topRightX, h.bottomLeftX, h.bottomRightX})
                 if (std::abs(int64_t{value}) > (1 << 20)) return;

@@ -8,7 +8,7 @@
 
 #include "../support/guarded_bytes.h"
 #include "pixel/channel_ops.h"
-#include "pixel/simd_level.h"
+#include "context/kernel_table.h"
 
 namespace velkano {
 namespace {
@@ -28,8 +28,8 @@ struct ImagePair {
         return reinterpret_cast<uint32_t*>(image.data() + static_cast<size_t>(y) * context.pitch + 4 * x);
     }
     PixelWord destinationAt(int32_t x, int32_t y) { return *at(destination, x, y); }
-    void composite(SpanRegion region, BlendMode mode) {
-        compositeSpans(context, destination.data(), source.data(), region, mode);
+    void composite(SpanRegion region, int32_t mode) {
+        compositeSpans(context, destination.data(), source.data(), region, static_cast<CompositeMode>(mode));
     }
 
     RenderContext context{};
@@ -116,13 +116,13 @@ TEST(compositeSpans, normalisesTheCallersRecordUnlessItIsEmpty) {
     ImagePair images(16, 8, 64);
     fillForCoverage(images);
     SpanRegion flat{3, 3, 9, 2, 1, 0};
-    compositeSpans(images.context, images.destination.data(), images.source.data(), flat, 0);
+    compositeSpans(images.context, images.destination.data(), images.source.data(), flat, CompositeMode::Replace);
     EXPECT_EQ(flat.topLeftX, 9) << "a region with top == bottom is left as passed";
     EXPECT_EQ(flat.bottomLeftX, 1);
     EXPECT_EQ(coveredColumns(images), (std::vector<std::pair<int32_t, int32_t>>(8, {1, 0})));
 
     SpanRegion upsideDown{5, 1, 9, 2, 7, 3};
-    compositeSpans(images.context, images.destination.data(), images.source.data(), upsideDown, 0);
+    compositeSpans(images.context, images.destination.data(), images.source.data(), upsideDown, CompositeMode::Replace);
     EXPECT_EQ(upsideDown.top, 1);
     EXPECT_EQ(upsideDown.bottom, 5);
     EXPECT_EQ(upsideDown.topLeftX, 3) << "x pairs travel with their rows, then each is ordered";
@@ -133,7 +133,7 @@ TEST(compositeSpans, normalisesTheCallersRecordUnlessItIsEmpty) {
 
 TEST(compositeSpans, modesGiveTheDocumentedLanes) {
     static const struct {
-        BlendMode mode;
+        int32_t mode;  // as the host binds it
         PixelWord source, destination, want;
         const char* why;
     } cases[] = {
@@ -196,8 +196,8 @@ TEST(compositeSpans, regionsReachingOutsideMatchTheLiteralWalk) {
         SpanRegion region{coordinate(height), coordinate(height), coordinate(width),
                           coordinate(width),  coordinate(width),  coordinate(width)};
         if (round % 10 == 0) region.top = -100000 - static_cast<int32_t>(rng.next() % 1000);
-        const BlendMode mode = static_cast<BlendMode>(rng.next() % 8);
-        got.composite(region, mode);
+        const auto mode = static_cast<CompositeMode>(rng.next() % 8);
+        got.composite(region, static_cast<int32_t>(mode));
 
         SpanRegion r = region;
         normaliseSpanRegion(r);
@@ -216,7 +216,7 @@ TEST(compositeSpans, regionsReachingOutsideMatchTheLiteralWalk) {
         }
         ASSERT_EQ(0, std::memcmp(got.destination.data(), want.destination.data(), got.destination.size()))
             << "region " << region.top << " " << region.bottom << " " << region.topLeftX << " " << region.topRightX
-            << " " << region.bottomLeftX << " " << region.bottomRightX << " mode " << mode << " image " << width << "x"
+            << " " << region.bottomLeftX << " " << region.bottomRightX << " mode " << static_cast<int32_t>(mode) << " image " << width << "x"
             << height;
     }
 }
@@ -235,14 +235,14 @@ TEST(compositeLitSpans, isTheLightStepThenTheBlendStep) {
         const auto coordinate = [&](int32_t span) { return static_cast<int32_t>(rng.next() % (3 * span)) - span; };
         const SpanRegion region{coordinate(height), coordinate(height), coordinate(width),
                                 coordinate(width),  coordinate(width),  coordinate(width)};
-        const BlendMode mode = static_cast<BlendMode>(rng.next() % 8);
+        const auto mode = static_cast<CompositeMode>(rng.next() % 8);
         SpanRegion lit = region, first = region, second = region;
         compositeLitSpans(got.context, got.destination.data(), got.source.data(), light.data(), lit, mode);
-        compositeSpans(want.context, want.source.data(), light.data(), first, 3);
+        compositeSpans(want.context, want.source.data(), light.data(), first, CompositeMode::Modulate2x);
         compositeSpans(want.context, want.destination.data(), want.source.data(), second, mode);
-        ASSERT_EQ(0, std::memcmp(got.source.data(), want.source.data(), got.source.size())) << "texture, mode " << mode;
+        ASSERT_EQ(0, std::memcmp(got.source.data(), want.source.data(), got.source.size())) << "texture, mode " << static_cast<int32_t>(mode);
         ASSERT_EQ(0, std::memcmp(got.destination.data(), want.destination.data(), got.destination.size()))
-            << "destination, mode " << mode << " round " << round;
+            << "destination, mode " << static_cast<int32_t>(mode) << " round " << round;
     }
 }
 
@@ -255,7 +255,8 @@ TEST(spanKernels, packedMatchScalarForEveryLanePairAndTail) {
             *scalar.at(scalar.source, a, b) = static_cast<uint32_t>(a) | (a ^ 0x55u) << 8 | (255u - a) << 16 | (a * 7u & 0xFFu) << 24;
             *scalar.at(scalar.destination, a, b) = static_cast<uint32_t>(b) | (b ^ 0xAAu) << 8 | (b * 3u & 0xFFu) << 16 | (255u - b) << 24;
         }
-    for (BlendMode mode : {0, 1, 2, 3, 4}) {
+    for (const int32_t hostMode : {0, 1, 2, 3, 4}) {
+        const auto mode = static_cast<CompositeMode>(hostMode);
         packed.source.copyFrom(scalar.source);
         packed.destination.copyFrom(scalar.destination);
         GuardedBytes original(scalar.destination.size());
@@ -272,12 +273,12 @@ TEST(spanKernels, packedMatchScalarForEveryLanePairAndTail) {
             }
         }
         ASSERT_EQ(0, std::memcmp(scalar.destination.data(), packed.destination.data(), scalar.destination.size()))
-            << "mode " << mode;
+            << "mode " << hostMode;
         scalar.destination.copyFrom(original);
     }
-    for (BlendMode mode : {5, 7, -1, 1000}) {
-        EXPECT_EQ(spanKernelScalar(mode), nullptr) << mode;
-        EXPECT_EQ(spanKernelSse2(mode), nullptr) << mode;
+    for (const int32_t hostMode : {5, 7, -1, 1000}) {
+        EXPECT_EQ(spanKernelScalar(static_cast<CompositeMode>(hostMode)), nullptr) << hostMode;
+        EXPECT_EQ(spanKernelSse2(static_cast<CompositeMode>(hostMode)), nullptr) << hostMode;
     }
 }
 

@@ -8,7 +8,7 @@
 
 #include "../support/guarded_bytes.h"
 #include "../support/guarded_context.h"
-#include "pixel/simd_level.h"
+#include "context/kernel_table.h"
 #include "raster/triangle_split.h"
 
 namespace velkano {
@@ -39,7 +39,7 @@ TEST(splitIntoSpanRegions, cutsAtTheMiddleRowUnordered) {
     };
     for (const auto& c : cases) {
         SpanRegion first{}, second{};
-        splitIntoSpanRegions(c.p, first, second);
+        splitIntoSpanRegions(cutTriangle(c.p), first, second);
         EXPECT_TRUE(sameRegion(first, c.first)) << c.why;
         EXPECT_TRUE(sameRegion(second, c.second)) << c.why;
     }
@@ -111,7 +111,7 @@ TEST(fillGridBands, eachRowTakesOneMoreFlooredStep) {
 TEST(fillUvGrid, packedPassesMatchScalar) {
     constexpr int32_t kWidth = 90, kHeight = 50;
     Random rng(19);
-    const SimdLevel level = simdLevel();
+    const SimdLevel level = kernels().level;
     for (int trial = 0; trial < 300; ++trial) {
         GuardedContext scalar(kWidth, kHeight, 4 * kWidth, true), packed(kWidth, kHeight, 4 * kWidth, true);
         scalar.fill(rng);

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "pixel/simd_level.h"
+#include "context/kernel_table.h"
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);

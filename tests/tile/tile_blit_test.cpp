@@ -328,7 +328,7 @@ TEST(tileRowKernels, packedMatchScalarForEveryLanePair) {
             GuardedBytes want(4 * static_cast<size_t>(count)), got(4 * static_cast<size_t>(count));
             rng.fill(want);
             got.copyFrom(want);
-            const TileInk ink{palette.data(), t * 0x01010101u, mode};
+            const TileInk ink{palette.data(), t * 0x01010101u, static_cast<TileMode>(mode)};
             tileRowScalar({want.data(), texels.data(), columns.data(), count}, ink);
             tileRowSse2({got.data(), texels.data(), columns.data(), count}, ink);
             ASSERT_EQ(firstDifference(got.data(), want.data(), want.size()), -1) << "mode " << mode << " tint " << t;

@@ -1,17 +1,13 @@
 // entry_points.cpp: the exported entry points. Each only forwards to the internal function
 // with the one process-wide context.
+#include "velkano.h"
+
 #include "context/render_context.h"
 #include "context/texture_binding.h"
 #include "effects/flash.h"
 #include "raster/affine_triangle.h"
 #include "raster/persp_triangle.h"
 #include "tile/tile_blit.h"
-
-// Exported natively by default visibility (the library is built with hidden visibility);
-// Velkano.dll exports exactly the names of exports/velkano.def.
-#pragma GCC visibility push(default)
-#include "velkano.h"
-#pragma GCC visibility pop
 
 #if defined(_WIN32) && !defined(_WIN64)
 // 32-bit hosts may call us with a 4-byte-aligned stack; SSE2 spills need 16.

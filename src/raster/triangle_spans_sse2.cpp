@@ -1,4 +1,4 @@
-// affine_triangle_sse2.cpp: the texture and light span kernels with packed arithmetic.
+// triangle_spans_sse2.cpp: the texture and light span kernels with packed arithmetic.
 // Texture: four pixels a step, addresses and palette conversion packed, reads scalar.
 // Light: one pixel a step, its three channel sums in one register (each lane the same
 // binary32 addition as the scalar sum), rounded and packed together.
@@ -9,8 +9,8 @@
 #include "pixel/channel_ops.h"
 #include "pixel/channel_ops_sse2.h"
 #include "pixel/numeric.h"
-#include "raster/affine_triangle.h"
-#include "raster/texel_fetch_sse2.h"
+#include "raster/triangle_spans.h"
+#include "texture/texel_fetch_sse2.h"
 
 namespace velkano {
 

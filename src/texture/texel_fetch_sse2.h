@@ -8,7 +8,7 @@
 
 #include <cstdint>
 
-#include "context/render_context.h"
+#include "texture/texel_fetch.h"
 #include "pixel/channel_ops.h"
 #include "pixel/channel_ops_sse2.h"
 #include "pixel/numeric.h"

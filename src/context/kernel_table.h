@@ -1,0 +1,69 @@
+// kernel_table.h: the kernels every drawing call runs, one table per kernel level.
+// The table of the level in force is chosen once, when the library loads (the best level
+// the machine runs) or when a test forces another; drawing calls read their kernels from
+// kernels() and never ask for the level themselves. Each module fills its own slots with
+// its install function, and the types it passes are its own: declared here, defined in the
+// module's chief header.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "pixel/simd_level.h"
+
+namespace velkano {
+
+struct RenderContext;
+struct GridTable;
+struct UvGrid;
+struct TileRow;
+struct TileInk;
+struct SpanImages;
+struct SpanWalk;
+struct TextureSpan;
+struct LightSpan;
+struct GridRange;
+struct GridFill;
+struct BlockWalk;
+enum class CompositeMode : int32_t;
+
+using FlashKernel = void (*)(uint8_t* block, size_t sizeBytes, uint32_t colour);    // effects/flash.h
+using TileRowKernel = void (*)(const TileRow& row, const TileInk& ink);              // tile/tile_blit.h
+using SpanKernel = void (*)(const SpanImages& images, const SpanWalk& walk);         // raster/span_compositor.h
+using SpanKernelChooser = SpanKernel (*)(CompositeMode mode);                        // null: writes nothing
+using TextureSpanKernel = void (*)(const RenderContext& context, const TextureSpan& span);  // raster/triangle_spans.h
+using LightSpanKernel = void (*)(const LightSpan& span);
+using GridRowKernel = void (*)(UvGrid& grid, const GridRange& range, const GridFill& fill, int32_t r);  // raster/uv_grid.h
+using GridBandKernel = void (*)(GridTable& table, int32_t column, const GridRange& range);
+using BlockKernel = void (*)(const RenderContext& context, const BlockWalk& walk);   // raster/persp_triangle.h
+
+struct KernelTable {
+    SimdLevel level;
+    FlashKernel flashAdd, flashSub, flashMod;
+    TileRowKernel tileRow;
+    SpanKernelChooser spanKernel, litSpanKernel;
+    TextureSpanKernel textureSpan;  // for textures that fit packed offsets; textureSpanScalar otherwise
+    LightSpanKernel lightSpan;
+    GridRowKernel gridRow;
+    GridBandKernel gridBands;
+    BlockKernel textureBlocks, lightmapBlocks;  // likewise for the fit of the bound image
+};
+
+// The table of the level in force.
+const KernelTable& kernels();
+// The table of `level`, or of the detected level if that is lower (benchmarks, tests).
+const KernelTable& kernelTable(SimdLevel level);
+// For tests only (never exported): every later call runs the kernels of `level` (at most
+// the detected one).
+void forceSimdLevelForTests(SimdLevel level);
+
+// Each module fills its slots of a level's table: the kernels of that level, or of the
+// highest level below it that the module has.
+void installFlashKernels(KernelTable& table);                 // effects/flash.cpp
+void installTileKernels(KernelTable& table);                  // tile/tile_blit.cpp
+void installCompositorKernels(KernelTable& table);            // raster/span_compositor.cpp
+void installTriangleSpanKernels(KernelTable& table);          // raster/triangle_spans.cpp
+void installGridKernels(KernelTable& table);                  // raster/uv_grid.cpp
+void installBlockKernels(KernelTable& table);                 // raster/persp_triangle.cpp
+
+}  // namespace velkano
