@@ -10,7 +10,7 @@
 
 #include <stddef.h>
 
-#include "host_scenario.h"
+#include "host_harness.h"
 
 #define COUNT(array) (sizeof(array) / sizeof((array)[0]))
 
@@ -69,7 +69,7 @@ void beginScene(const VelkanoApi* api, Image* image, int32_t width, int32_t heig
 void background(const VelkanoApi* api, const Image* image, const uint8_t* indices, int32_t texWidth,
                 int32_t texHeight, const uint32_t* palette, float uSpan, float vSpan);
 
-/* ---- Checks (counted by check() of host_scenario.c) ---------------------------------- */
+/* ---- Checks (counted by check() of host_harness.c) ----------------------------------- */
 
 /* A copy of the image bytes, for the caller to free. */
 unsigned char* snapshot(const Image* image);

@@ -6,7 +6,7 @@
 #ifndef VELKANO_CONFORMANCE_SCENES_H
 #define VELKANO_CONFORMANCE_SCENES_H
 
-#include "host_scenario.h"
+#include "host_harness.h"
 
 /* The conformance program's whole command line after the program (and DLL) arguments:
  *   --list                 prints the scene names, one a line

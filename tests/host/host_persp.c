@@ -36,17 +36,6 @@ static uint32_t litPixel(uint32_t entry, int lit, uint32_t light) {
     return word;
 }
 
-/* Target byte d after source byte s in modes 0 to 4. */
-static unsigned blendByte(int32_t mode, unsigned s, unsigned d) {
-    unsigned m;
-    switch (mode) {
-    case 2: return s + d > 255 ? 255 : s + d;
-    case 3: m = (s * d) >> 7 > 255 ? 255 : (s * d) >> 7; return 2 * m > 255 ? 255 : 2 * m;
-    case 4: m = (s * d) >> 8; return 2 * m > 255 ? 255 : 2 * m;
-    default: return s;
-    }
-}
-
 /* Binds `light` as an 8 x 8 lightmap, or unbinds the lightmap, then draws t (without
  * lightmap coordinates when unlit: they must not be read) and checks it as `expect` says;
  * for PerspExact interior pixels take `word` written in `mode`. */
@@ -71,7 +60,7 @@ static void drawAndCheck(const VelkanoApi* api, const Image* image, const PerspT
         if (image->pixels[o] != blendByte(mode, word >> 8 * (offset % 4) & 0xFF, before[o]) && firstBad == (size_t)-1)
             firstBad = o;
     }
-    check(firstBad == (size_t)-1, what, (int)firstBad);
+    checkPixels(what, image, firstBad, before, "before");
     if (expect == PerspExact) check(exactBytes > 0, what, -1); /* the triangle has an interior */
     if (expect == PerspInside || expect == PerspSqueezed) check(changedInside > 0, what, -2);
     fwrite(image->pixels, 1, image->sizeBytes, out);

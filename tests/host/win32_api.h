@@ -2,7 +2,7 @@
 #ifndef VELKANO_WIN32_API_H
 #define VELKANO_WIN32_API_H
 
-#include "host_scenario.h"
+#include "host_harness.h"
 
 /* Loads the DLL with LoadLibraryA and fills `api` with its entry points, each taken by its
  * decorated name and called through a __stdcall pointer, as existing hosts do. Returns 0

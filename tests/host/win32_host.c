@@ -1,5 +1,6 @@
 /* A Win32 console host: loads Velkano.dll at run time and runs the host scenario through
  * its __stdcall entry points (win32_api.c). */
+#include "host_scenario.h"
 #include "win32_api.h"
 
 int main(int argc, char** argv) {
