@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "../support/guarded_bytes.h"
+#include "../support/image_difference.h"
 #include "pixel/channel_ops.h"
 #include "context/kernel_table.h"
 
@@ -14,6 +15,8 @@ namespace velkano {
 namespace {
 
 using testing::GuardedBytes;
+using testing::hexWord;
+using testing::imageDifference;
 using testing::Random;
 using Kernel = void (*)(uint8_t*, size_t, uint32_t);
 
@@ -38,13 +41,6 @@ std::vector<PackedKernel> packedKernels(const KernelSet& set) {
     return kernels;
 }
 
-// The first differing byte offset, or -1.
-long firstDifference(const uint8_t* got, const uint8_t* want, size_t size) {
-    for (size_t i = 0; i < size; ++i)
-        if (got[i] != want[i]) return static_cast<long>(i);
-    return -1;
-}
-
 TEST(flashKernels, packedMatchScalarForEveryTailAndStartAlignment) {
     Random rng(7);
     for (const auto& k : kKernels)
@@ -58,9 +54,9 @@ TEST(flashKernels, packedMatchScalarForEveryTailAndStartAlignment) {
                     const uint32_t colour = rng.next();
                     k.scalar(want.data() + misalign, size, colour);
                     packed.kernel(got.data() + misalign, size, colour);
-                    ASSERT_EQ(firstDifference(got.data(), want.data(), want.size()), -1)
+                    ASSERT_EQ(imageDifference("block", got, want, want.size()), "")
                         << k.name << " " << packed.level << " size=" << size << " misalign=" << misalign
-                        << " colour=" << std::hex << colour;
+                        << " colour=" << hexWord(colour);
                 }
 }
 
@@ -75,7 +71,8 @@ TEST(flashKernels, packedMatchScalarForEveryLanePair) {
                 std::vector<uint8_t> want = original, got = original;
                 k.scalar(want.data(), kSize, c * 0x01010101u);
                 packed.kernel(got.data(), kSize, c * 0x01010101u);
-                ASSERT_EQ(firstDifference(got.data(), want.data(), kSize), -1) << k.name << " " << packed.level << " c=" << c;
+                ASSERT_EQ(imageDifference("block", got, want, kSize), "")
+                    << k.name << " " << packed.level << " c=" << c;
             }
 }
 
@@ -112,6 +109,7 @@ protected:
         rng_.fill(*image_);
         before_.assign(image_->data(), image_->data() + image_->size());
         initContext(context_, image_->data(), width, height, pitch);
+        pitch_ = static_cast<size_t>(pitch);
     }
     // What the block must hold after `op` on its first `changedBytes` bytes.
     template <typename Op>
@@ -126,11 +124,12 @@ protected:
         return want;
     }
     void expectImage(const std::vector<uint8_t>& want, const char* what) const {
-        EXPECT_EQ(firstDifference(image_->data(), want.data(), want.size()), -1) << what;
+        EXPECT_EQ(imageDifference("image", *image_, want, pitch_), "") << what;
     }
 
     RenderContext context_{};
     std::unique_ptr<GuardedBytes> image_;
+    size_t pitch_ = 0;
     std::vector<uint8_t> before_;
     Random rng_{1};
 };
@@ -217,7 +216,7 @@ TEST(flash, colourBytesMeetTheirOwnLanes) {
         initContext(context, image.data(), 4, 2, 16);
         c.flash(context, c.colour);
         for (size_t i = 0; i < image.size(); ++i)
-            EXPECT_EQ(image[i], c.after) << c.why << ", pixel " << i << ": got " << std::hex << image[i];
+            EXPECT_EQ(hexWord(image[i]), hexWord(c.after)) << c.why << ", pixel " << i;
         destroyContext(context);
     }
 }

@@ -9,11 +9,14 @@
 #include <string>
 
 #include "../support/guarded_bytes.h"
+#include "../support/image_difference.h"
 #include "pixel/channel_ops.h"
 #include "pixel/channel_ops_sse2.h"
 
 namespace velkano {
 namespace {
+
+using testing::hexWord;
 
 using PackedOp = __m128i (*)(__m128i, __m128i);
 using ScalarOp = uint32_t (*)(uint32_t, uint32_t);
@@ -80,7 +83,8 @@ TEST(colourToPixelSse2, matchesScalar) {
         for (auto& w : words) w = rng.next();
         _mm_store_si128(reinterpret_cast<__m128i*>(got),
                         colourToPixelSse2(_mm_load_si128(reinterpret_cast<const __m128i*>(words))));
-        for (int k = 0; k < 4; ++k) ASSERT_EQ(got[k], colourToPixel(words[k])) << std::hex << words[k];
+        for (int k = 0; k < 4; ++k)
+            ASSERT_EQ(hexWord(got[k]), hexWord(colourToPixel(words[k]))) << "colour " << hexWord(words[k]);
     }
 }
 

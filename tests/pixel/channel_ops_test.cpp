@@ -5,9 +5,12 @@
 #include <cstdint>
 
 #include "../support/guarded_bytes.h"
+#include "../support/image_difference.h"
 
 namespace velkano {
 namespace {
+
+using testing::hexWord;
 
 enum class Op { AddSat, SubSat, Multiply, Modulate };
 
@@ -34,7 +37,9 @@ TEST(channelOps, workedCases) {
         {Op::Multiply, 0xFFFFFFFF, 0xFFFFFFFF, 0xFEFEFEFE, "white times white darkens a step"},
         {Op::Multiply, 0x00804020, 0x00808080, 0x00402010, "128 halves"},
     };
-    for (const auto& c : cases) EXPECT_EQ(apply(c.op, c.a, c.b), c.want) << std::hex << c.a << " " << c.b << ": " << c.why;
+    for (const auto& c : cases)
+        EXPECT_EQ(hexWord(apply(c.op, c.a, c.b)), hexWord(c.want))
+            << hexWord(c.a) << " " << hexWord(c.b) << ": " << c.why;
 }
 
 // Each lane follows its formula whatever its neighbours hold: no carry, no borrow.
@@ -66,13 +71,13 @@ TEST(channelBlend, workedCases) {
         {0x00FFFFFF, 0x00FFFFFF, 128, 0x00FDFDFD, "a colour blended with itself loses two steps"},
         {0x01010101, 0x00000000, 0, 0x00000000, "1 becomes 0 at factor 0"},
     };
-    for (const auto& c : cases) EXPECT_EQ(channelBlend(c.a, c.b, c.f), c.want) << c.why;
+    for (const auto& c : cases) EXPECT_EQ(hexWord(channelBlend(c.a, c.b, c.f)), hexWord(c.want)) << c.why;
 }
 
 TEST(colourToPixel, swapsRedAndBlueAndClearsX) {
-    EXPECT_EQ(colourToPixel(0x44332211u), 0x00112233u);
-    EXPECT_EQ(colourToPixel(0x00FF8040u), 0x004080FFu);
-    EXPECT_EQ(colourToPixel(0xFF000000u), 0u);
+    EXPECT_EQ(hexWord(colourToPixel(0x44332211u)), hexWord(0x00112233u));
+    EXPECT_EQ(hexWord(colourToPixel(0x00FF8040u)), hexWord(0x004080FFu));
+    EXPECT_EQ(hexWord(colourToPixel(0xFF000000u)), hexWord(0u));
 }
 
 }  // namespace

@@ -11,6 +11,8 @@
 
 #include "../support/guarded_bytes.h"
 #include "../support/guarded_context.h"
+#include "../support/image_difference.h"
+#include "../support/reference/affine_triangle_reference.h"
 #include "context/texture_binding.h"
 #include "pixel/numeric.h"
 #include "raster/triangle_spans.h"
@@ -20,136 +22,16 @@
 namespace velkano {
 namespace {
 
-using testing::compositeLiterally;
 using testing::GuardedBytes;
 using testing::GuardedContext;
+using testing::hexWord;
+using testing::hexWords;
+using testing::imageDifference;
 using testing::Random;
+using testing::reference::AffineTriangleWalk;
 
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 constexpr float kInf = std::numeric_limits<float>::infinity();
-
-// ---- the literal walk ------------------------------------------------------------------
-// DRAWTRI as the rules read, on an unbounded plane: every row of every stage and every
-// column in order, binary32 sums made one step at a time (in double, rounded), writing only
-// the pixels that lie in the image. Pixels outside it never feed one inside: the compositor
-// reads each layer at the pixel it writes, and displacement reads inside the image.
-struct Reference {
-    RenderContext& c;
-
-    bool inside(int64_t x, int64_t y) const { return x >= 0 && y >= 0 && x < drawableWidth(c) && y < c.height; }
-    uint8_t* at(uint8_t* image, int64_t x, int64_t y) const {
-        return image + static_cast<size_t>(y) * c.pitch + 4 * static_cast<size_t>(x);
-    }
-    static float sum(float a, float b) { return static_cast<float>(double{a} + double{b}); }
-
-    void textureHalf(const HalfTriangle& h, const HalfTexCoords& tc) {
-        const int64_t dy = std::abs(int64_t{h.baseY} - h.apexY);
-        if (dy == 0) return;
-        const float inv = static_cast<float>(1.0 / dy);
-        int32_t uL = floorToInt(double{tc.apexU} * 1024), vL = floorToInt(double{tc.apexV} * 1024), uR = uL, vR = vL;
-        const int32_t duL = floorToInt((double{tc.end1U} - tc.apexU) * inv * 1024);
-        const int32_t dvL = floorToInt((double{tc.end1V} - tc.apexV) * inv * 1024);
-        const int32_t duR = floorToInt((double{tc.end2U} - tc.apexU) * inv * 1024);
-        const int32_t dvR = floorToInt((double{tc.end2V} - tc.apexV) * inv * 1024);
-        float xL = static_cast<float>(h.apexX), xR = xL;
-        const float dxL = static_cast<float>((int64_t{h.baseX1} - h.apexX) * double{inv});
-        const float dxR = static_cast<float>((int64_t{h.baseX2} - h.apexX) * double{inv});
-        const int64_t direction = h.apexY > h.baseY ? -1 : 1;
-        for (int64_t k = 0; k <= dy; ++k) {
-            const int64_t y = h.apexY + direction * k;
-            const int32_t xl = roundHalfEvenToInt(xL), xr = roundHalfEvenToInt(xR);
-            if (xl != xr && y >= 0 && y < c.height) {
-                const int32_t du = divideNoTrap(wrapSub(uR, uL), wrapSub(xr, xl));
-                const int32_t dv = divideNoTrap(wrapSub(vR, vL), wrapSub(xr, xl));
-                // Columns left of the image jump: a wrapping sum of n equal steps is n times the step.
-                int64_t x = std::max<int64_t>(xl, 0);
-                int32_t u = wrapAdd(uL, wrapMul(static_cast<int32_t>(x - xl), du));
-                int32_t v = wrapAdd(vL, wrapMul(static_cast<int32_t>(x - xl), dv));
-                for (; x <= xr && x < drawableWidth(c); ++x, u = wrapAdd(u, du), v = wrapAdd(v, dv)) {
-                    const auto column = static_cast<int32_t>(static_cast<uint32_t>(u) >> 10);
-                    const auto row = static_cast<int32_t>(static_cast<uint32_t>(v) >> 10);
-                    const uint8_t index =
-                        c.textureIndices[(static_cast<size_t>(row & c.textureMaskV) << c.textureShift) + (column & c.textureMaskU)];
-                    storeWord(at(c.textureLayer, x, y), colourToPixel(c.palette[index]));
-                }
-            }
-            uL = wrapAdd(uL, duL), vL = wrapAdd(vL, dvL), uR = wrapAdd(uR, duR), vR = wrapAdd(vR, dvR);
-            xL = sum(xL, dxL), xR = sum(xR, dxR);
-        }
-    }
-
-    void lightHalf(const HalfTriangle& h, const HalfColours& colours) {
-        const int64_t n = std::abs(int64_t{h.baseY} - h.apexY) + 1;
-        float left[3], right[3], stepL[3], stepR[3];
-        for (int ch = 0; ch < 3; ++ch) {
-            const auto channel = [&](ColourWord w) { return static_cast<float>((w >> (8 * ch)) & 0xFF); };
-            left[ch] = right[ch] = channel(colours.apex);
-            stepL[ch] = static_cast<float>((double{channel(colours.end1)} - left[ch]) / n);
-            stepR[ch] = static_cast<float>((double{channel(colours.end2)} - left[ch]) / n);
-        }
-        const int64_t direction = h.apexY > h.baseY ? -1 : 1;
-        for (int64_t k = 0; k < n; ++k) {
-            const int64_t y = h.apexY + direction * k;
-            const float t = static_cast<float>(static_cast<double>(k) / n);
-            int32_t xl = roundHalfEvenToInt(lerpFloat(static_cast<float>(h.apexX), static_cast<float>(h.baseX1), t));
-            int32_t xr = roundHalfEvenToInt(lerpFloat(static_cast<float>(h.apexX), static_cast<float>(h.baseX2), t));
-            if (xl < 0) xl = 0;
-            if (xr >= drawableWidth(c)) xr = drawableWidth(c) - 1;
-            if (xr >= xl && y >= 0 && y < c.height) {
-                float cur[3], hstep[3];
-                for (int ch = 0; ch < 3; ++ch) {
-                    cur[ch] = left[ch];
-                    hstep[ch] = static_cast<float>((double{right[ch]} - left[ch]) / (xr - xl + 1));
-                }
-                for (int32_t x = xl; x <= xr; ++x) {
-                    // Channels are kept to a byte, should binary32 sums stray past 0 or 255.
-                    const auto byte = [](float value) { return static_cast<uint32_t>(std::clamp(roundHalfEvenToInt(value), 0, 255)); };
-                    storeWord(at(c.lightLayer, x, y), 0xFF000000u | byte(cur[0]) << 16 | byte(cur[1]) << 8 | byte(cur[2]));
-                    for (int ch = 0; ch < 3; ++ch) cur[ch] = sum(cur[ch], hstep[ch]);
-                }
-            }
-            for (int ch = 0; ch < 3; ++ch) left[ch] = sum(left[ch], stepL[ch]), right[ch] = sum(right[ch], stepR[ch]);
-        }
-    }
-
-    void drawTriangle(const float* p, const float* uv, const ColourWord* colours) {
-        if (c.target == nullptr || c.textureLayer == nullptr || c.lightLayer == nullptr || !textureUsable(c) ||
-            drawableWidth(c) == 0)
-            return;
-        const float y0 = p[1], y1 = p[3], y2 = p[5];
-        const int m = ((y1 <= y0 && y0 <= y2) || (y2 <= y0 && y0 <= y1))   ? 0
-                      : ((y0 <= y1 && y1 <= y2) || (y2 <= y1 && y1 <= y0)) ? 1
-                                                                          : 2;
-        const int a = (m + 2) % 3, b = (m + 1) % 3;
-        const float ax = p[2 * a], ay = p[2 * a + 1], bx = p[2 * b], by = p[2 * b + 1], my = p[2 * m + 1];
-        const float sx = ay == by ? ax : static_cast<float>(((double{bx} - ax) * (double{my} - ay) + double{ax} * (double{by} - ay)) / (double{by} - ay));
-        const float t = static_cast<float>((double{my} - ay) / (double{by} - ay));
-        const float su = lerpFloat(uv[2 * a], uv[2 * b], t), sv = lerpFloat(uv[2 * a + 1], uv[2 * b + 1], t);
-        const ColourWord sc = channelBlend(colours[a], colours[b], static_cast<uint32_t>(roundHalfEvenToInt(255.0 * t)));
-        const auto rnd = [](float f) { return roundHalfEvenToInt(f); };
-        HalfTriangle halves[2] = {{rnd(ax), rnd(ay), rnd(p[2 * m]), rnd(sx), rnd(my)}, {rnd(bx), rnd(by), rnd(p[2 * m]), rnd(sx), rnd(my)}};
-        HalfTexCoords tex[2] = {{uv[2 * a], uv[2 * a + 1], uv[2 * m], uv[2 * m + 1], su, sv},
-                                {uv[2 * b], uv[2 * b + 1], uv[2 * m], uv[2 * m + 1], su, sv}};
-        HalfColours col[2] = {{colours[a], colours[m], sc}, {colours[b], colours[m], sc}};
-        for (const HalfTriangle& h : halves)
-            for (int32_t value : {h.apexX, h.apexY, h.baseX1, h.baseX2, h.baseY})
-                if (std::abs(int64_t{value}) > (1 << 20)) return;
-        for (int i = 0; i < 2; ++i) {
-            HalfTriangle& h = halves[i];
-            h.apexY = std::min(h.apexY, c.height - 1);
-            h.baseY = std::min(h.baseY, c.height - 1);
-            if (h.baseX2 < h.baseX1) {
-                std::swap(h.baseX1, h.baseX2);
-                std::swap(tex[i].end1U, tex[i].end2U), std::swap(tex[i].end1V, tex[i].end2V);
-                std::swap(col[i].end1, col[i].end2);
-            }
-            textureHalf(h, tex[i]);
-        }
-        for (int i = 0; i < 2; ++i) lightHalf(halves[i], col[i]);
-        for (const HalfTriangle& h : halves) compositeLiterally(c, c.textureLayer, c.lightLayer, spanRegionFromHalf(h), 4);
-        for (const HalfTriangle& h : halves) compositeLiterally(c, c.target, c.textureLayer, spanRegionFromHalf(h), c.blendMode);
-    }
-};
 
 // ---- whole triangles against the literal walk ------------------------------------------
 
@@ -171,7 +53,7 @@ protected:
     }
     void drawAndCompare(const float* p, const float* uv, const ColourWord* colours) {
         drawTriangle(got_->context, p, uv, colours);
-        Reference{want_->context}.drawTriangle(p, uv, colours);
+        AffineTriangleWalk{want_->context}.drawTriangle(p, uv, colours);
         const std::string difference = got_->differenceFrom(*want_);
         ASSERT_EQ(difference, "") << "triangle (" << p[0] << ", " << p[1] << ") (" << p[2] << ", " << p[3] << ") ("
                                   << p[4] << ", " << p[5] << ") uv " << uv[0] << "," << uv[1] << " " << uv[2] << ","
@@ -269,9 +151,9 @@ TEST(splitTriangle, splitPointAndRoundedHalves) {
         EXPECT_EQ(t.half[0].baseX2, 20);
         EXPECT_EQ(t.half[0].baseY, 4);
         EXPECT_EQ(t.half[1].apexY, t.half[1].baseY);
-        EXPECT_EQ(t.colours[0].end2, 0x00FE7F00u);
+        EXPECT_EQ(hexWord(t.colours[0].end2), hexWord(0x00FE7F00u));
         EXPECT_EQ(t.texCoords[0].end2U, 8.0f);
-        EXPECT_EQ(t.colours[0].end1, colours[0]) << "base end 1 is M";
+        EXPECT_EQ(hexWord(t.colours[0].end1), hexWord(colours[0])) << "base end 1 is M";
     }
     // t = 0.5: the colour factor 127.5 rounds to 128; S halfway along A-B.
     {
@@ -282,8 +164,8 @@ TEST(splitTriangle, splitPointAndRoundedHalves) {
         EXPECT_EQ(t.half[0].baseX2, 10);
         EXPECT_EQ(t.texCoords[0].end2U, 5.0f);
         EXPECT_EQ(t.texCoords[0].end2V, 15.0f);
-        EXPECT_EQ(t.colours[0].end2, channelBlend(0x00FFFFFF, 0, 128));
-        EXPECT_EQ(t.colours[0].end2, 0x007E7E7Eu);
+        EXPECT_EQ(hexWord(t.colours[0].end2), hexWord(channelBlend(0x00FFFFFF, 0, 128)));
+        EXPECT_EQ(hexWord(t.colours[0].end2), hexWord(0x007E7E7Eu));
     }
     // Beyond +-2^20, or not a number: rejected.
     for (const float x : {1048577.0f, -1048577.0f, kNaN, kInf}) {
@@ -309,8 +191,8 @@ TEST(normaliseHalf, squeezesRowsBelowTheImageAndPutsTheLeftEndFirst) {
     EXPECT_EQ(tex.end1U, 5.0f);
     EXPECT_EQ(tex.end1V, 6.0f);
     EXPECT_EQ(tex.end2U, 3.0f);
-    EXPECT_EQ(colours.end1, 9u);
-    EXPECT_EQ(colours.end2, 8u);
+    EXPECT_EQ(hexWord(colours.end1), hexWord(9u));
+    EXPECT_EQ(hexWord(colours.end2), hexWord(8u));
     HalfTriangle above{0, -5, 1, 2, -1};
     normaliseHalf(context, above, tex, colours);
     EXPECT_EQ(above.apexY, -5) << "rows above the image stay";
@@ -369,7 +251,8 @@ TEST_F(WorkedHalf, textureHalfSamplesTheDocumentedTexels) {
             ASSERT_EQ(got.size(), w.texelColumns.size()) << "row " << w.y;
             for (size_t i = 0; i < got.size(); ++i) {
                 const uint32_t texel = byColumn ? w.texelColumns[i] : w.texelRow;
-                EXPECT_EQ(got[i], (texel + 1) << 16) << "row " << w.y << " pixel " << i << (byColumn ? " column" : " row");
+                EXPECT_EQ(hexWord(got[i]), hexWord((texel + 1) << 16))
+                    << "row " << w.y << " pixel " << i << (byColumn ? " column" : " row");
             }
         }
     }
@@ -379,16 +262,16 @@ TEST_F(WorkedHalf, lightHalfGivesTheDocumentedColours) {
     // Apex black, base end 1 red, base end 2 blue: five rows, steps of 51.
     rasteriseLightHalf(images_.context, half_, HalfColours{0x00000000, 0x000000FF, 0x00FF0000});
     int32_t first;
-    EXPECT_EQ(row(images_.context.lightLayer, 0, &first), std::vector<PixelWord>{0xFF000000});
+    EXPECT_EQ(hexWords(row(images_.context.lightLayer, 0, &first)), hexWords({0xFF000000}));
     EXPECT_EQ(first, 10);
-    EXPECT_EQ(row(images_.context.lightLayer, 1, &first),
-              (std::vector<PixelWord>{0xFF330000, 0xFF29000A, 0xFF1F0014, 0xFF14001F, 0xFF0A0029}));
+    EXPECT_EQ(hexWords(row(images_.context.lightLayer, 1, &first)),
+              hexWords({0xFF330000, 0xFF29000A, 0xFF1F0014, 0xFF14001F, 0xFF0A0029}));
     EXPECT_EQ(first, 8);
     const std::vector<PixelWord> base = row(images_.context.lightLayer, 4, &first);
     EXPECT_EQ(first, 2);
     ASSERT_EQ(base.size(), 17u) << "columns 2 to 18: narrower than the texture half's base row";
-    EXPECT_EQ(base.front(), 0xFFCC0000u);
-    EXPECT_EQ(base.back(), 0xFF0C00C0u);
+    EXPECT_EQ(hexWord(base.front()), hexWord(0xFFCC0000u));
+    EXPECT_EQ(hexWord(base.back()), hexWord(0xFF0C00C0u));
     EXPECT_TRUE(row(images_.context.lightLayer, 5, &first).empty());
 }
 
@@ -406,8 +289,9 @@ TEST_F(WorkedHalf, compositorCoversAColumnTheRasterisersLeaveOut) {
     compositeSpans(images_.context, images_.context.target, images_.context.textureLayer, region, CompositeMode::Replace);
     for (int32_t x = 0; x < 32; ++x) {
         const PixelWord want = x == 7 ? kEarlier : x >= 8 && x <= 11 ? 0x00050000u : 0u;
-        EXPECT_EQ(images_.pixel(images_.context.target, x, 1), want) << "row 1, column " << x;
-        EXPECT_EQ(images_.pixel(images_.context.target, x, 0), 0u) << "the apex row is empty, column " << x;
+        EXPECT_EQ(hexWord(images_.pixel(images_.context.target, x, 1)), hexWord(want)) << "row 1, column " << x;
+        EXPECT_EQ(hexWord(images_.pixel(images_.context.target, x, 0)), hexWord(0))
+            << "the apex row is empty, column " << x;
     }
 }
 
@@ -452,7 +336,7 @@ TEST_F(WorkedHalf, vertexColoursLightTheTexelsByMode4) {
         for (int32_t y = 0; y < 6; ++y) {
             int32_t first;
             for (const PixelWord light : row(images_.context.lightLayer, y, &first)) {
-                EXPECT_EQ(light, c.light) << c.why << ", row " << y;
+                EXPECT_EQ(hexWord(light), hexWord(c.light)) << c.why << ", row " << y;
                 ++written;
             }
         }
@@ -460,7 +344,8 @@ TEST_F(WorkedHalf, vertexColoursLightTheTexelsByMode4) {
         SpanRegion region = spanRegionFromHalf(half_);
         compositeSpans(images_.context, images_.context.textureLayer, images_.context.lightLayer, region, CompositeMode::Multiply2x);
         for (int32_t y = 1; y <= 3; ++y)
-            EXPECT_EQ(images_.pixel(images_.context.textureLayer, 10, y), c.lit) << c.why << ", row " << y;
+            EXPECT_EQ(hexWord(images_.pixel(images_.context.textureLayer, 10, y)), hexWord(c.lit))
+                << c.why << ", row " << y;
     }
 }
 
@@ -499,9 +384,11 @@ TEST(drawTriangle, lightingAndModesGiveTheDocumentedPixels) {
         const float p[6] = {2, 2, 38, 6, 10, 28}, uv[6] = {0, 0, 5, 1, 2, 9};
         const ColourWord colours[3] = {c.light, c.light, c.light};
         drawTriangle(images.context, p, uv, colours);
-        EXPECT_EQ(images.pixel(images.context.target, 15, 10), c.want) << c.why;
-        EXPECT_EQ(images.pixel(images.context.target, 0, 29), c.target) << c.why << ": outside the triangle";
-        EXPECT_NE(images.pixel(images.context.textureLayer, 15, 10), 0u) << c.why << ": the layers are written";
+        EXPECT_EQ(hexWord(images.pixel(images.context.target, 15, 10)), hexWord(c.want)) << c.why;
+        EXPECT_EQ(hexWord(images.pixel(images.context.target, 0, 29)), hexWord(c.target))
+            << c.why << ": outside the triangle";
+        EXPECT_NE(hexWord(images.pixel(images.context.textureLayer, 15, 10)), hexWord(0))
+            << c.why << ": the layers are written";
     }
 }
 
@@ -528,7 +415,8 @@ TEST(drawTriangle, rowsAreCompositedOnceAndTheLowestRowNever) {
         for (int32_t y = 0; y < 10; ++y)
             for (int32_t x = 0; x < 30; ++x) {
                 const PixelWord got = images.pixel(images.context.target, x, y);
-                ASSERT_TRUE(got == 0 || got == 0x00020202) << "x " << x << " y " << y << " low " << c.lowY;
+                ASSERT_TRUE(got == 0 || got == 0x00020202)
+                    << "x " << x << " y " << y << " low " << c.lowY << ": " << hexWord(got);
                 if (got != 0) lastRow = y;
             }
         EXPECT_EQ(lastRow, c.lastRow) << "low " << c.lowY;
@@ -574,7 +462,8 @@ TEST(drawTriangle, drawsNothingWithoutLayersTextureOrArrays) {
             drawTriangle(images.context, oneRow ? flat : p, uv, colours);
         }
         if (oneRow) {  // the rasterisers may write their end rows; the target stays
-            EXPECT_EQ(std::memcmp(images.context.target, before.context.target, 128 * 24), 0) << c.why;
+            EXPECT_EQ(imageDifference("target", images.context.target, before.context.target, 128 * 24, 128), "")
+                << c.why;
         } else {
             EXPECT_EQ(images.differenceFrom(before), "") << c.why;
         }
@@ -606,7 +495,7 @@ TEST(textureSpanKernels, packedMatchScalar) {
             s.pixels = scalar.data(), p.pixels = packed.data();
             textureSpanScalar(context, s);
             textureSpanSse2(context, p);
-            ASSERT_EQ(std::memcmp(scalar.data(), packed.data(), scalar.size()), 0)
+            ASSERT_EQ(imageDifference("span", packed, scalar, scalar.size()), "")
                 << "texture " << texture.width << "x" << texture.height << " count " << count << " u " << span.uFx
                 << " v " << span.vFx << " du " << span.uStepFx << " dv " << span.vStepFx;
         }
@@ -634,7 +523,8 @@ TEST(textureSpanKernels, negativeCoordinatesWrap) {
             GuardedBytes pixels(16);
             kernel(context, TextureSpan{pixels.data(), 4, c.uFx, c.vFx, 1024, 0});
             for (int i = 0; i < 4; ++i)
-                EXPECT_EQ(loadWord(pixels.data() + 4 * i), c.want[i] << 16) << "u " << c.uFx << " pixel " << i;
+                EXPECT_EQ(hexWord(loadWord(pixels.data() + 4 * i)), hexWord(c.want[i] << 16))
+                    << "u " << c.uFx << " pixel " << i;
         }
 }
 
@@ -649,11 +539,12 @@ TEST(lightSpanKernels, packedMatchScalarOnEveryQuarterAndStrayValues) {
         s.pixels = scalar.data(), p.pixels = packed.data();
         lightSpanScalar(s);
         lightSpanSse2(p);
-        ASSERT_EQ(std::memcmp(scalar.data(), packed.data(), scalar.size()), 0);
+        ASSERT_EQ(imageDifference("span", packed, scalar, scalar.size()), "");
     }
-    EXPECT_EQ(loadWord(scalar.data() + 4 * 10), 0xFF010002u) << "red 0.75, green 0.5, blue 2.0: 1, 0 (ties to even), 2";
-    EXPECT_EQ(loadWord(scalar.data()), 0xFF000000u) << "below 0: 0";
-    EXPECT_EQ(loadWord(scalar.data() + 4 * (count - 1)), 0xFFFFFFFFu) << "above 255: 255";
+    EXPECT_EQ(hexWord(loadWord(scalar.data() + 4 * 10)), hexWord(0xFF010002u))
+        << "red 0.75, green 0.5, blue 2.0: 1, 0 (ties to even), 2";
+    EXPECT_EQ(hexWord(loadWord(scalar.data())), hexWord(0xFF000000u)) << "below 0: 0";
+    EXPECT_EQ(hexWord(loadWord(scalar.data() + 4 * (count - 1))), hexWord(0xFFFFFFFFu)) << "above 255: 255";
     Random rng(3);
     for (int round = 0; round < 500; ++round) {
         std::array<float, 3> colour, step;
@@ -664,7 +555,7 @@ TEST(lightSpanKernels, packedMatchScalarOnEveryQuarterAndStrayValues) {
         LightSpan s{scalar.data(), count, colour, step}, p{packed.data(), count, colour, step};
         lightSpanScalar(s);
         lightSpanSse2(p);
-        ASSERT_EQ(std::memcmp(scalar.data(), packed.data(), scalar.size()), 0) << "round " << round;
+        ASSERT_EQ(imageDifference("span", packed, scalar, scalar.size()), "") << "round " << round;
     }
 }
 

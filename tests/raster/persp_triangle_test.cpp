@@ -13,6 +13,8 @@
 
 #include "../support/guarded_bytes.h"
 #include "../support/guarded_context.h"
+#include "../support/image_difference.h"
+#include "../support/reference/persp_triangle_reference.h"
 #include "context/texture_binding.h"
 #include "pixel/numeric.h"
 #include "raster/triangle_split.h"
@@ -22,82 +24,13 @@
 namespace velkano {
 namespace {
 
-using testing::compositeLiterally;
 using testing::GuardedBytes;
 using testing::GuardedContext;
+using testing::hexWord;
 using testing::Random;
+using testing::reference::PerspTriangleWalk;
 
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
-
-int64_t floorDiv16(int64_t a) { return (a - ((a % 16 + 16) % 16)) / 16; }
-
-// ---- the literal walk ------------------------------------------------------------------
-// DRAWPERSPTRI as its rules read, pixel by pixel: each covered block's pixel k takes the
-// grid value plus k steps (a product, not a running sum), and only pixels inside the image
-// are written. The grid fill and the split are the library's own (tested on their own).
-struct Reference {
-    RenderContext& c;
-
-    template <typename Pixel>
-    void blocks(SpanRegion& r, Pixel pixel) {
-        if (r.top > r.bottom) std::swap(r.top, r.bottom), std::swap(r.topLeftX, r.bottomLeftX), std::swap(r.topRightX, r.bottomRightX);
-        if (r.topLeftX > r.topRightX) std::swap(r.topLeftX, r.topRightX);
-        if (r.bottomLeftX > r.bottomRightX) std::swap(r.bottomLeftX, r.bottomRightX);
-        if (r.top == r.bottom) return;
-        r.bottom = std::min(r.bottom, c.height - 1);
-        r.top = std::max(r.top, 0);
-        const int32_t h = r.bottom - r.top;
-        const int32_t dL = h > 0 ? floorToInt((double{1.0} * r.bottomLeftX - r.topLeftX) / h * 1024) : 0;
-        const int32_t dR = h > 0 ? floorToInt((double{1.0} * r.bottomRightX - r.topRightX) / h * 1024) : 0;
-        int32_t left = wrapMul(r.topLeftX, 1024), right = wrapMul(r.topRightX, 1024);
-        for (int32_t y = r.top; y <= r.bottom; ++y, left = wrapAdd(left, dL), right = wrapAdd(right, dR)) {
-            if (left == right) continue;
-            const int64_t from = 16 * floorDiv16(shiftRightArithmetic(left, 10));
-            const int64_t to = 16 * -floorDiv16(-int64_t{shiftRightArithmetic(right, 10)});  // 16 ceil(xr / 16)
-            for (int64_t x = std::max<int64_t>(from, 0); x < to && x < drawableWidth(c); ++x) {
-                const auto column = static_cast<int32_t>(x / 16), k = static_cast<int32_t>(x % 16);
-                const auto value = [&](GridTable& t) {
-                    const int32_t cu = t.at(column, y);
-                    return wrapAdd(cu, wrapMul(k, shiftRightArithmetic(wrapSub(t.at(column + 1, y), cu), 4)));
-                };
-                pixel(static_cast<int32_t>(x), y, value(c.uvGrid.u), value(c.uvGrid.v));
-            }
-        }
-    }
-    uint8_t* at(uint8_t* image, int32_t x, int32_t y) { return image + static_cast<size_t>(y) * c.pitch + 4 * static_cast<size_t>(x); }
-
-    void draw(const float* p, const float* uv, const float* light, const float* z) {
-        const bool lit = c.lightmap != nullptr;
-        if (!textureUsable(c) || (lit && !lightmapUsable(c))) return;
-        SpanRegion halves[2];
-        splitIntoSpanRegions(cutTriangle(p), halves[0], halves[1]);
-        for (const SpanRegion& h : halves)
-            for (int32_t value : {h.top, h.bottom, h.topLeftX, h.topRightX, h.bottomLeftX, h.bottomRightX})
-                if (std::abs(int64_t{value}) > (1 << 20)) return;
-        fillUvGrid(c, p, uv, z);
-        for (SpanRegion& h : halves)
-            blocks(h, [&](int32_t x, int32_t y, int32_t u, int32_t v) {
-                storeWord(at(c.textureLayer, x, y), texelFetchTriangle(c, static_cast<int32_t>(static_cast<uint32_t>(u) >> 10),
-                                                                       static_cast<int32_t>(static_cast<uint32_t>(v) >> 10)));
-            });
-        if (lit) {
-            fillUvGrid(c, p, light, z);
-            for (SpanRegion& h : halves) {
-                if (h.top > h.bottom) continue;
-                blocks(h, [&](int32_t x, int32_t y, int32_t u, int32_t v) {
-                    const int32_t offsetU = 256 + 512 * (x & 1) - 256 * (y & 1), offsetV = 256 * (x & 1) + 512 * (y & 1);
-                    storeWord(at(c.lightLayer, x, y),
-                              lightmapFetch(c, static_cast<int32_t>(static_cast<uint32_t>(wrapAdd(u, offsetU)) >> 10),
-                                            static_cast<int32_t>(static_cast<uint32_t>(wrapAdd(v, offsetV)) >> 10)));
-                });
-            }
-            for (const SpanRegion& h : halves)
-                if (h.top <= h.bottom) compositeLiterally(c, c.textureLayer, c.lightLayer, h, 3);
-        }
-        for (const SpanRegion& h : halves)
-            if (h.top <= h.bottom) compositeLiterally(c, c.target, c.textureLayer, h, c.blendMode);
-    }
-};
 
 class PerspectiveAgainstReference : public ::testing::Test {
 protected:
@@ -121,7 +54,7 @@ protected:
     }
     void drawAndCompare(const float* p, const float* uv, const float* light, const float* z) {
         drawPerspectiveTriangle(got_->context, p, uv, light, z);
-        Reference{want_->context}.draw(p, uv, light, z);
+        PerspTriangleWalk{want_->context}.draw(p, uv, light, z);
         const std::string difference = got_->differenceFrom(*want_);
         ASSERT_EQ(difference, "") << "triangle (" << p[0] << ", " << p[1] << ") (" << p[2] << ", " << p[3] << ") ("
                                   << p[4] << ", " << p[5] << ") depths " << z[0] << " " << z[1] << " " << z[2]
@@ -241,7 +174,8 @@ TEST(textureBlocks, blockStepsFromGridColumnToGridColumn) {
     for (BlockKernel kernel : {textureBlocksScalar, textureBlocksSse2}) {
         GuardedBytes pixels(64);
         kernel(context, BlockWalk{pixels.data(), 64, 16, 0, 0, 0, 0, 16 << 10, 0, 0, u, v, 1});
-        for (uint32_t k = 0; k < 16; ++k) EXPECT_EQ(loadWord(pixels.data() + 4 * k), k) << "pixel " << k;
+        for (uint32_t k = 0; k < 16; ++k)
+            EXPECT_EQ(hexWord(loadWord(pixels.data() + 4 * k)), hexWord(k)) << "pixel " << k;
     }
 }
 
@@ -264,7 +198,7 @@ TEST(lightmapBlocks, sampleOffsetsFollowThePixelParities) {
                 for (int32_t x = 0; x < 16; ++x) {
                     const int32_t* offset = kOffsets[y][x & 1];
                     const uint32_t column = ((b + offset[0]) >> 10) & 1, row = ((b + offset[1]) >> 10) & 1;
-                    ASSERT_EQ(loadWord(layer.data() + 64 * y + 4 * x), 0xA0 + column + 2 * row)
+                    ASSERT_EQ(hexWord(loadWord(layer.data() + 64 * y + 4 * x)), hexWord(0xA0 + column + 2 * row))
                         << "b " << b << " at " << x << ", " << y << (kernel == lightmapBlocksScalar ? " scalar" : " sse2");
                 }
             }
@@ -313,7 +247,7 @@ TEST(textureBlockSpans, fillsWholeBlocksOnTheLimitedRows) {
             for (int32_t x = 0; x < 64; ++x) {
                 const PixelWord p = image.pixel(image.context.textureLayer, x, y);
                 if (p == 0) continue;
-                ASSERT_EQ(p, 0x00FFFFFFu) << c.why;
+                ASSERT_EQ(hexWord(p), hexWord(0x00FFFFFFu)) << c.why;
                 if (span.first > span.second) {
                     span = {x, x};
                 } else {
@@ -342,7 +276,8 @@ TEST(drawPerspectiveTriangle, lightmapSamplesFollowThePixelParities) {
     const PixelWord want[2][2] = {{0x2, 0x4}, {0x3, 0x4}};  // [row parity][column parity]
     for (int32_t y = 2; y < 12; ++y)
         for (int32_t x = 2; x < 12; ++x)
-            EXPECT_EQ(image.pixel(image.context.lightLayer, x, y), want[y & 1][x & 1]) << x << ", " << y;
+            EXPECT_EQ(hexWord(image.pixel(image.context.lightLayer, x, y)), hexWord(want[y & 1][x & 1]))
+                << x << ", " << y;
 }
 
 // A flat texel lit by a flat lightmap: 64 keeps each lane with its lowest bit cleared, 128
@@ -366,9 +301,9 @@ TEST(drawPerspectiveTriangle, lightModulatesTheTexel) {
         setLightmap(image.context, c.bound ? lightmap : nullptr, 2, 2);
         const float p[6] = {-5, -3, 70, 2, 10, 60}, uv[6] = {0, 0, 30, 1, 2, 40}, z[3] = {1, 4, 2};
         drawPerspectiveTriangle(image.context, p, uv, uv, z);
-        EXPECT_EQ(image.pixel(image.context.target, 20, 20), c.want) << std::hex << c.light;
+        EXPECT_EQ(hexWord(image.pixel(image.context.target, 20, 20)), hexWord(c.want)) << "light " << hexWord(c.light);
         if (!c.bound) {
-            EXPECT_EQ(image.pixel(image.context.lightLayer, 20, 20), lightBefore);
+            EXPECT_EQ(hexWord(image.pixel(image.context.lightLayer, 20, 20)), hexWord(lightBefore));
         }
     }
 }
