@@ -10,13 +10,10 @@
 #include "texture/texel_fetch.h"
 
 namespace velkano {
-namespace {
 
-// Both block texturers: order the region, limit its rows to the image (squeezing it), and
-// hand its walk to the kernel, which fills each row's covered blocks.
-void blockSpans(RenderContext& context, SpanRegion& region, uint8_t* layer, BlockKernel kernel) {
+bool blockWalk(const RenderContext& context, SpanRegion& region, uint8_t* layer, BlockWalk& walk) {
     normaliseSpanRegion(region);
-    if (region.top == region.bottom) return;
+    if (region.top == region.bottom) return false;
     if (region.bottom >= context.height) region.bottom = context.height - 1;
     if (region.top < 0) region.top = 0;
 
@@ -25,9 +22,8 @@ void blockSpans(RenderContext& context, SpanRegion& region, uint8_t* layer, Bloc
     const int32_t widthPx = drawableWidth(context);
     if (region.top > region.bottom || layer == nullptr || widthPx == 0 || u.empty() || v.empty() ||
         u.columnStride != v.columnStride || region.bottom > std::min(u.lastRow, v.lastRow))
-        return;
+        return false;
 
-    BlockWalk walk{};
     walk.layer = layer;
     walk.pitch = static_cast<size_t>(context.pitch);
     walk.widthPx = widthPx;
@@ -43,10 +39,8 @@ void blockSpans(RenderContext& context, SpanRegion& region, uint8_t* layer, Bloc
     walk.u = u.entries;
     walk.v = v.entries;
     walk.stride = static_cast<size_t>(u.columnStride);
-    kernel(context, walk);
+    return true;
 }
-
-}  // namespace
 
 void textureBlocksScalar(const RenderContext& context, const BlockWalk& walk) {
     forEachBlock(walk, [&](const BlockSpan& block) {
@@ -73,13 +67,15 @@ void lightmapBlocksScalar(const RenderContext& context, const BlockWalk& walk) {
 void textureBlockSpans(RenderContext& context, SpanRegion& region) {
     if (!textureUsable(context)) return;
     const BlockKernel kernel = textureFitsPackedOffsets(context) ? kernels().textureBlocks : textureBlocksScalar;
-    blockSpans(context, region, context.textureLayer, kernel);
+    BlockWalk walk;
+    if (blockWalk(context, region, context.textureLayer, walk)) kernel(context, walk);
 }
 
 void lightmapBlockSpans(RenderContext& context, SpanRegion& region) {
     if (!lightmapUsable(context)) return;
     const BlockKernel kernel = lightmapFitsPackedOffsets(context) ? kernels().lightmapBlocks : lightmapBlocksScalar;
-    blockSpans(context, region, context.lightLayer, kernel);
+    BlockWalk walk;
+    if (blockWalk(context, region, context.lightLayer, walk)) kernel(context, walk);
 }
 
 void drawPerspectiveTriangle(RenderContext& context, const float* positions, const float* texCoords,

@@ -60,6 +60,11 @@ struct BlockWalk {
     size_t stride;
 };
 
+// Both block texturers' set-up: orders the region and limits its rows to 0..height - 1 in
+// place (squeezing it), then fills `walk` for `layer`. False, and no walk, when the region is
+// flat or wholly outside the image, or the layer or grid tables cannot be walked.
+bool blockWalk(const RenderContext& context, SpanRegion& region, uint8_t* layer, BlockWalk& walk);
+
 // One block of row y, or its first `count` pixels: pixel k (column x + k) takes
 // uFx + k uStepFx, vFx + k vStepFx, accumulated by wrapping additions.
 struct BlockSpan {

@@ -60,7 +60,17 @@ SpanKernel scalarKernel(CompositeMode mode) {
     }
 }
 
-// The walk of a region inside the image, or false when none of its rows lies there.
+}  // namespace
+
+SpanKernel spanKernelScalar(CompositeMode mode) { return scalarKernel<false>(mode); }
+SpanKernel litSpanKernelScalar(CompositeMode mode) { return scalarKernel<true>(mode); }
+
+void installCompositorKernels(KernelTable& table) {
+    const bool packed = table.level != SimdLevel::Scalar;
+    table.spanKernel = packed ? spanKernelSse2 : spanKernelScalar;
+    table.litSpanKernel = packed ? litSpanKernelSse2 : litSpanKernelScalar;
+}
+
 bool spanWalk(const RenderContext& context, SpanRegion& region, SpanWalk& walk) {
     normaliseSpanRegion(region);
     const double rows = static_cast<double>(region.bottom) - static_cast<double>(region.top);
@@ -74,17 +84,6 @@ bool spanWalk(const RenderContext& context, SpanRegion& region, SpanWalk& walk) 
     walk.leftFx = wrapAdvance(wrapMul(region.topLeftX, kFixedOne), walk.leftStepFx, skipped);
     walk.rightFx = wrapAdvance(wrapMul(region.topRightX, kFixedOne), walk.rightStepFx, skipped);
     return walk.firstRow <= walk.lastRow;
-}
-
-}  // namespace
-
-SpanKernel spanKernelScalar(CompositeMode mode) { return scalarKernel<false>(mode); }
-SpanKernel litSpanKernelScalar(CompositeMode mode) { return scalarKernel<true>(mode); }
-
-void installCompositorKernels(KernelTable& table) {
-    const bool packed = table.level != SimdLevel::Scalar;
-    table.spanKernel = packed ? spanKernelSse2 : spanKernelScalar;
-    table.litSpanKernel = packed ? litSpanKernelSse2 : litSpanKernelScalar;
 }
 
 void normaliseSpanRegion(SpanRegion& region) {

@@ -67,6 +67,10 @@ struct SpanWalk {
     int32_t rightStepFx;
 };
 
+// The walk of a region (normalised in place first) over the image's rows, or false when none
+// of its rows lies there.
+bool spanWalk(const RenderContext& context, SpanRegion& region, SpanWalk& walk);
+
 // Calls span(y, x, count) for each row of the walk whose span, columns floor(left) to
 // floor(right) - 1 clipped to 0 to widthPx - 1, is not empty. Edges step by wrapping adds.
 template <typename Span>

@@ -50,6 +50,26 @@ GridRowWeights gridRowWeights(const GridFill& fill, const GridRange& range, int3
     return row;
 }
 
+GridFill gridFill(const GridRange& range, const float positions[6], const float coordinates[6], const float depths[3]) {
+    GridFill fill{};
+    const auto X = [&](int vertex) { return static_cast<double>(blockX(positions, vertex)); };
+    const auto Y = [&](int vertex) { return static_cast<double>(positions[2 * vertex + 1]); };
+    fill.y12 = Y(1) - Y(2);
+    fill.x21 = X(2) - X(1);
+    fill.y20 = Y(2) - Y(0);
+    fill.x02 = X(0) - X(2);
+    fill.x2 = X(2);
+    fill.y2 = Y(2);
+    fill.invD = static_cast<float>(1.0 / (fill.y12 * fill.x02 + fill.x21 * (Y(0) - Y(2))));
+    fill.colStep = static_cast<float>(1.0 / (static_cast<double>(range.lastColumn) - range.firstColumn + 1));
+    for (size_t i = 0; i < 3; ++i) {
+        fill.depth[i] = depths[i];
+        fill.pu[i] = static_cast<float>(static_cast<double>(coordinates[2 * i]) / fill.depth[i]);
+        fill.pv[i] = static_cast<float>(static_cast<double>(coordinates[2 * i + 1]) / fill.depth[i]);
+    }
+    return fill;
+}
+
 void fillGridRowScalar(UvGrid& grid, const GridRange& range, const GridFill& fill, int32_t r) {
     const GridRowWeights weights = gridRowWeights(fill, range, r);
     std::array<float, 3> w = weights.start;
@@ -80,22 +100,7 @@ void fillUvGrid(RenderContext& context, const float positions[6], const float co
     const GridRange range = gridRange(grid, context.height, positions);
     if (range.empty()) return;
 
-    GridFill fill{};
-    const auto X = [&](int vertex) { return static_cast<double>(blockX(positions, vertex)); };
-    const auto Y = [&](int vertex) { return static_cast<double>(positions[2 * vertex + 1]); };
-    fill.y12 = Y(1) - Y(2);
-    fill.x21 = X(2) - X(1);
-    fill.y20 = Y(2) - Y(0);
-    fill.x02 = X(0) - X(2);
-    fill.x2 = X(2);
-    fill.y2 = Y(2);
-    fill.invD = static_cast<float>(1.0 / (fill.y12 * fill.x02 + fill.x21 * (Y(0) - Y(2))));
-    fill.colStep = static_cast<float>(1.0 / (static_cast<double>(range.lastColumn) - range.firstColumn + 1));
-    for (size_t i = 0; i < 3; ++i) {
-        fill.depth[i] = depths[i];
-        fill.pu[i] = static_cast<float>(static_cast<double>(coordinates[2 * i]) / fill.depth[i]);
-        fill.pv[i] = static_cast<float>(static_cast<double>(coordinates[2 * i + 1]) / fill.depth[i]);
-    }
+    const GridFill fill = gridFill(range, positions, coordinates, depths);
 
     const GridRowKernel evaluateRow = kernels().gridRow;
     const GridBandKernel stepBands = kernels().gridBands;

@@ -55,6 +55,9 @@ struct GridFill {
     double colStep;
     std::array<double, 3> depth, pu, pv;
 };
+// The constants of the fill of `range` with positions, coordinates (u, v per vertex) and
+// depths.
+GridFill gridFill(const GridRange& range, const float positions[6], const float coordinates[6], const float depths[3]);
 // The weights of column cmin of grid row r, and their binary32 steps from column to column:
 // (w(cmax) - w(cmin)) * colStep.
 struct GridRowWeights {
