@@ -19,7 +19,8 @@ constexpr double kLightPeriod = 8;  // the lamps repeat every 8 units, and so do
 
 // A repeatable pseudo-random value in [0, 1] for integer coordinates.
 double noise(int x, int y, std::uint32_t seed) {
-    std::uint32_t h = static_cast<std::uint32_t>(x) * 374761393u + static_cast<std::uint32_t>(y) * 668265263u + seed * 2246822519u;
+    std::uint32_t h =
+        static_cast<std::uint32_t>(x) * 374761393u + static_cast<std::uint32_t>(y) * 668265263u + seed * 2246822519u;
     h = (h ^ h >> 13) * 1274126177u;
     return (h ^ h >> 16) % 65536 / 65535.0;
 }
@@ -33,7 +34,8 @@ IndexedTexture makeBricks() {
     IndexedTexture t(64);
     for (int i = 0; i < 256; ++i) {
         const double s = i < 32 ? i / 31.0 : (i - 32) / 223.0;
-        t.palette[i] = i < 32 ? colourWord(70 + 40 * s, 68 + 38 * s, 62 + 34 * s) : colourWord(70 + 160 * s, 30 + 80 * s, 22 + 50 * s);
+        t.palette[i] = i < 32 ? colourWord(70 + 40 * s, 68 + 38 * s, 62 + 34 * s)
+                              : colourWord(70 + 160 * s, 30 + 80 * s, 22 + 50 * s);
     }
     for (int y = 0; y < 64; ++y)
         for (int x = 0; x < 64; ++x) {
@@ -89,7 +91,8 @@ IndexedTexture makeFurnace() {
     IndexedTexture t(64);
     for (int i = 0; i < 256; ++i) {
         const double s = i < 128 ? i / 127.0 : (i - 128) / 127.0;
-        t.palette[i] = i < 128 ? colourWord(30 + 50 * s, 26 + 36 * s, 24 + 30 * s) : colourWord(200 + 55 * s, 60 + 180 * s, 10 + 140 * s * s);
+        t.palette[i] = i < 128 ? colourWord(30 + 50 * s, 26 + 36 * s, 24 + 30 * s)
+                               : colourWord(200 + 55 * s, 60 + 180 * s, 10 + 140 * s * s);
     }
     for (int y = 0; y < 64; ++y)
         for (int x = 0; x < 64; ++x) {
@@ -125,10 +128,14 @@ struct Surface {
 };
 constexpr double kWallHeight = Room::kFloor - Room::kCeiling, kRoomWidth = 2 * Room::kHalfWidth;
 // Bricks 32 texels per unit; floor tiles 32; ceiling panels 16.
-const Surface kLeftWall{{-Room::kHalfWidth, Room::kCeiling, 0}, {0, kWallHeight, 0}, {1, 0, 0}, 32, 0, 0, 32 * kWallHeight};
-const Surface kRightWall{{Room::kHalfWidth, Room::kCeiling, 0}, {0, kWallHeight, 0}, {-1, 0, 0}, 32, 0, 0, 32 * kWallHeight};
-const Surface kFloorSurface{{-Room::kHalfWidth, Room::kFloor, 0}, {kRoomWidth, 0, 0}, {0, -1, 0}, 0, 32 * kRoomWidth, 32, 0};
-const Surface kCeilingSurface{{-Room::kHalfWidth, Room::kCeiling, 0}, {kRoomWidth, 0, 0}, {0, 1, 0}, 0, 16 * kRoomWidth, 16, 0};
+const Surface kLeftWall{
+    {-Room::kHalfWidth, Room::kCeiling, 0}, {0, kWallHeight, 0}, {1, 0, 0}, 32, 0, 0, 32 * kWallHeight};
+const Surface kRightWall{
+    {Room::kHalfWidth, Room::kCeiling, 0}, {0, kWallHeight, 0}, {-1, 0, 0}, 32, 0, 0, 32 * kWallHeight};
+const Surface kFloorSurface{
+    {-Room::kHalfWidth, Room::kFloor, 0}, {kRoomWidth, 0, 0}, {0, -1, 0}, 0, 32 * kRoomWidth, 32, 0};
+const Surface kCeilingSurface{
+    {-Room::kHalfWidth, Room::kCeiling, 0}, {kRoomWidth, 0, 0}, {0, 1, 0}, 0, 16 * kRoomWidth, 16, 0};
 
 struct ClipVertex {
     Vec3 view;
@@ -138,7 +145,10 @@ struct ClipVertex {
 ClipVertex lerp(const ClipVertex& a, const ClipVertex& b, double t) {
     const auto mix = [t](double p, double q) { return p + t * (q - p); };
     return {{mix(a.view.x, b.view.x), mix(a.view.y, b.view.y), mix(a.view.z, b.view.z)},
-            mix(a.u, b.u), mix(a.v, b.v), mix(a.lightU, b.lightU), mix(a.lightV, b.lightV)};
+            mix(a.u, b.u),
+            mix(a.v, b.v),
+            mix(a.lightU, b.lightU),
+            mix(a.lightV, b.lightV)};
 }
 
 // A plane in view space; points with a * x + b * y + c * z + d >= 0 are kept.
@@ -172,7 +182,8 @@ std::vector<ClipVertex> clipToFrustum(std::vector<ClipVertex> polygon) {
             const double dHere = plane.distance(here.view), dNext = plane.distance(next.view);
             if (dHere >= 0) kept.push_back(here);
             if ((dHere >= 0) != (dNext >= 0))
-                kept.push_back(dHere >= 0 ? lerp(here, next, dHere / (dHere - dNext)) : lerp(next, here, dNext / (dNext - dHere)));
+                kept.push_back(dHere >= 0 ? lerp(here, next, dHere / (dHere - dNext))
+                                          : lerp(next, here, dNext / (dNext - dHere)));
         }
         polygon = std::move(kept);
         if (polygon.size() < 3) return {};
@@ -192,7 +203,8 @@ void drawPolygon(const std::vector<ClipVertex>& polygon) {
             const ClipVertex& c = *corners[k];
             const double q = 1 / c.view.z;
             screen[2 * k] = Camera::screenX(c.view);
-            screen[2 * k + 1] = std::clamp(Camera::screenY(c.view), 0.0, kHeight - 1.0);  // rounding can stray a hair outside
+            screen[2 * k + 1] =
+                std::clamp(Camera::screenY(c.view), 0.0, kHeight - 1.0);  // rounding can stray a hair outside
             const double values[5] = {q, q * c.u, q * c.v, q * c.lightU, q * c.lightV};
             std::copy(values, values + 5, perDepth[k]);
         }
@@ -208,7 +220,8 @@ void drawPolygon(const std::vector<ClipVertex>& polygon) {
             positions[2 * k] = static_cast<float>(keep ? screen[2 * k] : grown.positions[2 * k]);
             positions[2 * k + 1] = static_cast<float>(keep ? screen[2 * k + 1] : grown.positions[2 * k + 1]);
             texels[2 * k] = static_cast<float>(v[1] / v[0]), texels[2 * k + 1] = static_cast<float>(v[2] / v[0]);
-            lightTexels[2 * k] = static_cast<float>(v[3] / v[0]), lightTexels[2 * k + 1] = static_cast<float>(v[4] / v[0]);
+            lightTexels[2 * k] = static_cast<float>(v[3] / v[0]),
+                            lightTexels[2 * k + 1] = static_cast<float>(v[4] / v[0]);
             depths[k] = static_cast<float>(1 / v[0]);
         }
         DRAWPERSPTRI(positions, texels, lightTexels, depths);
@@ -221,15 +234,17 @@ void drawStrip(const Camera& camera, const Surface& surface, double z0, double z
     std::vector<ClipVertex> quad;
     for (const auto& [z, s] : {std::pair{z0, 0.0}, std::pair{z1, 0.0}, std::pair{z1, 1.0}, std::pair{z0, 1.0}}) {
         const double lightTexelsPerUnit = Room::kLightmapWidth / kLightPeriod;
-        quad.push_back({camera.toView(surface.at(z, s)), surface.uz * z + surface.us * s, surface.vz * z + surface.vs * s,
-                        lightTexelsPerUnit * z, Room::kLightmapHeight * s});
+        quad.push_back({camera.toView(surface.at(z, s)), surface.uz * z + surface.us * s,
+                        surface.vz * z + surface.vs * s, lightTexelsPerUnit * z, Room::kLightmapHeight * s});
     }
     drawPolygon(clipToFrustum(std::move(quad)));
 }
 
 }  // namespace
 
-Room::Room() : bricks_(makeBricks()), floorTiles_(makeFloorTiles()), ceilingPanels_(makeCeilingPanels()), furnace_(makeFurnace()) {}
+Room::Room()
+    : bricks_(makeBricks()), floorTiles_(makeFloorTiles()), ceilingPanels_(makeCeilingPanels()),
+      furnace_(makeFurnace()) {}
 
 std::vector<Lamp> Room::lamps() const {
     std::vector<Lamp> all;
@@ -244,8 +259,10 @@ std::vector<Lamp> Room::lamps() const {
 // neighbours (so the lightmap repeats without a seam): colour * cos / (0.3 + distance^2).
 // A lane of 64 keeps the texture's colour, 128 (the most we use) doubles it.
 void Room::bakeLightmaps() {
-    const std::pair<const Surface*, Lightmap*> targets[] = {
-        {&kLeftWall, &leftWallLight_}, {&kRightWall, &rightWallLight_}, {&kFloorSurface, &floorLight_}, {&kCeilingSurface, &ceilingLight_}};
+    const std::pair<const Surface*, Lightmap*> targets[] = {{&kLeftWall, &leftWallLight_},
+                                                            {&kRightWall, &rightWallLight_},
+                                                            {&kFloorSurface, &floorLight_},
+                                                            {&kCeilingSurface, &ceilingLight_}};
     for (const auto& [surface, lightmap] : targets)
         for (int j = 0; j < kLightmapHeight; ++j)
             for (int i = 0; i < kLightmapWidth; ++i) {
@@ -264,12 +281,16 @@ void Room::bakeLightmaps() {
                         light = light + (3 * power * cosine / (0.3 + distance2)) * lamp.colour;
                     }
                 const auto lane = [](double l) { return static_cast<std::uint32_t>(std::clamp(64 * l, 0.0, 128.0)); };
-                lightmap->words[static_cast<size_t>(j) * kLightmapWidth + i] = lane(light.x) << 16 | lane(light.y) << 8 | lane(light.z);
+                lightmap->words[static_cast<size_t>(j) * kLightmapWidth + i] = lane(light.x) << 16 |
+                                                                               lane(light.y) << 8 | lane(light.z);
             }
 }
 
 std::array<Vec3, 4> Room::furnaceCorners() {
-    return {{{-kHalfWidth, kCeiling, kLength}, {kHalfWidth, kCeiling, kLength}, {kHalfWidth, kFloor, kLength}, {-kHalfWidth, kFloor, kLength}}};
+    return {{{-kHalfWidth, kCeiling, kLength},
+             {kHalfWidth, kCeiling, kLength},
+             {kHalfWidth, kFloor, kLength},
+             {-kHalfWidth, kFloor, kLength}}};
 }
 
 // Seen from inside, the faces of a box never overlap on screen, so they need no sorting.
@@ -301,7 +322,8 @@ void Room::draw(const Camera& camera, double flickerPower) {
     std::vector<ClipVertex> door;
     const std::array<Vec3, 4> corners = furnaceCorners();
     for (const Vec3& corner : corners)
-        door.push_back({camera.toView(corner), (corner.x + kHalfWidth) * 16, (corner.y - kCeiling) * 64 / kWallHeight, 0, 0});
+        door.push_back(
+            {camera.toView(corner), (corner.x + kHalfWidth) * 16, (corner.y - kCeiling) * 64 / kWallHeight, 0, 0});
     drawPolygon(clipToFrustum(std::move(door)));
 }
 

@@ -32,7 +32,8 @@ struct IndexedTexture {
     int width, height;
     std::vector<std::uint8_t> indices;
     std::vector<std::uint32_t> palette = std::vector<std::uint32_t>(256);
-    explicit IndexedTexture(int w, int h = 0) : width(w), height(h ? h : w), indices(static_cast<size_t>(width) * height) {}
+    explicit IndexedTexture(int w, int h = 0)
+        : width(w), height(h ? h : w), indices(static_cast<size_t>(width) * height) {}
     std::uint8_t& at(int x, int y) { return indices[static_cast<size_t>(y) * width + x]; }
     void bind(int blendMode) const { SETTEXTURE(indices.data(), width, height, palette.data(), blendMode); }
 };

@@ -56,9 +56,10 @@ IndexedTexture makeCrate() {
         for (int x = 0; x < 64; ++x) {
             const int grain = (x * 7 + (y % 14) * 29 + (x * y) % 11) % 24;
             std::uint8_t index = static_cast<std::uint8_t>(130 + grain);  // board
-            if (y % 14 == 0) index = 60;                                   // gap between boards
+            if (y % 14 == 0) index = 60;                                  // gap between boards
             if (std::abs(x - y) < 5) index = static_cast<std::uint8_t>(175 + grain);
-            if (x < 5 || y < 5 || x > 58 || y > 58) index = static_cast<std::uint8_t>(x == 0 || y == 0 ? 20 : 90 + grain);
+            if (x < 5 || y < 5 || x > 58 || y > 58)
+                index = static_cast<std::uint8_t>(x == 0 || y == 0 ? 20 : 90 + grain);
             t.at(x, y) = index;
         }
     return t;
@@ -74,7 +75,8 @@ IndexedTexture makeShimmer() {
     const double tau = 2 * std::numbers::pi;
     for (int y = 0; y < 32; ++y)
         for (int x = 0; x < 32; ++x) {
-            const double wave = std::sin(tau * (y / 16.0 + 0.3 * std::sin(tau * x / 32))) + std::sin(tau * (x + y) / 32);
+            const double wave =
+                std::sin(tau * (y / 16.0 + 0.3 * std::sin(tau * x / 32))) + std::sin(tau * (x + y) / 32);
             t.at(x, y) = static_cast<std::uint8_t>(std::lround(127.5 + 63.5 * wave));
         }
     return t;
@@ -87,7 +89,9 @@ IndexedTexture makePanel() {
     for (int y = 0; y < 32; ++y)
         for (int x = 0; x < 32; ++x) {
             const bool rivet = (x % 29 - 2) * (x % 29 - 2) + (y % 29 - 2) * (y % 29 - 2) <= 1;
-            t.at(x, y) = static_cast<std::uint8_t>(rivet ? 230 : y == 0 ? 200 : 90 + (x * 13 + y * 3) % 17 + 2 * (y % 4));
+            t.at(x, y) = static_cast<std::uint8_t>(rivet    ? 230
+                                                   : y == 0 ? 200
+                                                            : 90 + (x * 13 + y * 3) % 17 + 2 * (y % 4));
         }
     return t;
 }
@@ -103,7 +107,8 @@ struct Textures {
     // Bright in the middle, fading out; added with mode 2.
     IndexedTexture glow = makeDisc([](double d, double, double) { return static_cast<std::uint8_t>(255 * (1 - d)); });
     // Modulated with mode 3: entry 128 keeps the floor, the inner disc darkens it.
-    IndexedTexture shadow = makeDisc([](double d, double, double) { return static_cast<std::uint8_t>(d < 0.6 ? 1 : 2); });
+    IndexedTexture shadow =
+        makeDisc([](double d, double, double) { return static_cast<std::uint8_t>(d < 0.6 ? 1 : 2); });
     Textures() {
         for (int i = 0; i < 256; ++i) {
             pip.palette[i] = colourWord(i, i, i);
@@ -117,14 +122,16 @@ struct Textures {
 // The camera walks down the corridor, swaying, turning its head and bobbing a little.
 Camera cameraAt(int frame) {
     return {{0.45 * std::sin(0.27 * frame), -0.15 + 0.06 * std::sin(0.9 * frame), 0.6 + 0.62 * frame},
-            0.32 * std::sin(0.22 * frame + 0.5), 0.04 * std::sin(0.45 * frame)};
+            0.32 * std::sin(0.22 * frame + 0.5),
+            0.04 * std::sin(0.45 * frame)};
 }
 
 // The crate floats ahead of the camera, a little nearer each frame; its path keeps it whole
 // inside the image's rows, since DRAWTRI squeezes triangles reaching beyond them.
 constexpr double kCrateHalfSize = 0.5;
 Vec3 crateCentre(int frame) {
-    return {0.4 * std::sin(0.2 * frame), 0.3 + 0.1 * std::sin(0.5 * frame), cameraAt(frame).position.z + 5.4 - 0.06 * frame};
+    return {0.4 * std::sin(0.2 * frame), 0.3 + 0.1 * std::sin(0.5 * frame),
+            cameraAt(frame).position.z + 5.4 - 0.06 * frame};
 }
 
 // The crate: a cube turning about two axes, in world space. Each face is two DRAWTRI
@@ -135,10 +142,10 @@ Vec3 crateCentre(int frame) {
 void drawCrate(const IndexedTexture& crate, const Camera& camera, const std::vector<Lamp>& lamps, int frame) {
     // Each face's corners a, b, c, d go round it so that (b - a) x (c - a) points out of the
     // cube; projected (y down), a face towards the camera then winds negatively on screen.
-    static constexpr std::array<std::array<int, 3>, 8> kCorners = {{
-        {-1, -1, -1}, {1, -1, -1}, {1, 1, -1}, {-1, 1, -1}, {-1, -1, 1}, {1, -1, 1}, {1, 1, 1}, {-1, 1, 1}}};
-    static constexpr std::array<std::array<int, 4>, 6> kFaces = {{
-        {3, 2, 1, 0}, {6, 7, 4, 5}, {7, 3, 0, 4}, {2, 6, 5, 1}, {0, 1, 5, 4}, {7, 6, 2, 3}}};
+    static constexpr std::array<std::array<int, 3>, 8> kCorners = {
+        {{-1, -1, -1}, {1, -1, -1}, {1, 1, -1}, {-1, 1, -1}, {-1, -1, 1}, {1, -1, 1}, {1, 1, 1}, {-1, 1, 1}}};
+    static constexpr std::array<std::array<int, 4>, 6> kFaces = {
+        {{3, 2, 1, 0}, {6, 7, 4, 5}, {7, 3, 0, 4}, {2, 6, 5, 1}, {0, 1, 5, 4}, {7, 6, 2, 3}}};
     static constexpr double kFaceTexels[8] = {0, 0, 64, 0, 64, 64, 0, 64};
 
     const double yaw = 0.26 * frame + 0.4, pitch = 0.17 * frame + 0.5;
@@ -149,7 +156,8 @@ void drawCrate(const IndexedTexture& crate, const Camera& camera, const std::vec
     std::array<Vec3, 8> world, view;
     std::array<double, 16> screen;
     for (size_t i = 0; i < world.size(); ++i) {
-        world[i] = crateCentre(frame) + kCrateHalfSize * turn({double(kCorners[i][0]), double(kCorners[i][1]), double(kCorners[i][2])});
+        world[i] = crateCentre(frame) +
+                   kCrateHalfSize * turn({double(kCorners[i][0]), double(kCorners[i][1]), double(kCorners[i][2])});
         view[i] = camera.toView(world[i]);
         screen[2 * i] = Camera::screenX(view[i]);
         screen[2 * i + 1] = Camera::screenY(view[i]);
@@ -171,7 +179,8 @@ void drawCrate(const IndexedTexture& crate, const Camera& camera, const std::vec
         for (int k : q) depth += view[k].z;
         visible.push_back({depth, f});
     }
-    std::sort(visible.begin(), visible.end(), [](const VisibleFace& l, const VisibleFace& r) { return l.depth > r.depth; });
+    std::sort(visible.begin(), visible.end(),
+              [](const VisibleFace& l, const VisibleFace& r) { return l.depth > r.depth; });
 
     crate.bind(0);
     for (const VisibleFace& v : visible) {
@@ -222,8 +231,9 @@ void drawCrateShadow(const IndexedTexture& shadow, const Camera& camera, int fra
     if (below.z < 0.5) return;
     const double width = 1.6 * kCrateHalfSize * Camera::kFocal / below.z, height = 0.35 * width;
     shadow.bind(3);
-    DRAWTILE(static_cast<float>(Camera::screenX(below) - width / 2), static_cast<float>(Camera::screenY(below) - height / 2),
-             static_cast<float>(width), static_cast<float>(height), 0, 0, 16, 16, 0, 0, 0x00FFFFFF);
+    DRAWTILE(static_cast<float>(Camera::screenX(below) - width / 2),
+             static_cast<float>(Camera::screenY(below) - height / 2), static_cast<float>(width),
+             static_cast<float>(height), 0, 0, 16, 16, 0, 0, 0x00FFFFFF);
 }
 
 // A glow added (mode 2) round every lamp in front of the camera, sized by its depth and
@@ -283,7 +293,8 @@ void drawShimmer(const IndexedTexture& shimmer, const Camera& camera, int frame)
 void drawHud(const Textures& textures, int health, double progress) {
     constexpr int kMaxHealth = 5;
     textures.panel.bind(0);
-    DRAWTILE(0, kHudTop, kWidth - 1, kHeight - 1 - kHudTop, 0, 0, kWidth / 2.0f, (kHeight - kHudTop) / 2.0f, 0, 0, 0x00FFFFFF);
+    DRAWTILE(0, kHudTop, kWidth - 1, kHeight - 1 - kHudTop, 0, 0, kWidth / 2.0f, (kHeight - kHudTop) / 2.0f, 0, 0,
+             0x00FFFFFF);
     textures.pip.bind(1);
     for (int i = 0; i < kMaxHealth; ++i)
         DRAWTILE(8.0f + 20 * i, kHudTop + 4.0f, 16, 16, 0, 0, 16, 16, 0, 0, i < health ? 0x00FF5040 : 0x00404048);
@@ -299,8 +310,9 @@ void drawSparks(const IndexedTexture& glow, double age) {
     glow.bind(2);
     for (int i = 0; i < 8; ++i) {
         const double angle = 2 * std::numbers::pi * (i + 0.3) / 8, reach = 30 + 140 * age, size = 24 * (1.2 - age);
-        DRAWTILE(static_cast<float>(kWidth / 2.0 + reach * std::cos(angle) - size / 2), static_cast<float>(kHudTop / 2.0 + reach * std::sin(angle) - size / 2),
-                 static_cast<float>(size), static_cast<float>(size), 0, 0, 16, 16, 0, 0, 0x00FFB060);
+        DRAWTILE(static_cast<float>(kWidth / 2.0 + reach * std::cos(angle) - size / 2),
+                 static_cast<float>(kHudTop / 2.0 + reach * std::sin(angle) - size / 2), static_cast<float>(size),
+                 static_cast<float>(size), 0, 0, 16, 16, 0, 0, 0x00FFB060);
     }
 }
 
@@ -334,18 +346,19 @@ constexpr int kSheetColumns = 6, kThumbWidth = kWidth / 2, kThumbHeight = kHeigh
 class ContactSheet {
 public:
     explicit ContactSheet(int frames)
-        : rows_((frames + kSheetColumns - 1) / kSheetColumns),
-          width_(kSheetColumns * (kThumbWidth + kGap) + kGap),
-          height_(rows_ * (kThumbHeight + kGap) + kGap),
-          pixels_(static_cast<size_t>(width_) * height_, 0x00202020) {}
+        : rows_((frames + kSheetColumns - 1) / kSheetColumns), width_(kSheetColumns * (kThumbWidth + kGap) + kGap),
+          height_(rows_ * (kThumbHeight + kGap) + kGap), pixels_(static_cast<size_t>(width_) * height_, 0x00202020) {}
 
     void add(const Image& image) {
-        const int left = kGap + added_ % kSheetColumns * (kThumbWidth + kGap), top = kGap + added_ / kSheetColumns * (kThumbHeight + kGap);
+        const int left = kGap + added_ % kSheetColumns * (kThumbWidth + kGap),
+                  top = kGap + added_ / kSheetColumns * (kThumbHeight + kGap);
         for (int y = 0; y < kThumbHeight; ++y)
             for (int x = 0; x < kThumbWidth; ++x) {
                 std::uint32_t sum = 0;
                 for (int lane = 0; lane < 24; lane += 8) {
-                    const auto channel = [&](int dx, int dy) { return image.at(2 * x + dx, 2 * y + dy) >> lane & 0xFF; };
+                    const auto channel = [&](int dx, int dy) {
+                        return image.at(2 * x + dx, 2 * y + dy) >> lane & 0xFF;
+                    };
                     sum |= (channel(0, 0) + channel(1, 0) + channel(0, 1) + channel(1, 1) + 2) / 4 << lane;
                 }
                 pixels_[static_cast<size_t>(top + y) * width_ + left + x] = sum;

@@ -46,7 +46,8 @@ VELKANO_API void VELKANO_CALL PAUSE(int32_t milliseconds);
  * powers of two), its palette (32-bit entries, red in the lowest byte) and the blend mode
  * of later draws: 0 replace, 1 replace except index 0, 2 saturating add, 3 modulate
  * (min(255, (p * c) >> 7)). Nothing is read or copied: the memory must stay valid while bound. */
-VELKANO_API void VELKANO_CALL SETTEXTURE(const uint8_t* indices, int32_t width, int32_t height, const uint32_t* palette, int32_t blendMode);
+VELKANO_API void VELKANO_CALL SETTEXTURE(const uint8_t* indices, int32_t width, int32_t height, const uint32_t* palette,
+                                         int32_t blendMode);
 /* Binds a lightmap of width x height 32-bit pixel words for perspective triangles; NULL
  * unbinds it. */
 VELKANO_API void VELKANO_CALL SETLIGHTMAP(const uint32_t* lightmap, int32_t width, int32_t height);
@@ -59,14 +60,15 @@ VELKANO_API void VELKANO_CALL FLASHSUB(uint32_t colour);
 VELKANO_API void VELKANO_CALL FLASHMOD(uint32_t colour);
 
 VELKANO_API void VELKANO_CALL DRAWTRI(const float* positions, const float* texCoords, const uint32_t* colours);
-VELKANO_API void VELKANO_CALL DRAWPERSPTRI(const float* positions, const float* texCoords, const float* lightmapCoords, const float* depths);
+VELKANO_API void VELKANO_CALL DRAWPERSPTRI(const float* positions, const float* texCoords, const float* lightmapCoords,
+                                           const float* depths);
 /* Draws columns round(x) to round(x + w) and rows round(y) to round(y + h), both ends
  * included, from the bound texture: uSpan x vSpan texels across the tile, scrolled by
  * uOffset, vOffset target pixels, each texel multiplied by tint ((c * t) >> 8 per byte) and
  * written with the bound blend mode. Clipped to the image; draws nothing while no texture
  * is bound or when the tile reaches beyond +-2^20. ignored1 and ignored2 are not used. */
-VELKANO_API void VELKANO_CALL DRAWTILE(float x, float y, float w, float h, float uOffset, float vOffset,
-                           float uSpan, float vSpan, uint32_t ignored1, uint32_t ignored2, uint32_t tint);
+VELKANO_API void VELKANO_CALL DRAWTILE(float x, float y, float w, float h, float uOffset, float vOffset, float uSpan,
+                                       float vSpan, uint32_t ignored1, uint32_t ignored2, uint32_t tint);
 
 #ifdef __cplusplus
 }

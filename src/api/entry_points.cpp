@@ -38,15 +38,15 @@ VELKANO_ENTRY void VELKANO_CALL SETLIGHTMAP(const uint32_t* lightmap, int32_t wi
     velkano::setLightmap(processContext(), lightmap, width, height);
 }
 
-VELKANO_ENTRY void VELKANO_CALL DRAWTILE(float x, float y, float w, float h, float uOffset, float vOffset,
-                                         float uSpan, float vSpan, uint32_t, uint32_t, uint32_t tint) {
+VELKANO_ENTRY void VELKANO_CALL DRAWTILE(float x, float y, float w, float h, float uOffset, float vOffset, float uSpan,
+                                         float vSpan, uint32_t, uint32_t, uint32_t tint) {
     velkano::drawTile(processContext(), {x, y, w, h, uOffset, vOffset, uSpan, vSpan}, tint);
 }
 
 VELKANO_ENTRY void VELKANO_CALL DRAWTRI(const float* positions, const float* texCoords, const uint32_t* colours) {
     velkano::drawTriangle(processContext(), positions, texCoords, colours);
 }
-VELKANO_ENTRY void VELKANO_CALL DRAWPERSPTRI(const float* positions, const float* texCoords, const float* lightmapCoords,
-                                             const float* depths) {
+VELKANO_ENTRY void VELKANO_CALL DRAWPERSPTRI(const float* positions, const float* texCoords,
+                                             const float* lightmapCoords, const float* depths) {
     velkano::drawPerspectiveTriangle(processContext(), positions, texCoords, lightmapCoords, depths);
 }

@@ -27,15 +27,21 @@ struct GridFill;
 struct BlockWalk;
 enum class CompositeMode : int32_t;
 
-using FlashKernel = void (*)(uint8_t* block, size_t sizeBytes, uint32_t colour);    // effects/flash.h
-using TileRowKernel = void (*)(const TileRow& row, const TileInk& ink);              // tile/tile_blit.h
-using SpanKernel = void (*)(const SpanImages& images, const SpanWalk& walk);         // raster/span_compositor.h
-using SpanKernelChooser = SpanKernel (*)(CompositeMode mode);                        // null: writes nothing
-using TextureSpanKernel = void (*)(const RenderContext& context, const TextureSpan& span);  // raster/triangle_spans.h
+// effects/flash.h
+using FlashKernel = void (*)(uint8_t* block, size_t sizeBytes, uint32_t colour);
+// tile/tile_blit.h
+using TileRowKernel = void (*)(const TileRow& row, const TileInk& ink);
+// raster/span_compositor.h; a chooser gives null for a mode that writes nothing
+using SpanKernel = void (*)(const SpanImages& images, const SpanWalk& walk);
+using SpanKernelChooser = SpanKernel (*)(CompositeMode mode);
+// raster/triangle_spans.h
+using TextureSpanKernel = void (*)(const RenderContext& context, const TextureSpan& span);
 using LightSpanKernel = void (*)(const LightSpan& span);
-using GridRowKernel = void (*)(UvGrid& grid, const GridRange& range, const GridFill& fill, int32_t r);  // raster/uv_grid.h
+// raster/uv_grid.h
+using GridRowKernel = void (*)(UvGrid& grid, const GridRange& range, const GridFill& fill, int32_t r);
 using GridBandKernel = void (*)(GridTable& table, int32_t column, const GridRange& range);
-using BlockKernel = void (*)(const RenderContext& context, const BlockWalk& walk);   // raster/persp_triangle.h
+// raster/persp_triangle.h
+using BlockKernel = void (*)(const RenderContext& context, const BlockWalk& walk);
 
 struct KernelTable {
     SimdLevel level;
@@ -59,11 +65,11 @@ void forceSimdLevelForTests(SimdLevel level);
 
 // Each module fills its slots of a level's table: the kernels of that level, or of the
 // highest level below it that the module has.
-void installFlashKernels(KernelTable& table);                 // effects/flash.cpp
-void installTileKernels(KernelTable& table);                  // tile/tile_blit.cpp
-void installCompositorKernels(KernelTable& table);            // raster/span_compositor.cpp
-void installTriangleSpanKernels(KernelTable& table);          // raster/triangle_spans.cpp
-void installGridKernels(KernelTable& table);                  // raster/uv_grid.cpp
-void installBlockKernels(KernelTable& table);                 // raster/persp_triangle.cpp
+void installFlashKernels(KernelTable& table);         // effects/flash.cpp
+void installTileKernels(KernelTable& table);          // tile/tile_blit.cpp
+void installCompositorKernels(KernelTable& table);    // raster/span_compositor.cpp
+void installTriangleSpanKernels(KernelTable& table);  // raster/triangle_spans.cpp
+void installGridKernels(KernelTable& table);          // raster/uv_grid.cpp
+void installBlockKernels(KernelTable& table);         // raster/persp_triangle.cpp
 
 }  // namespace velkano

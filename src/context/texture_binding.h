@@ -15,9 +15,7 @@ namespace velkano {
 
 // Index of the lowest 1 bit of `size`: log2 of a power of two. 0 for a size of 0, so every
 // derived shift lies in 0..31.
-constexpr int32_t lowestSetBit(int32_t size) {
-    return size == 0 ? 0 : std::countr_zero(static_cast<uint32_t>(size));
-}
+constexpr int32_t lowestSetBit(int32_t size) { return size == 0 ? 0 : std::countr_zero(static_cast<uint32_t>(size)); }
 
 // SETTEXTURE: indices, sizes, masks (size - 1), the row shift of the triangle form, the
 // palette and the blend mode, stored as given. The lightmap binding stays.

@@ -66,8 +66,6 @@ inline uint32_t loadWord(const void* at) {
 inline void storeWord(void* at, uint32_t word) { std::memcpy(at, &word, 4); }
 
 // ColourWord R,G,B,X bytes in memory -> PixelWord B,G,R,0.
-constexpr PixelWord colourToPixel(ColourWord w) {
-    return ((w & 0xFFu) << 16) | (w & 0xFF00u) | ((w >> 16) & 0xFFu);
-}
+constexpr PixelWord colourToPixel(ColourWord w) { return ((w & 0xFFu) << 16) | (w & 0xFF00u) | ((w >> 16) & 0xFFu); }
 
 }  // namespace velkano

@@ -32,7 +32,7 @@ inline int32_t floorToInt(double x) {
 inline int32_t roundHalfEvenToInt(double x) {
     // -2^31 - 0.5 rounds to the even -2^31; 2^31 - 0.5 rounds to 2^31, outside the range.
     if (!(x >= -2147483648.5 && x < 2147483647.5)) return kIntegerIndefinite;
-    const int32_t t = static_cast<int32_t>(x);            // towards zero; fits in this range
+    const int32_t t = static_cast<int32_t>(x);           // towards zero; fits in this range
     const double fraction = x - static_cast<double>(t);  // exact, in (-1, 1), sign of x
     // Branch-free: rows and spans land on ties often, so branches would mispredict.
     const int32_t odd = t & 1;

@@ -87,9 +87,10 @@ void rasteriseTextureHalf(RenderContext& context, const HalfTriangle& half, cons
             const int32_t left = std::max(xl, 0), right = std::min(xr, widthPx - 1);
             if (left <= right) {
                 const int64_t skipped = static_cast<int64_t>(left) - xl;
-                kernel(context, TextureSpan{context.textureLayer + pixelOffset(static_cast<size_t>(context.pitch), left, y), right - left + 1,
-                                            wrapAdvance(uLeftFx, uStepFx, skipped), wrapAdvance(vLeftFx, vStepFx, skipped),
-                                            uStepFx, vStepFx});
+                kernel(context,
+                       TextureSpan{context.textureLayer + pixelOffset(static_cast<size_t>(context.pitch), left, y),
+                                   right - left + 1, wrapAdvance(uLeftFx, uStepFx, skipped),
+                                   wrapAdvance(vLeftFx, vStepFx, skipped), uStepFx, vStepFx});
             }
         }
         uLeftFx = wrapAdd(uLeftFx, uLeftStepFx);
@@ -132,7 +133,10 @@ void rasteriseLightHalf(RenderContext& context, const HalfTriangle& half, const 
         if (xr >= xl) {
             // The divisor is the pixel count: the last pixel stops one step short of the right edge.
             const double pixels = static_cast<double>(xr - xl + 1);
-            LightSpan span{context.lightLayer + pixelOffset(static_cast<size_t>(context.pitch), xl, y), xr - xl + 1, {edge[0], edge[1], edge[2]}, {}};
+            LightSpan span{context.lightLayer + pixelOffset(static_cast<size_t>(context.pitch), xl, y),
+                           xr - xl + 1,
+                           {edge[0], edge[1], edge[2]},
+                           {}};
             for (size_t c = 0; c < 3; ++c)
                 span.step[c] = static_cast<float>((static_cast<double>(edge[c + 3]) - edge[c]) / pixels);
             kernel(span);

@@ -44,7 +44,8 @@ bool blockWalk(const RenderContext& context, SpanRegion& region, uint8_t* layer,
 
 void textureBlocksScalar(const RenderContext& context, const BlockWalk& walk) {
     forEachBlock(walk, [&](const BlockSpan& block) {
-        textureSpanScalar(context, TextureSpan{block.pixels, block.count, block.uFx, block.vFx, block.uStepFx, block.vStepFx});
+        textureSpanScalar(context,
+                          TextureSpan{block.pixels, block.count, block.uFx, block.vFx, block.uStepFx, block.vStepFx});
     });
 }
 
@@ -52,8 +53,10 @@ void lightmapBlockScalar(const RenderContext& context, const BlockSpan& span) {
     int32_t uFx = span.uFx, vFx = span.vFx;
     for (int32_t k = 0; k < span.count; ++k) {
         const int32_t x = span.x + k;
-        const auto u = static_cast<int32_t>(shiftRightLogical(wrapAdd(uFx, lightmapSampleOffsetU(x, span.y)), kFixedShift));
-        const auto v = static_cast<int32_t>(shiftRightLogical(wrapAdd(vFx, lightmapSampleOffsetV(x, span.y)), kFixedShift));
+        const auto u =
+            static_cast<int32_t>(shiftRightLogical(wrapAdd(uFx, lightmapSampleOffsetU(x, span.y)), kFixedShift));
+        const auto v =
+            static_cast<int32_t>(shiftRightLogical(wrapAdd(vFx, lightmapSampleOffsetV(x, span.y)), kFixedShift));
         storeWord(span.pixels + 4 * static_cast<size_t>(k), lightmapFetch(context, u, v));
         uFx = wrapAdd(uFx, span.uStepFx);
         vFx = wrapAdd(vFx, span.vStepFx);

@@ -42,7 +42,8 @@ void textureBlocksSse2(const RenderContext& context, const BlockWalk& walk) {
         if (block.count == kBlockWidth) {
             wholeBlockSse2(block, texels, none, none);
         } else {
-            textureSpanSse2(context, TextureSpan{block.pixels, block.count, block.uFx, block.vFx, block.uStepFx, block.vStepFx});
+            textureSpanSse2(context,
+                            TextureSpan{block.pixels, block.count, block.uFx, block.vFx, block.uStepFx, block.vStepFx});
         }
     });
 }
@@ -51,7 +52,9 @@ void lightmapBlocksSse2(const RenderContext& context, const BlockWalk& walk) {
     const LightmapQuadSse2 words(context);
     // Blocks start on even columns, so the lanes' column parities are 0, 1, 0, 1; the offsets
     // of even rows, then of odd rows.
-    const auto offsets = [](auto offset, int32_t y) { return _mm_setr_epi32(offset(0, y), offset(1, y), offset(2, y), offset(3, y)); };
+    const auto offsets = [](auto offset, int32_t y) {
+        return _mm_setr_epi32(offset(0, y), offset(1, y), offset(2, y), offset(3, y));
+    };
     const __m128i uOffset[2] = {offsets(lightmapSampleOffsetU, 0), offsets(lightmapSampleOffsetU, 1)};
     const __m128i vOffset[2] = {offsets(lightmapSampleOffsetV, 0), offsets(lightmapSampleOffsetV, 1)};
     forEachBlock(walk, [&](const BlockSpan& block) {

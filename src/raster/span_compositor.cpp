@@ -44,7 +44,8 @@ void spanRowScalar(const SpanImages& images, int32_t y, int32_t x, int32_t count
 
 template <CompositeMode Mode, bool Lit>
 void spanKernelScalarMode(const SpanImages& images, const SpanWalk& walk) {
-    forEachSpan(walk, images.width, [&](int32_t y, int32_t x, int32_t count) { spanRowScalar<Mode, Lit>(images, y, x, count); });
+    forEachSpan(walk, images.width,
+                [&](int32_t y, int32_t x, int32_t count) { spanRowScalar<Mode, Lit>(images, y, x, count); });
 }
 
 template <bool Lit>
@@ -96,13 +97,14 @@ void normaliseSpanRegion(SpanRegion& region) {
     if (region.bottomLeftX > region.bottomRightX) std::swap(region.bottomLeftX, region.bottomRightX);
 }
 
-void compositeSpans(const RenderContext& context, uint8_t* destination, const uint8_t* source,
-                    SpanRegion& region, CompositeMode mode) {
+void compositeSpans(const RenderContext& context, uint8_t* destination, const uint8_t* source, SpanRegion& region,
+                    CompositeMode mode) {
     if (region.top == region.bottom) return;
     const SpanKernel kernel = kernels().spanKernel(mode);
     const int32_t widthPx = drawableWidth(context);
     SpanWalk walk{};
-    if (!spanWalk(context, region, walk) || kernel == nullptr || widthPx == 0 || destination == nullptr || source == nullptr)
+    if (!spanWalk(context, region, walk) || kernel == nullptr || widthPx == 0 || destination == nullptr ||
+        source == nullptr)
         return;
     kernel(SpanImages{destination, source, static_cast<size_t>(context.pitch), widthPx, context.height}, walk);
 }
@@ -117,9 +119,12 @@ void compositeLitSpans(const RenderContext& context, uint8_t* destination, uint8
     if (region.top == region.bottom) return;
     const int32_t widthPx = drawableWidth(context);
     SpanWalk walk{};
-    if (!spanWalk(context, region, walk) || widthPx == 0 || destination == nullptr || texture == nullptr || light == nullptr)
+    if (!spanWalk(context, region, walk) || widthPx == 0 || destination == nullptr || texture == nullptr ||
+        light == nullptr)
         return;
-    kernel(SpanImages{destination, nullptr, static_cast<size_t>(context.pitch), widthPx, context.height, texture, light}, walk);
+    kernel(
+        SpanImages{destination, nullptr, static_cast<size_t>(context.pitch), widthPx, context.height, texture, light},
+        walk);
 }
 
 }  // namespace velkano

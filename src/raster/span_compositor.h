@@ -54,8 +54,8 @@ inline int32_t edgeStepFx(int32_t topX, int32_t bottomX, double rows) {
 
 // Combines `source` into `destination` over the region. A region with top == bottom is left
 // as passed and nothing is written; any other is normalised in place first.
-void compositeSpans(const RenderContext& context, uint8_t* destination, const uint8_t* source,
-                    SpanRegion& region, CompositeMode mode);
+void compositeSpans(const RenderContext& context, uint8_t* destination, const uint8_t* source, SpanRegion& region,
+                    CompositeMode mode);
 
 // A region's rows inside the image, firstRow to lastRow, with its edges at firstRow.
 struct SpanWalk {

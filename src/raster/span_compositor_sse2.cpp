@@ -43,7 +43,9 @@ void spanRowSse2(uint8_t* destination, uint8_t* lit, const uint8_t* source, cons
     const auto load2 = [](const uint8_t* at) { return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(at)); };
     const auto store2 = [](uint8_t* at, __m128i value) { _mm_storel_epi64(reinterpret_cast<__m128i*>(at), value); };
     const auto load1 = [](const uint8_t* at) { return _mm_cvtsi32_si128(static_cast<int32_t>(loadWord(at))); };
-    const auto store1 = [](uint8_t* at, __m128i value) { storeWord(at, static_cast<uint32_t>(_mm_cvtsi128_si32(value))); };
+    const auto store1 = [](uint8_t* at, __m128i value) {
+        storeWord(at, static_cast<uint32_t>(_mm_cvtsi128_si32(value)));
+    };
     // Light is read only by lit kernels.
     const auto lightAt = [&](auto loader, size_t at) { return Lit ? loader(light + at) : _mm_setzero_si128(); };
     if (count >= 4) {

@@ -62,7 +62,8 @@ void lightSpanSse2(const LightSpan& span) {
     for (int32_t i = 0; i < span.count; ++i) {
         const __m128i rounded = roundHalfEvenToByteSse2(colour);
         const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(rounded, rounded), rounded);
-        storeWord(span.pixels + 4 * static_cast<size_t>(i), 0xFF000000u | static_cast<uint32_t>(_mm_cvtsi128_si32(bytes)));
+        storeWord(span.pixels + 4 * static_cast<size_t>(i),
+                  0xFF000000u | static_cast<uint32_t>(_mm_cvtsi128_si32(bytes)));
         colour = _mm_add_ps(colour, step);
     }
 }

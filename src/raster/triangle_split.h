@@ -38,9 +38,8 @@ inline float edgeXAtRow(float xA, float yA, float xB, float yB, float y) {
     if (yA == yB) return xA;
     const double rise = static_cast<double>(yB) - static_cast<double>(yA);
     const double run = static_cast<double>(xB) - static_cast<double>(xA);
-    return static_cast<float>((run * (static_cast<double>(y) - static_cast<double>(yA)) +
-                               static_cast<double>(xA) * rise) /
-                              rise);
+    return static_cast<float>(
+        (run * (static_cast<double>(y) - static_cast<double>(yA)) + static_cast<double>(xA) * rise) / rise);
 }
 
 // The cut of a triangle: the roles, and A, M, B and S rounded (S on M's row).

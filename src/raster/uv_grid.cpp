@@ -46,7 +46,8 @@ GridRowWeights gridRowWeights(const GridFill& fill, const GridRange& range, int3
     GridRowWeights row{weightsAt(fill, range.firstColumn, r), {}};
     const std::array<float, 3> end = weightsAt(fill, range.lastColumn, r);
     for (size_t k = 0; k < 3; ++k)
-        row.step[k] = static_cast<float>((static_cast<double>(end[k]) - static_cast<double>(row.start[k])) * fill.colStep);
+        row.step[k] =
+            static_cast<float>((static_cast<double>(end[k]) - static_cast<double>(row.start[k])) * fill.colStep);
     return row;
 }
 

@@ -17,7 +17,8 @@ namespace {
 __m128i floorToIntSse2(__m128d x) {
     const __m128i truncated = _mm_cvttpd_epi32(x);
     const __m128d roundedUp = _mm_cmpgt_pd(_mm_cvtepi32_pd(truncated), x);
-    const __m128d valid = _mm_and_pd(_mm_cmpge_pd(x, _mm_set1_pd(-2147483648.0)), _mm_cmplt_pd(x, _mm_set1_pd(2147483648.0)));
+    const __m128d valid =
+        _mm_and_pd(_mm_cmpge_pd(x, _mm_set1_pd(-2147483648.0)), _mm_cmplt_pd(x, _mm_set1_pd(2147483648.0)));
     // The 64-bit lane masks as 32-bit lanes 0 and 1.
     const auto low32 = [](__m128d mask) { return _mm_shuffle_epi32(_mm_castpd_si128(mask), _MM_SHUFFLE(3, 3, 2, 0)); };
     const __m128i floored = _mm_add_epi32(truncated, low32(roundedUp));  // the mask is -1 where it rounded up
@@ -49,7 +50,8 @@ void fillGridRowSse2(UvGrid& grid, const GridRange& range, const GridFill& fill,
         const __m128d q = _mm_cvtps_pd(_mm_cvtpd_ps(_mm_div_pd(one, sum)));  // rounded to binary32
         // floor((p0 w0 + p1 w1 + p2 w2) q 1024) for columns c and c + 1.
         const auto coordinate = [&](__m128d p0, __m128d p1, __m128d p2) {
-            const __m128d interpolated = _mm_add_pd(_mm_add_pd(_mm_mul_pd(p0, w0), _mm_mul_pd(p1, w1)), _mm_mul_pd(p2, w2));
+            const __m128d interpolated =
+                _mm_add_pd(_mm_add_pd(_mm_mul_pd(p0, w0), _mm_mul_pd(p1, w1)), _mm_mul_pd(p2, w2));
             return floorToIntSse2(_mm_mul_pd(_mm_mul_pd(interpolated, q), scale));
         };
         const __m128i u = coordinate(pu0, pu1, pu2);
@@ -70,7 +72,8 @@ void fillGridBandsSse2(GridTable& table, int32_t column, const GridRange& range)
         const int32_t step = shiftRightArithmetic(wrapSub(entries[r + kGridBandRows], base), kGridBandShift);
         // Rows r to r + 3 take base + (1..4) step; each later group four steps more.
         const int32_t step2 = wrapAdd(step, step);
-        __m128i value = _mm_add_epi32(_mm_set1_epi32(base), _mm_setr_epi32(step, step2, wrapAdd(step2, step), wrapAdd(step2, step2)));
+        __m128i value = _mm_add_epi32(_mm_set1_epi32(base),
+                                      _mm_setr_epi32(step, step2, wrapAdd(step2, step), wrapAdd(step2, step2)));
         const __m128i step4 = _mm_set1_epi32(wrapMul(step, 4));
         auto* out = reinterpret_cast<__m128i*>(entries + r);
         _mm_storeu_si128(out + 0, value);

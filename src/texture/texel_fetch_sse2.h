@@ -8,10 +8,10 @@
 
 #include <cstdint>
 
-#include "texture/texel_fetch.h"
 #include "pixel/channel_ops.h"
 #include "pixel/channel_ops_sse2.h"
 #include "pixel/numeric.h"
+#include "texture/texel_fetch.h"
 
 namespace velkano {
 

@@ -27,10 +27,10 @@ namespace velkano {
 // How a tinted texel c is written over the target pixel p. The bound blend mode (the host's
 // int32_t) is used as it is: values not named here write nothing.
 enum class TileMode : int32_t {
-    Replace = 0,         // c, X byte 0
-    ReplaceOpaque = 1,   // c, except where the texel's index byte is 0: p stays
-    AddSat = 2,          // channelAddSat(p, c)
-    Modulate = 3,        // channelModulate(p, c): min(255, (p * c) >> 7)
+    Replace = 0,        // c, X byte 0
+    ReplaceOpaque = 1,  // c, except where the texel's index byte is 0: p stays
+    AddSat = 2,         // channelAddSat(p, c)
+    Modulate = 3,       // channelModulate(p, c): min(255, (p * c) >> 7)
 };
 constexpr bool isTileMode(int32_t mode) {
     return mode >= static_cast<int32_t>(TileMode::Replace) && mode <= static_cast<int32_t>(TileMode::Modulate);

@@ -44,8 +44,8 @@ void tileRowSse2Mode(const TileRow& row, const TileInk& ink) {
                 // Pixels whose index byte is 0 keep the target's word.
                 const __m128i transparent = _mm_cmpeq_epi32(_mm_setr_epi32(i0, i1, i2, i3), zero);
                 const __m128i target = _mm_loadu_si128(at);
-                _mm_storeu_si128(at, _mm_or_si128(_mm_and_si128(transparent, target),
-                                                  _mm_andnot_si128(transparent, colour)));
+                _mm_storeu_si128(
+                    at, _mm_or_si128(_mm_and_si128(transparent, target), _mm_andnot_si128(transparent, colour)));
             } else {
                 static_assert(Mode == TileMode::AddSat);
                 _mm_storeu_si128(at, _mm_adds_epu8(_mm_loadu_si128(at), colour));
@@ -53,7 +53,8 @@ void tileRowSse2Mode(const TileRow& row, const TileInk& ink) {
         }
     }
     if (i < row.count)
-        tileRowScalar(TileRow{row.pixels + 4 * static_cast<size_t>(i), row.texelRow, row.columns + i, row.count - i}, ink);
+        tileRowScalar(TileRow{row.pixels + 4 * static_cast<size_t>(i), row.texelRow, row.columns + i, row.count - i},
+                      ink);
 }
 
 }  // namespace

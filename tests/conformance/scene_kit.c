@@ -135,10 +135,10 @@ void beginScene(const VelkanoApi* api, Image* image, int32_t width, int32_t heig
     api->setLightmap(NULL, 0, 0);
 }
 
-void background(const VelkanoApi* api, const Image* image, const uint8_t* indices, int32_t texWidth,
-                int32_t texHeight, const uint32_t* palette, float uSpan, float vSpan) {
-    const TileCall whole = {0, 0, (float)(image->width - 1), (float)(image->height - 1), 0, 0, uSpan, vSpan,
-                            0xFFFFFFFFu};
+void background(const VelkanoApi* api, const Image* image, const uint8_t* indices, int32_t texWidth, int32_t texHeight,
+                const uint32_t* palette, float uSpan, float vSpan) {
+    const TileCall whole = {0,     0,          (float)(image->width - 1), (float)(image->height - 1), 0, 0, uSpan,
+                            vSpan, 0xFFFFFFFFu};
     api->setTexture(indices, texWidth, texHeight, palette, 0);
     drawTiles(api, &whole, 1);
 }

@@ -66,8 +66,8 @@ void drawPersps(const VelkanoApi* api, const PerspCall* tris, size_t count, int 
 /* A new image from `seed`, bound by INIT, with no texture and no lightmap. */
 void beginScene(const VelkanoApi* api, Image* image, int32_t width, int32_t height, int32_t pitch, uint32_t seed);
 /* A background: uSpan x vSpan texels of a texture stretched over the whole image in mode 0. */
-void background(const VelkanoApi* api, const Image* image, const uint8_t* indices, int32_t texWidth,
-                int32_t texHeight, const uint32_t* palette, float uSpan, float vSpan);
+void background(const VelkanoApi* api, const Image* image, const uint8_t* indices, int32_t texWidth, int32_t texHeight,
+                const uint32_t* palette, float uSpan, float vSpan);
 
 /* ---- Checks (counted by check() of host_harness.c) ----------------------------------- */
 

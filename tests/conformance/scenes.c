@@ -141,13 +141,14 @@ void compositeRoom(const VelkanoApi* api, Image* image) {
         {{60, 80, 95, 78, 97, 108}, {0, 0, 16, 0, 16, 16}, {0x00FFE0C0u, 0x00C0A080u, 0x00806040u}},
         {{60, 80, 97, 108, 62, 110}, {0, 0, 16, 16, 0, 16}, {0x00FFE0C0u, 0x00806040u, 0x00A08060u}},
     };
-    static const TriCall shimmer = {{70, 40, 92, 42, 80, 66}, {0, 0, 16, 0, 0, 16},
-                                    {0x00808080u, 0x00808080u, 0x00808080u}};
+    static const TriCall shimmer = {
+        {70, 40, 92, 42, 80, 66}, {0, 0, 16, 0, 0, 16}, {0x00808080u, 0x00808080u, 0x00808080u}};
     static const TileCall glow = {72, 34, 16, 8, 0, 0, 16, 16, 0x00604020u};
     static const TileCall shadow = {56, 106, 44, 6, 0, 0, 2, 2, 0x00606060u};
     static const TileCall panel = {2, 2, 50, 10, 0, 0, 64, 8, 0x00A0A0A0u};
     static const TileCall pips[] = {
-        {4, 4, 5, 5, 0, 0, 4, 4, 0x00FF4040u}, {11, 4, 5, 5, 0, 0, 4, 4, 0x00FF4040u},
+        {4, 4, 5, 5, 0, 0, 4, 4, 0x00FF4040u},
+        {11, 4, 5, 5, 0, 0, 4, 4, 0x00FF4040u},
         {18, 4, 5, 5, 0, 0, 4, 4, 0x00FF4040u},
     };
     beginScene(api, image, 160, 120, 644, 122);

@@ -53,8 +53,7 @@ void flashOddPitch(const VelkanoApi* api, Image* image) {
     api->flashMod(0x70A0FF80u);
     api->flashSub(0x10203040u);
     api->flashMod(0x90909090u);
-    check(memcmp(tail, image->pixels + image->sizeBytes - 3, 3) == 0, "flashes leave the bytes past the last word",
-          0);
+    check(memcmp(tail, image->pixels + image->sizeBytes - 3, 3) == 0, "flashes leave the bytes past the last word", 0);
 }
 
 /* Every tile mode with several tints over random bytes; the modes that write nothing. */
@@ -93,14 +92,16 @@ void tileModes(const VelkanoApi* api, Image* image) {
  * texture both ways; tiles wholly outside. */
 void tileScrollWrap(const VelkanoApi* api, Image* image) {
     static const TileCall copies[] = {
-        {-10, -6, 50, 40, 0, 0, 50, 40, 0xFFFFFFFFu},        {90, -8, 40, 30, 13, -9, 40, 30, 0x00E0C0A0u},
-        {-20, 60, 60, 30, -70, 100, 60, 30, 0x00A0E0C0u},    {100, 65, 35, 25, 1000, -1000, 35, 25, 0x00FFFFFFu},
+        {-10, -6, 50, 40, 0, 0, 50, 40, 0xFFFFFFFFu},         {90, -8, 40, 30, 13, -9, 40, 30, 0x00E0C0A0u},
+        {-20, 60, 60, 30, -70, 100, 60, 30, 0x00A0E0C0u},     {100, 65, 35, 25, 1000, -1000, 35, 25, 0x00FFFFFFu},
         {30, 20, 60, 40, -3.25f, 7.75f, 60, 40, 0x00C0C0FFu}, {44, 50, 70, 12, 200.5f, -33.5f, 35, 6, 0x00FFE0E0u},
     };
     static const TileCall scrolled = {10, 10, 100, 60, 5, 5, 25, 15, 0x00FFFFFFu};
     static const TileCall outside[] = {
-        {130, 10, 20, 20, 0, 0, 16, 16, 0xFFFFFFFFu}, {10, -50, 20, 20, 0, 0, 16, 16, 0xFFFFFFFFu},
-        {-40, 10, 20, 20, 0, 0, 16, 16, 0xFFFFFFFFu}, {10, 81, 20, 20, 0, 0, 16, 16, 0xFFFFFFFFu},
+        {130, 10, 20, 20, 0, 0, 16, 16, 0xFFFFFFFFu},
+        {10, -50, 20, 20, 0, 0, 16, 16, 0xFFFFFFFFu},
+        {-40, 10, 20, 20, 0, 0, 16, 16, 0xFFFFFFFFu},
+        {10, 81, 20, 20, 0, 0, 16, 16, 0xFFFFFFFFu},
     };
     unsigned char* before;
     beginScene(api, image, 120, 80, 480, 105);
@@ -117,9 +118,12 @@ void tileScrollWrap(const VelkanoApi* api, Image* image) {
 /* Magnified, minified, mirrored, one-pixel and non-integral scales. */
 void tileScaled(const VelkanoApi* api, Image* image) {
     static const TileCall copies[] = {
-        {4, 4, 100, 60, 0, 0, 8, 6, 0xFFFFFFFFu},       {70, 50, 40, 30, 0, 0, 96, 40, 0x00FFC080u},
-        {10, 66, 50, 25, 0, 0, -16, 8, 0x00C0FFC0u},    {64, 4, 30, 40, 2, 3, 16, -24, 0x00FFFFFFu},
-        {120, 90, 0, 0, 0, 0, 5, 5, 0x00FFFFFFu},       {90, 70, 33.3f, 17.7f, 0.1f, 0.9f, 21.1f, 3.3f, 0x00E0E0E0u},
+        {4, 4, 100, 60, 0, 0, 8, 6, 0xFFFFFFFFu},
+        {70, 50, 40, 30, 0, 0, 96, 40, 0x00FFC080u},
+        {10, 66, 50, 25, 0, 0, -16, 8, 0x00C0FFC0u},
+        {64, 4, 30, 40, 2, 3, 16, -24, 0x00FFFFFFu},
+        {120, 90, 0, 0, 0, 0, 5, 5, 0x00FFFFFFu},
+        {90, 70, 33.3f, 17.7f, 0.1f, 0.9f, 21.1f, 3.3f, 0x00E0E0E0u},
         {1.75f, 80.25f, 60, 10, 0, 0, 1000, 0.25f, 0x00FFFFFFu},
     };
     static const TileCall wash = {0, 0, 127, 95, 0, 0, 3, 2, 0x00302010u};
@@ -139,10 +143,9 @@ void tileFractionTies(const VelkanoApi* api, Image* image) {
     static const TileCall copies[] = {
         {2.5f, 3.5f, 10, 8, 0, 0, 16, 16, 0xFFFFFFFFu},     /* columns 2..12, rows 4..12 */
         {13.5f, 0.5f, 7, 5, 0.5f, 0.5f, 7, 5, 0x00FFD0B0u}, /* columns 14..20, rows 0..6 */
-        {20.5f, 20.5f, 21, 21, -0.5f, 1.5f, 16, 16, 0x00B0D0FFu},
-        {-0.5f, 30.5f, 11, 11, 0, 0, 11, 11, 0x00FFFFFFu},
-        {30, 30, 16, 16, 0.5f, 0.5f, 16, 16, 0x00E0FFE0u},  /* u = k + 0.5 for every column */
-        {47.5f, 47.5f, 10, 10, 0, 0, 16, 16, 0xFFFFFFFFu},  /* the last row and column only */
+        {20.5f, 20.5f, 21, 21, -0.5f, 1.5f, 16, 16, 0x00B0D0FFu}, {-0.5f, 30.5f, 11, 11, 0, 0, 11, 11, 0x00FFFFFFu},
+        {30, 30, 16, 16, 0.5f, 0.5f, 16, 16, 0x00E0FFE0u}, /* u = k + 0.5 for every column */
+        {47.5f, 47.5f, 10, 10, 0, 0, 16, 16, 0xFFFFFFFFu}, /* the last row and column only */
     };
     static const TileCall halves[] = {
         {44, 8, 16, 16, 1, 0, 8, 8, 0x00FFFFFFu}, /* u = (k + 1) / 2: ties on every other column */

@@ -14,7 +14,8 @@ void triCopyModes(const VelkanoApi* api, Image* image) {
     static const TriCall checkerTris[] = {
         {{10, 62, 50, 62, 30, 88}, {0, 0, 16, 0, 8, 13}, {0x00808080u, 0x00808080u, 0x00808080u}},
         {{64, 20, 64, 70, 100, 45.5f}, {0, 0, 0, 32, 24, 16}, {0x00FF4020u, 0x002040FFu, 0x0040FF20u}},
-        {{80.25f, 60.75f, 119.5f, 62.5f, 100.5f, 89.5f}, {0.5f, 0.5f, 15.5f, 0.5f, 8, 15.5f},
+        {{80.25f, 60.75f, 119.5f, 62.5f, 100.5f, 89.5f},
+         {0.5f, 0.5f, 15.5f, 0.5f, 8, 15.5f},
          {0x00FFFFFFu, 0x00000000u, 0x00808080u}},
     };
     unsigned char* initial;
@@ -247,8 +248,7 @@ void perspDepthsClip(const VelkanoApi* api, Image* image) {
         {{-50, 5, -3, 20, -20, 50}, {0, 0, 16, 0, 0, 16}, {0, 0, 4, 0, 0, 4}, {1, 2, 3}},
         {{95, 5, 150, 20, 120, 50}, {0, 0, 16, 0, 0, 16}, {0, 0, 4, 0, 0, 4}, {1, 2, 3}},
     };
-    static const PerspCall receding = {{12, 8, 80, 30, 30, 60}, {0, 0, 64, 0, 0, 32}, {0, 0, 8, 0, 0, 8},
-                                       {1, 3, 7}};
+    static const PerspCall receding = {{12, 8, 80, 30, 30, 60}, {0, 0, 64, 0, 0, 32}, {0, 0, 8, 0, 0, 8}, {1, 3, 7}};
     unsigned char *initial, *before, *once;
     PerspCall scaled = receding;
     size_t i;
@@ -284,10 +284,9 @@ void perspLightmapRebind(const VelkanoApi* api, Image* image) {
     static const struct {
         const uint32_t* light;
         int32_t width, height;
-    } maps[] = {{light1x1, 1, 1}, {light7x5, 7, 5}, {light12x6, 12, 6}, {NULL, 0, 0}, {light8x8, 8, 8},
-                {light7x5, 7, 5}};
-    static const PerspCall base = {{0, 0, 36, 4, 6, 30}, {0, 0, 32, 0, 0, 32}, {-5, -3, 20, -1, 2, 13},
-                                   {1, 2, 1.25f}};
+    } maps[] = {{light1x1, 1, 1}, {light7x5, 7, 5}, {light12x6, 12, 6},
+                {NULL, 0, 0},     {light8x8, 8, 8}, {light7x5, 7, 5}};
+    static const PerspCall base = {{0, 0, 36, 4, 6, 30}, {0, 0, 32, 0, 0, 32}, {-5, -3, 20, -1, 2, 13}, {1, 2, 1.25f}};
     size_t i;
     beginScene(api, image, 80, 64, 328, 118);
     api->setTexture(checker, kCheckerSide, kCheckerSide, warm, 0);

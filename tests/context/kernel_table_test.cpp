@@ -13,18 +13,13 @@ TEST(kernelTable, everyLevelFillsEverySlot) {
     for (const SimdLevel level : {SimdLevel::Scalar, SimdLevel::Sse2, SimdLevel::Avx2}) {
         const KernelTable& table = kernelTable(level);
         EXPECT_EQ(table.level, std::min(level, detectedSimdLevel())) << static_cast<int>(level);
-        const void* slots[] = {reinterpret_cast<const void*>(table.flashAdd),
-                               reinterpret_cast<const void*>(table.flashSub),
-                               reinterpret_cast<const void*>(table.flashMod),
-                               reinterpret_cast<const void*>(table.tileRow),
-                               reinterpret_cast<const void*>(table.spanKernel),
-                               reinterpret_cast<const void*>(table.litSpanKernel),
-                               reinterpret_cast<const void*>(table.textureSpan),
-                               reinterpret_cast<const void*>(table.lightSpan),
-                               reinterpret_cast<const void*>(table.gridRow),
-                               reinterpret_cast<const void*>(table.gridBands),
-                               reinterpret_cast<const void*>(table.textureBlocks),
-                               reinterpret_cast<const void*>(table.lightmapBlocks)};
+        const void* slots[] = {
+            reinterpret_cast<const void*>(table.flashAdd),      reinterpret_cast<const void*>(table.flashSub),
+            reinterpret_cast<const void*>(table.flashMod),      reinterpret_cast<const void*>(table.tileRow),
+            reinterpret_cast<const void*>(table.spanKernel),    reinterpret_cast<const void*>(table.litSpanKernel),
+            reinterpret_cast<const void*>(table.textureSpan),   reinterpret_cast<const void*>(table.lightSpan),
+            reinterpret_cast<const void*>(table.gridRow),       reinterpret_cast<const void*>(table.gridBands),
+            reinterpret_cast<const void*>(table.textureBlocks), reinterpret_cast<const void*>(table.lightmapBlocks)};
         for (size_t i = 0; i < std::size(slots); ++i)
             EXPECT_NE(slots[i], nullptr) << "level " << static_cast<int>(level) << ", slot " << i;
     }

@@ -186,9 +186,17 @@ TEST(drawableWidth, keepsEveryPixelInsideItsRow) {
     static const struct {
         int32_t width, height, pitch, want;
     } cases[] = {
-        {100, 10, 400, 100}, {100, 10, 512, 100}, {100, 10, 399, 99}, {100, 10, 3, 0},
-        {0, 10, 40, 0},      {-5, 10, 40, 0},     {10, 0, 40, 0},     {10, -1, 40, 0},
-        {10, 10, 0, 0},      {10, 10, -40, 0},    {INT32_MAX, 1, INT32_MAX, INT32_MAX / 4},
+        {100, 10, 400, 100},
+        {100, 10, 512, 100},
+        {100, 10, 399, 99},
+        {100, 10, 3, 0},
+        {0, 10, 40, 0},
+        {-5, 10, 40, 0},
+        {10, 0, 40, 0},
+        {10, -1, 40, 0},
+        {10, 10, 0, 0},
+        {10, 10, -40, 0},
+        {INT32_MAX, 1, INT32_MAX, INT32_MAX / 4},
     };
     for (const auto& c : cases) {
         RenderContext context{};

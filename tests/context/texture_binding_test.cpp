@@ -11,9 +11,9 @@ TEST(setTexture, derivesMasksAndRowShift) {
     static const struct {
         int32_t width, height, maskU, maskV, shift;
     } cases[] = {
-        {16, 8, 15, 7, 4}, {1, 1, 0, 0, 0}, {64, 32, 63, 31, 6}, {256, 64, 255, 63, 8},
-        {12, 5, 11, 4, 2},  // not a power of two: lowest bit of 12
-        {0, -4, -1, -5, 0}, // stored as given; never drawn from
+        {16, 8, 15, 7, 4},     {1, 1, 0, 0, 0},   {64, 32, 63, 31, 6},
+        {256, 64, 255, 63, 8}, {12, 5, 11, 4, 2},  // not a power of two: lowest bit of 12
+        {0, -4, -1, -5, 0},                        // stored as given; never drawn from
     };
     for (const auto& c : cases) {
         RenderContext context{};

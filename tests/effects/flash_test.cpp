@@ -8,8 +8,8 @@
 
 #include "../support/guarded_bytes.h"
 #include "../support/image_difference.h"
-#include "pixel/channel_ops.h"
 #include "context/kernel_table.h"
+#include "pixel/channel_ops.h"
 
 namespace velkano {
 namespace {
@@ -89,7 +89,9 @@ TEST(flashKernels, changeExactlyTheirWholeGroups) {
                 kernel(block.data(), size, 0x01010101u);
                 const size_t group = std::strcmp(k.name, "mod") == 0 ? 4 : 8;
                 const size_t changed = size / group * group;
-                const uint8_t expectChanged = std::strcmp(k.name, "add") == 0 ? 0x11 : std::strcmp(k.name, "sub") == 0 ? 0x0F : 0x00;
+                const uint8_t expectChanged = std::strcmp(k.name, "add") == 0   ? 0x11
+                                              : std::strcmp(k.name, "sub") == 0 ? 0x0F
+                                                                                : 0x00;
                 for (size_t i = 0; i < block.size(); ++i)
                     ASSERT_EQ(block[i], i < changed ? expectChanged : 0x10)
                         << k.name << " " << packed.level << " size=" << size << " byte " << i;

@@ -26,8 +26,8 @@
 #include <memory>
 #include <vector>
 
-#include "context/render_context.h"
 #include "context/kernel_table.h"
+#include "context/render_context.h"
 #include "support/guarded_bytes.h"
 #include "velkano.h"
 
@@ -47,6 +47,8 @@ constexpr size_t kFilledBytes = 64 * 1024;  // content beyond this stays zero
 
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 constexpr float kInf = std::numeric_limits<float>::infinity();
+// Value lists, packed by hand.
+// clang-format off
 constexpr float kAwkwardFloats[] = {
     kNaN, -kNaN, kInf, -kInf, 0.0f, -0.0f, std::numeric_limits<float>::max(), -std::numeric_limits<float>::max(),
     std::numeric_limits<float>::min(), std::numeric_limits<float>::denorm_min(), 0.5f, -0.5f, 1.5f, 2.5f, 15.5f,
@@ -57,6 +59,7 @@ constexpr int32_t kAwkwardSizes[] = {0,   1,   2,   3,   4,    5,    7,         
                                      481, 640, 641, -1,  -2,   -15,  -16,       -17,      1 << 20, 1 << 30,
                                      std::numeric_limits<int32_t>::min(),       std::numeric_limits<int32_t>::max(),
                                      std::numeric_limits<int32_t>::max() - 15, (1 << 16) + 1};
+// clang-format on
 constexpr int32_t kAwkwardModes[] = {0, 1, 2, 3, 4, 5, 6, 7, -1, 8, 255, std::numeric_limits<int32_t>::min()};
 
 // Reads the input front to back; once it runs out every read gives zero.

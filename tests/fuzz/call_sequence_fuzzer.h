@@ -21,8 +21,23 @@ FuzzCallTimes& fuzzCallTimes();
 namespace fuzzformat {
 
 enum Call : uint8_t {
-    kInit, kUnload, kBeginUpdate, kEndUpdate, kPause, kFlashAdd, kFlashSub, kFlashMod, kSetTexture, kSetLightmap,
-    kDrawTile, kDrawTri, kDrawTriAgain, kDrawPerspTri, kDrawPerspTriAgain, kChangePalette, kCallCount
+    kInit,
+    kUnload,
+    kBeginUpdate,
+    kEndUpdate,
+    kPause,
+    kFlashAdd,
+    kFlashSub,
+    kFlashMod,
+    kSetTexture,
+    kSetLightmap,
+    kDrawTile,
+    kDrawTri,
+    kDrawTriAgain,
+    kDrawPerspTri,
+    kDrawPerspTriAgain,
+    kChangePalette,
+    kCallCount
 };
 // A coordinate: below the first bound a value of the awkward list, below the second an int16
 // (two bytes) divided by 32, otherwise the bits of a float (four bytes).

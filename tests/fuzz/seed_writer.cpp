@@ -121,10 +121,10 @@ struct Frame {
 InputWriter ordinaryFrame(const Frame& f, uint8_t level, Numbers& n) {
     InputWriter in(level);
     const auto w = static_cast<float>(f.width), h = static_cast<float>(f.height);
-    auto corners = [&](float (&xy)[6]) {
+    auto corners = [&](float(&xy)[6]) {
         for (int i = 0; i < 6; i += 2) xy[i] = n.between(-8, w + 8), xy[i + 1] = n.between(-8, h + 8);
     };
-    auto spread = [&](float (&values)[6], float reach) {
+    auto spread = [&](float(&values)[6], float reach) {
         for (float& value : values) value = n.between(-reach, reach);
     };
     float xy[6], uv[6], lightmapUv[6];

@@ -86,17 +86,17 @@ static int blendedByte(const Image* image, const unsigned char* before, const fl
     const unsigned d = before[(size_t)y * (size_t)image->pitch + 4 * (size_t)x + (size_t)lane];
     int32_t fromX, fromY;
     switch (mode) {
-    case 0:
-    case 1:
-    case 2:
-    case 3:
-    case 4: return (int)blendByte(mode, c, d);
-    case 6:
-        fromX = (x + (int32_t)((s & 0xFF) >> 2)) % image->width;
-        fromY = (y + (int32_t)(((s >> 8) & 0xFF) >> 2)) % image->height;
-        if (triangleZone(xy, fromX, fromY) != -1) return -1;
-        return before[(size_t)fromY * (size_t)image->pitch + 4 * (size_t)fromX + (size_t)lane];
-    default: return (int)d;
+        case 0:
+        case 1:
+        case 2:
+        case 3:
+        case 4: return (int)blendByte(mode, c, d);
+        case 6:
+            fromX = (x + (int32_t)((s & 0xFF) >> 2)) % image->width;
+            fromY = (y + (int32_t)(((s >> 8) & 0xFF) >> 2)) % image->height;
+            if (triangleZone(xy, fromX, fromY) != -1) return -1;
+            return before[(size_t)fromY * (size_t)image->pitch + 4 * (size_t)fromX + (size_t)lane];
+        default: return (int)d;
     }
 }
 
@@ -152,9 +152,14 @@ void affineSequence(const VelkanoApi* api, FILE* out) {
      * reaches below the image, where a triangle is squeezed into the rows left rather than
      * cut, so its interior is not where the geometry puts it. */
     static const float shapes[][6] = {
-        {4, 3, 37.5f, 8.25f, 10.75f, 28.5f}, {36, 2, 3.5f, 14, 30.25f, 29.75f}, {2, 25, 20, 1.5f, 39, 25},
-        {5, 4, 35, 4, 20, 27.5f},            {2, 0.5f, 30, 1.5f, 6, 14},       {24, 14, 40.5f, 17, 29, 30},
-        {-6, -8, 30, 18, 8, 29},             {20, 3, 60, 12, 28, 26},
+        {4, 3, 37.5f, 8.25f, 10.75f, 28.5f},
+        {36, 2, 3.5f, 14, 30.25f, 29.75f},
+        {2, 25, 20, 1.5f, 39, 25},
+        {5, 4, 35, 4, 20, 27.5f},
+        {2, 0.5f, 30, 1.5f, 6, 14},
+        {24, 14, 40.5f, 17, 29, 30},
+        {-6, -8, 30, 18, 8, 29},
+        {20, 3, 60, 12, 28, 26},
     };
     static const float shapeUv[6] = {0.5f, 0.5f, 15.5f, 1.25f, 7, 7.75f};
     /* A flat palette lit by flat light: the exact word in every mode, up to the light being a
@@ -167,11 +172,11 @@ void affineSequence(const VelkanoApi* api, FILE* out) {
         int32_t mode;
         uint32_t entry, light;
     } flat[] = {
-        {0, 0, 0xC0359A6Bu, 0x00808080u}, {1, 0, 0xC0359A6Bu, 0x00FFFFFFu}, {2, 1, 0x7FF00A81u, 0x0080FF80u},
-        {3, 1, 0x01FF7F02u, 0xAB80FFFFu}, {0, 2, 0x00403020u, 0x00FFFFFFu}, {3, 2, 0xFF90C0E0u, 0x00FF80FFu},
-        {1, 3, 0x0055AAFFu, 0x00FFFFFFu}, {2, 3, 0x80C08040u, 0x0080FF80u}, {0, 4, 0x00FF8001u, 0x00FFFFFFu},
-        {3, 4, 0x2040C0FFu, 0x00FFFF80u}, {4, 6, 0x0054446Bu, 0x00808080u}, {5, 6, 0x00400099u, 0x00FFFFFFu},
-        {6, 0, 0x00C08040u, 0x00808080u}, {7, 2, 0x00102030u, 0x00FFFFFFu}, {0, 5, 0x00FFFFFFu, 0x00FFFFFFu},
+        {0, 0, 0xC0359A6Bu, 0x00808080u}, {1, 0, 0xC0359A6Bu, 0x00FFFFFFu},  {2, 1, 0x7FF00A81u, 0x0080FF80u},
+        {3, 1, 0x01FF7F02u, 0xAB80FFFFu}, {0, 2, 0x00403020u, 0x00FFFFFFu},  {3, 2, 0xFF90C0E0u, 0x00FF80FFu},
+        {1, 3, 0x0055AAFFu, 0x00FFFFFFu}, {2, 3, 0x80C08040u, 0x0080FF80u},  {0, 4, 0x00FF8001u, 0x00FFFFFFu},
+        {3, 4, 0x2040C0FFu, 0x00FFFF80u}, {4, 6, 0x0054446Bu, 0x00808080u},  {5, 6, 0x00400099u, 0x00FFFFFFu},
+        {6, 0, 0x00C08040u, 0x00808080u}, {7, 2, 0x00102030u, 0x00FFFFFFu},  {0, 5, 0x00FFFFFFu, 0x00FFFFFFu},
         {1, 7, 0x00FFFFFFu, 0x00FFFFFFu}, {2, -1, 0x00FFFFFFu, 0x00FFFFFFu}, {5, 0, 0x00104020u, 0x00FF00FFu},
     };
     /* The 32 x 16 pattern under differing vertex colours, once per mode, some partly outside
@@ -192,8 +197,8 @@ void affineSequence(const VelkanoApi* api, FILE* out) {
     };
     /* Nothing to draw: wholly outside on each side, all three vertices on one row, collinear. */
     static const float empty[][6] = {
-        {45, 3, 80, 10, 50, 25}, {-30, 2, -2, 12, -20, 28}, {3, -20, 30, -10, 12, -2},   {3, 31, 30, 33, 12, 60},
-        {3, 12, 38, 12, 20, 12}, {-10, 7.25f, 50, 7.25f, 20, 7.25f}, {5, 0, 30, 0, 15, 0}, {3, 3, 13, 13, 23, 23},
+        {45, 3, 80, 10, 50, 25}, {-30, 2, -2, 12, -20, 28},          {3, -20, 30, -10, 12, -2}, {3, 31, 30, 33, 12, 60},
+        {3, 12, 38, 12, 20, 12}, {-10, 7.25f, 50, 7.25f, 20, 7.25f}, {5, 0, 30, 0, 15, 0},      {3, 3, 13, 13, 23, 23},
     };
     /* Reaching below the image, far beyond it, or not finite: only the image may change,
      * and a triangle reaching below it with most of its area inside does change it. */
@@ -219,8 +224,10 @@ void affineSequence(const VelkanoApi* api, FILE* out) {
         int32_t width, height;
         const uint32_t* palette;
     } unusable[] = {
-        {NULL, kTriTexWidth, kTriTexHeight, triPalette}, {triTexels, kTriTexWidth, kTriTexHeight, NULL},
-        {triTexels, 0, kTriTexHeight, triPalette},       {triTexels, kTriTexWidth, 0, triPalette},
+        {NULL, kTriTexWidth, kTriTexHeight, triPalette},
+        {triTexels, kTriTexWidth, kTriTexHeight, NULL},
+        {triTexels, 0, kTriTexHeight, triPalette},
+        {triTexels, kTriTexWidth, 0, triPalette},
     };
     const Triangle* plain = &patterned[0].t;
     /* 41 x 31 pixels with a 173-byte pitch: 9 bytes of padding, rows at every alignment. */
@@ -251,9 +258,8 @@ void affineSequence(const VelkanoApi* api, FILE* out) {
             t.colours[k] = 0x00808080u;
         }
         bindTriangleTexture(api, triPalette, 0);
-        drawTriangleAndCheck(api, &image, &t, 0, TriExact,
-                             triPalette[triTexels[v * kTriTexWidth + u]], "DRAWTRI one texel",
-                             out);
+        drawTriangleAndCheck(api, &image, &t, 0, TriExact, triPalette[triTexels[v * kTriTexWidth + u]],
+                             "DRAWTRI one texel", out);
     }
     for (i = 0; i < sizeof patterned / sizeof patterned[0]; ++i) {
         const int32_t mode = patterned[i].mode;
@@ -290,7 +296,8 @@ void affineSequence(const VelkanoApi* api, FILE* out) {
     /* Many 3-argument calls in a row, a triangle over most of the image and one covering no
      * pixel: a wrong calling convention would move the stack by 12 bytes per call. */
     {
-        static const Triangle most = {{-60, -40, 70, -40, 4, 15}, {0.5f, 0.5f, 31.5f, 0.5f, 0.5f, 15.5f},
+        static const Triangle most = {{-60, -40, 70, -40, 4, 15},
+                                      {0.5f, 0.5f, 31.5f, 0.5f, 0.5f, 15.5f},
                                       {0x00808080u, 0x00808080u, 0x00808080u}};
         static const Triangle line = {{1, 3, 7, 3, 4, 3}, {0, 0, 1, 0, 0, 1}, {0, 0, 0}};
         unsigned char* before = (unsigned char*)malloc(tiny.sizeBytes);

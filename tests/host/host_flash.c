@@ -29,8 +29,10 @@ static void flashAndCheck(const VelkanoApi* api, Image* image, FlashKind kind, u
     if (kind == FlashAdd) api->flashAdd(colour);
     else if (kind == FlashSub) api->flashSub(colour);
     else api->flashMod(colour);
-    checkBytes(kind == FlashAdd ? "FLASHADD bytes" : kind == FlashSub ? "FLASHSUB bytes" : "FLASHMOD bytes", image,
-               want);
+    checkBytes(kind == FlashAdd   ? "FLASHADD bytes"
+               : kind == FlashSub ? "FLASHSUB bytes"
+                                  : "FLASHMOD bytes",
+               image, want);
     fwrite(image->pixels, 1, image->sizeBytes, out);
     free(want);
 }

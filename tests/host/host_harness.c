@@ -84,10 +84,10 @@ int modeWrites(int32_t mode) { return mode >= 0 && mode <= 6 && mode != 5; }
 unsigned blendByte(int32_t mode, unsigned s, unsigned d) {
     unsigned m;
     switch (mode) {
-    case 2: return s + d > 255 ? 255 : s + d;
-    case 3: m = (s * d) >> 7 > 255 ? 255 : (s * d) >> 7; return 2 * m > 255 ? 255 : 2 * m;
-    case 4: m = (s * d) >> 8; return 2 * m > 255 ? 255 : 2 * m;
-    default: return s;
+        case 2: return s + d > 255 ? 255 : s + d;
+        case 3: m = (s * d) >> 7 > 255 ? 255 : (s * d) >> 7; return 2 * m > 255 ? 255 : 2 * m;
+        case 4: m = (s * d) >> 8; return 2 * m > 255 ? 255 : 2 * m;
+        default: return s;
     }
 }
 

@@ -90,7 +90,7 @@ void perspectiveSequence(const VelkanoApi* api, FILE* out) {
     /* Large, partly outside on the left and on the right, near the last row, narrower than a
      * block. None reaches above or below the image. */
     static const float shapes[][6] = {
-        {6, 4, 90, 14, 30, 52}, {-20, 10, 40, 2, 25, 50}, {70, 5, 130, 30, 80, 55},
+        {6, 4, 90, 14, 30, 52},       {-20, 10, 40, 2, 25, 50}, {70, 5, 130, 30, 80, 55},
         {10, 40, 95, 45, 50, 58.25f}, {33, 20, 45, 22, 40, 40},
     };
     static const float shapeUv[6] = {-3.5f, 2, 40, -7.25f, 11, 30}, shapeLightUv[6] = {0, 0, 9.5f, -3, 2, 17};
@@ -105,22 +105,34 @@ void perspectiveSequence(const VelkanoApi* api, FILE* out) {
         uint32_t light;
         float z[3];
     } flat[] = {
-        {0, 0, 0x00C08040u, 0, 0, {1, 1, 1}},           {0, 0, 0x7F3A91C5u, 1, 0x00404040u, {1, 1, 1}},
-        {1, 0, 0x00204080u, 0, 0, {2, 0.5f, 8}},        {1, 0, 0x00C08041u, 1, 0x00808080u, {3, 3, 3}},
-        {2, 1, 0x0055AAFFu, 0, 0, {1, 1, 1}},           {2, 1, 0x00FFFFFFu, 1, 0x00000000u, {1, 2, 3}},
-        {3, 0, 0x00123456u, 0, 0, {5, 1, 1}},           {3, 2, 0x00203040u, 1, 0xFF408020u, {1, 1, 1}},
-        {4, 3, 0x00A05030u, 1, 0x00404040u, {1, 1, 1}}, {0, 4, 0x00FF8001u, 1, 0x00808080u, {4, 1, 2}},
-        {1, 2, 0xFF90C0E0u, 0, 0, {1, 1, 1}},           {2, 6, 0x00400099u, 1, 0x00404040u, {1, 1, 1}},
-        {0, 5, 0x00FFFFFFu, 1, 0x00404040u, {1, 1, 1}}, {3, 7, 0x00FFFFFFu, 0, 0, {1, 1, 1}},
+        {0, 0, 0x00C08040u, 0, 0, {1, 1, 1}},
+        {0, 0, 0x7F3A91C5u, 1, 0x00404040u, {1, 1, 1}},
+        {1, 0, 0x00204080u, 0, 0, {2, 0.5f, 8}},
+        {1, 0, 0x00C08041u, 1, 0x00808080u, {3, 3, 3}},
+        {2, 1, 0x0055AAFFu, 0, 0, {1, 1, 1}},
+        {2, 1, 0x00FFFFFFu, 1, 0x00000000u, {1, 2, 3}},
+        {3, 0, 0x00123456u, 0, 0, {5, 1, 1}},
+        {3, 2, 0x00203040u, 1, 0xFF408020u, {1, 1, 1}},
+        {4, 3, 0x00A05030u, 1, 0x00404040u, {1, 1, 1}},
+        {0, 4, 0x00FF8001u, 1, 0x00808080u, {4, 1, 2}},
+        {1, 2, 0xFF90C0E0u, 0, 0, {1, 1, 1}},
+        {2, 6, 0x00400099u, 1, 0x00404040u, {1, 1, 1}},
+        {0, 5, 0x00FFFFFFu, 1, 0x00404040u, {1, 1, 1}},
+        {3, 7, 0x00FFFFFFu, 0, 0, {1, 1, 1}},
         {4, -1, 0x00FFFFFFu, 1, 0x00808080u, {2, 1, 1}},
     };
     /* Wholly above, below (from row 60 exactly), left of and right of the image. */
     static const float outside[][6] = {
-        {10, -30, 80, -20, 40, -2}, {5, 60, 90, 60, 50, 75}, {-50, 5, -3, 20, -20, 50}, {104, 5, 160, 20, 120, 50},
+        {10, -30, 80, -20, 40, -2},
+        {5, 60, 90, 60, 50, 75},
+        {-50, 5, -3, 20, -20, 50},
+        {104, 5, 160, 20, 120, 50},
     };
     /* Crossing the top, the bottom, both: squeezed into the image's rows. */
     static const float crossing[][6] = {
-        {10, -25, 90, 20, 40, 45}, {8, 30, 92, 40, 50, 85}, {-40, -50, 140, 20, 50, 120},
+        {10, -25, 90, 20, 40, 45},
+        {8, 30, 92, 40, 50, 85},
+        {-40, -50, 140, 20, 50, 120},
     };
     /* 100 x 60 pixels with a 413-byte pitch: 13 bytes of padding, rows at every alignment. */
     Image image = makeImage(100, 60, 413, 13);
@@ -146,7 +158,9 @@ void perspectiveSequence(const VelkanoApi* api, FILE* out) {
         memcpy(t.z, flat[i].z, sizeof t.z);
         api->setTexture(oddTexels, kOddTexWidth, kOddTexHeight, flatPalette, mode);
         drawAndCheck(api, &image, &t, flat[i].lit ? flatLight : NULL, mode,
-                     !modeWrites(mode) ? PerspNothing : mode == 6 ? PerspInside : PerspExact,
+                     !modeWrites(mode) ? PerspNothing
+                     : mode == 6       ? PerspInside
+                                       : PerspExact,
                      litPixel(flat[i].entry, flat[i].lit, flat[i].light), "DRAWPERSPTRI flat texture and light", out);
     }
     /* One texel under the whole triangle, whatever the depths: which index and which palette

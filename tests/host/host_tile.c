@@ -51,9 +51,9 @@ static void expectTexels(unsigned char* bytes, const Image* image, const Tile* t
             int lane;
             if (t->mode == 1 && index == 0) continue;
             for (lane = 0; lane < 4; ++lane) {
-                const unsigned c = lane == 3 ? 0
-                                             : (((palette[index] >> (8 * (2 - lane))) & 0xFF) *
-                                                ((t->tint >> (8 * lane)) & 0xFF)) >> 8;
+                const unsigned c =
+                    lane == 3 ? 0
+                              : (((palette[index] >> (8 * (2 - lane))) & 0xFF) * ((t->tint >> (8 * lane)) & 0xFF)) >> 8;
                 const unsigned r = t->mode <= 1 ? c : t->mode == 2 ? p[lane] + c : (p[lane] * c) >> 7;
                 p[lane] = (unsigned char)(r > 255 ? 255 : r);
             }
@@ -98,7 +98,7 @@ void tileSequence(const VelkanoApi* api, FILE* out) {
     /* Texel for texel, every mode, partly outside on every side, negative offsets and
      * wrapping both ways. */
     static const Tile exact[] = {
-        {3, 2, 16, 8, 0, 0, 16, 8, 0, 0xFFFFFFFFu},     /* column 19 and row 10 repeat texel 0 */
+        {3, 2, 16, 8, 0, 0, 16, 8, 0, 0xFFFFFFFFu}, /* column 19 and row 10 repeat texel 0 */
         {-5, -3, 20, 12, -3, -7, 20, 12, 1, 0x80FF40C0u}, {20, 15, 16, 16, 5, 2, 16, 16, 2, 0xC0C0C0C0u},
         {-2, -2, 40, 30, -9, 4, 40, 30, 3, 0x00FF80FFu},  {0, 22, 28, 1, 3, -1, 28, 1, 1, 0xFF10FF80u},
         {27, 0, 1, 22, -1, -17, 1, 22, 2, 0xFFFFFFFFu},
@@ -116,11 +116,16 @@ void tileSequence(const VelkanoApi* api, FILE* out) {
     };
     /* Nothing drawn: bad modes, ends before starts, non-finite values, ends beyond 2^20. */
     static const Tile nothing[] = {
-        {3, 2, 16, 8, 0, 0, 16, 8, 5, 0xFFFFFFFFu},     {3, 2, 16, 8, 0, 0, 16, 8, -1, 0xFFFFFFFFu},
-        {3, 2, 16, 8, 0, 0, 16, 8, 4, 0xFFFFFFFFu},     {3, 2, -1.5f, 8, 0, 0, 16, 8, 0, 0xFFFFFFFFu},
-        {3, 2, 16, -2, 0, 0, 16, 8, 0, 0xFFFFFFFFu},    {NAN, 2, 16, 8, 0, 0, 16, 8, 0, 0xFFFFFFFFu},
-        {3, INFINITY, 16, 8, 0, 0, 16, 8, 0, 0xFFFFFFFFu}, {3, 2, -INFINITY, 8, 0, 0, 16, 8, 0, 0xFFFFFFFFu},
-        {3, 2, 16, INFINITY, 0, 0, 16, 8, 0, 0xFFFFFFFFu}, {3, 2, NAN, 8, 0, 0, 16, 8, 0, 0xFFFFFFFFu},
+        {3, 2, 16, 8, 0, 0, 16, 8, 5, 0xFFFFFFFFu},
+        {3, 2, 16, 8, 0, 0, 16, 8, -1, 0xFFFFFFFFu},
+        {3, 2, 16, 8, 0, 0, 16, 8, 4, 0xFFFFFFFFu},
+        {3, 2, -1.5f, 8, 0, 0, 16, 8, 0, 0xFFFFFFFFu},
+        {3, 2, 16, -2, 0, 0, 16, 8, 0, 0xFFFFFFFFu},
+        {NAN, 2, 16, 8, 0, 0, 16, 8, 0, 0xFFFFFFFFu},
+        {3, INFINITY, 16, 8, 0, 0, 16, 8, 0, 0xFFFFFFFFu},
+        {3, 2, -INFINITY, 8, 0, 0, 16, 8, 0, 0xFFFFFFFFu},
+        {3, 2, 16, INFINITY, 0, 0, 16, 8, 0, 0xFFFFFFFFu},
+        {3, 2, NAN, 8, 0, 0, 16, 8, 0, 0xFFFFFFFFu},
         {-1048577, 2, 1048590, 8, 0, 0, 16, 8, 0, 0xFFFFFFFFu},
         {3, 5, 16, 1048572, 0, 0, 16, 8, 0, 0xFFFFFFFFu},
     };

@@ -2,8 +2,8 @@
 #include "host_scenario.h"
 
 int main(int argc, char** argv) {
-    const VelkanoApi api = {INIT,     UNLOAD,   BEGINUPDATE, ENDUPDATE,   PAUSE,    FLASHADD,    FLASHSUB,
-                            FLASHMOD, SETTEXTURE, SETLIGHTMAP, DRAWTILE, DRAWTRI, DRAWPERSPTRI};
+    const VelkanoApi api = {INIT,     UNLOAD,     BEGINUPDATE, ENDUPDATE, PAUSE,   FLASHADD,    FLASHSUB,
+                            FLASHMOD, SETTEXTURE, SETLIGHTMAP, DRAWTILE,  DRAWTRI, DRAWPERSPTRI};
     FILE* out;
     int failures;
     if (argc != 2) {

@@ -36,12 +36,10 @@ int loadVelkanoApi(const char* dllPath, VelkanoApi* api) {
     api->flashMod = (void(__stdcall*)(uint32_t))entry(dll, "FLASHMOD@4", &missing);
     api->setTexture = (void(__stdcall*)(const uint8_t*, int32_t, int32_t, const uint32_t*, int32_t))entry(
         dll, "SETTEXTURE@20", &missing);
-    api->setLightmap =
-        (void(__stdcall*)(const uint32_t*, int32_t, int32_t))entry(dll, "SETLIGHTMAP@12", &missing);
+    api->setLightmap = (void(__stdcall*)(const uint32_t*, int32_t, int32_t))entry(dll, "SETLIGHTMAP@12", &missing);
     api->drawTile = (void(__stdcall*)(float, float, float, float, float, float, float, float, uint32_t, uint32_t,
                                       uint32_t))entry(dll, "DRAWTILE@44", &missing);
-    api->drawTri =
-        (void(__stdcall*)(const float*, const float*, const uint32_t*))entry(dll, "DRAWTRI@12", &missing);
+    api->drawTri = (void(__stdcall*)(const float*, const float*, const uint32_t*))entry(dll, "DRAWTRI@12", &missing);
     api->drawPerspTri = (void(__stdcall*)(const float*, const float*, const float*, const float*))entry(
         dll, "DRAWPERSPTRI@16", &missing);
     if (missing) {

@@ -97,8 +97,17 @@ TEST(alignUp, workedCases) {
     static const struct {
         int32_t a, m, up;
     } cases[] = {
-        {1, 16, 16}, {16, 16, 16}, {17, 16, 32}, {0, 16, 0}, {31, 16, 32}, {-1, 16, 0}, {-16, 16, -16},
-        {-17, 16, -16}, {5, 1, 5}, {INT32_MIN, 16, INT32_MIN}, {INT32_MAX, 16, INT32_MIN},  // wraps
+        {1, 16, 16},
+        {16, 16, 16},
+        {17, 16, 32},
+        {0, 16, 0},
+        {31, 16, 32},
+        {-1, 16, 0},
+        {-16, 16, -16},
+        {-17, 16, -16},
+        {5, 1, 5},
+        {INT32_MIN, 16, INT32_MIN},
+        {INT32_MAX, 16, INT32_MIN},  // wraps
     };
     for (const auto& c : cases) EXPECT_EQ(alignUp(c.a, c.m), c.up) << "alignUp(" << c.a << ", " << c.m << ")";
 }

@@ -73,9 +73,7 @@ TEST_F(TriangleAgainstReference, randomTrianglesMatchTheLiteralWalk) {
     static const struct {
         int32_t width, height, pitch;
     } images[] = {{64, 48, 272}, {23, 17, 93}, {40, 30, 100}};  // the last: pitch / 4 < width
-    static const struct {
-        int32_t width, height;
-    } textures[] = {{16, 16}, {64, 8}, {1, 1}, {12, 5}};
+    static const struct { int32_t width, height; } textures[] = {{16, 16}, {64, 8}, {1, 1}, {12, 5}};
     for (const auto& image : images)
         for (const auto& texture : textures)
             for (int32_t mode : {0, 1, 2, 3, 4, 5, 6, 7, -1}) {
@@ -124,9 +122,9 @@ TEST(vertexRoles, middleVertexTiesToTheLowestNumber) {
         float y0, y1, y2;
         int middle, before, after;
     } cases[] = {
-        {0, 5, 10, 1, 0, 2}, {5, 0, 10, 0, 2, 1}, {0, 10, 5, 2, 1, 0}, {10, 5, 0, 1, 0, 2},
-        {0, 0, 5, 0, 2, 1},   // y0 = y1 < y2: vertex 0 counts as between
-        {3, 3, 3, 0, 2, 1},   // all on one row
+        {0, 5, 10, 1, 0, 2},   {5, 0, 10, 0, 2, 1},         {0, 10, 5, 2, 1, 0},
+        {10, 5, 0, 1, 0, 2},   {0, 0, 5, 0, 2, 1},  // y0 = y1 < y2: vertex 0 counts as between
+        {3, 3, 3, 0, 2, 1},                         // all on one row
         {kNaN, 1, 2, 2, 1, 0}, {kNaN, kNaN, kNaN, 2, 1, 0},
     };
     for (const auto& c : cases) {
@@ -227,7 +225,8 @@ protected:
 TEST_F(WorkedHalf, textureHalfSamplesTheDocumentedTexels) {
     // Two 64 x 64 textures: one holds each texel's column + 1, the other its row + 1.
     std::vector<uint8_t> columns(64 * 64), rows(64 * 64);
-    for (int i = 0; i < 64 * 64; ++i) columns[i] = static_cast<uint8_t>(i % 64 + 1), rows[i] = static_cast<uint8_t>(i / 64 + 1);
+    for (int i = 0; i < 64 * 64; ++i)
+        columns[i] = static_cast<uint8_t>(i % 64 + 1), rows[i] = static_cast<uint8_t>(i / 64 + 1);
     const HalfTexCoords tex{0, 0, 0, 64, 64, 64};
     static const struct {
         int32_t y, first;
@@ -286,7 +285,8 @@ TEST_F(WorkedHalf, compositorCoversAColumnTheRasterisersLeaveOut) {
     setTexture(images_.context, texels.data(), 64, 64, palette_, 0);
     rasteriseTextureHalf(images_.context, half_, HalfTexCoords{0, 0, 0, 64, 64, 64});
     SpanRegion region = spanRegionFromHalf(half_);
-    compositeSpans(images_.context, images_.context.target, images_.context.textureLayer, region, CompositeMode::Replace);
+    compositeSpans(images_.context, images_.context.target, images_.context.textureLayer, region,
+                   CompositeMode::Replace);
     for (int32_t x = 0; x < 32; ++x) {
         const PixelWord want = x == 7 ? kEarlier : x >= 8 && x <= 11 ? 0x00050000u : 0u;
         EXPECT_EQ(hexWord(images_.pixel(images_.context.target, x, 1)), hexWord(want)) << "row 1, column " << x;
@@ -342,7 +342,8 @@ TEST_F(WorkedHalf, vertexColoursLightTheTexelsByMode4) {
         }
         EXPECT_EQ(written, 1u + 5 + 9 + 13 + 17) << c.why << ": rows 0 to 4, columns 10, 8-12, 6-14, 4-16, 2-18";
         SpanRegion region = spanRegionFromHalf(half_);
-        compositeSpans(images_.context, images_.context.textureLayer, images_.context.lightLayer, region, CompositeMode::Multiply2x);
+        compositeSpans(images_.context, images_.context.textureLayer, images_.context.lightLayer, region,
+                       CompositeMode::Multiply2x);
         for (int32_t y = 1; y <= 3; ++y)
             EXPECT_EQ(hexWord(images_.pixel(images_.context.textureLayer, 10, y)), hexWord(c.lit))
                 << c.why << ", row " << y;
@@ -474,9 +475,7 @@ TEST(drawTriangle, drawsNothingWithoutLayersTextureOrArrays) {
 
 TEST(textureSpanKernels, packedMatchScalar) {
     Random rng(17);
-    static const struct {
-        int32_t width, height;
-    } textures[] = {{64, 64}, {16, 4}, {1, 1}, {12, 5}, {256, 256}};
+    static const struct { int32_t width, height; } textures[] = {{64, 64}, {16, 4}, {1, 1}, {12, 5}, {256, 256}};
     for (const auto& texture : textures) {
         std::vector<uint8_t> indices(static_cast<size_t>(texture.width) * texture.height);
         rng.fill(indices.data(), indices.size());
@@ -489,7 +488,9 @@ TEST(textureSpanKernels, packedMatchScalar) {
             GuardedBytes scalar(4 * static_cast<size_t>(count)), packed(4 * static_cast<size_t>(count));
             // Any coordinates and steps: sums wrap, shifts are unsigned.
             const int32_t range = round % 3 == 0 ? -1 : 1 << 20;
-            const auto value = [&]() { return static_cast<int32_t>(range < 0 ? rng.next() : rng.next() % range - range / 2); };
+            const auto value = [&]() {
+                return static_cast<int32_t>(range < 0 ? rng.next() : rng.next() % range - range / 2);
+            };
             const TextureSpan span{nullptr, count, value(), value(), value(), value()};
             TextureSpan s = span, p = span;
             s.pixels = scalar.data(), p.pixels = packed.data();
@@ -507,7 +508,7 @@ TEST(textureSpanKernels, packedMatchScalar) {
 TEST(textureSpanKernels, negativeCoordinatesWrap) {
     uint8_t indices[16 * 2];
     ColourWord palette[256];
-    for (uint8_t i = 0; i < 32; ++i) indices[i] = i;  // index = column + 16 * row
+    for (uint8_t i = 0; i < 32; ++i) indices[i] = i;    // index = column + 16 * row
     for (uint32_t i = 0; i < 256; ++i) palette[i] = i;  // index i becomes the PixelWord i << 16
     RenderContext context{};
     setTexture(context, indices, 16, 2, palette, 0);

@@ -4,11 +4,11 @@
 
 #include <algorithm>
 #include <array>
-#include <utility>
 #include <cstring>
 #include <limits>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "../support/guarded_bytes.h"
@@ -40,7 +40,8 @@ protected:
         got_->fill(rng_);
         want_->copyImagesFrom(*got_);
     }
-    void bind(int32_t textureWidth, int32_t textureHeight, int32_t lightmapWidth, int32_t lightmapHeight, int32_t mode) {
+    void bind(int32_t textureWidth, int32_t textureHeight, int32_t lightmapWidth, int32_t lightmapHeight,
+              int32_t mode) {
         indices_.resize(static_cast<size_t>(textureWidth * textureHeight));
         for (auto& index : indices_) index = static_cast<uint8_t>(rng_.next());
         palette_.resize(256);
@@ -73,9 +74,7 @@ protected:
 // pitch / 4 < width), drawn one after another without clearing, in every mode, with and
 // without lightmaps, textures and lightmaps of several shapes, awkward depths included.
 TEST_F(PerspectiveAgainstReference, randomTrianglesMatchTheLiteralWalk) {
-    static const struct {
-        int32_t width, height, pitch;
-    } images[] = {{64, 48, 272}, {37, 21, 150}, {40, 30, 100}};
+    static const struct { int32_t width, height, pitch; } images[] = {{64, 48, 272}, {37, 21, 150}, {40, 30, 100}};
     static const struct {
         int32_t textureWidth, textureHeight, lightmapWidth, lightmapHeight;
     } bindings[] = {{16, 16, 0, 0}, {64, 8, 2, 2}, {1, 1, 16, 16}, {12, 5, 3, 5}};
@@ -107,7 +106,7 @@ TEST_F(PerspectiveAgainstReference, farTrianglesMatchTheLiteralWalk) {
     const float limit = 1 << 20;
     static const float positions[][6] = {
         {-limit, -limit, 40, 20, limit, 47}, {10, -limit, 50, -limit + 5, 30, 40}, {-limit, 10, limit, 12, 30, 30},
-        {5, 5, limit, limit, -limit, limit}, {0, 0, limit + 1, 10, 20, 40},         {0, -limit - 1, 30, 10, 20, 40},
+        {5, 5, limit, limit, -limit, limit}, {0, 0, limit + 1, 10, 20, 40},        {0, -limit - 1, 30, 10, 20, 40},
     };
     const float uv[6] = {-3000, 70000, 5, 5, 40000, -12}, light[6] = {0, 0, 9, 1, 3, 7}, z[3] = {1, 7, 2};
     for (int32_t lightmapWidth : {0, 4}) {
@@ -140,10 +139,19 @@ TEST(blockKernels, packedMatchScalar) {
                     table->entries[i] = static_cast<int32_t>(rng.next() % 40000) - 20000;
         packed.copyImagesFrom(scalar);
         const int32_t firstRow = static_cast<int32_t>(rng.next() % 9);
-        BlockWalk walk{nullptr, 160, 37, 2, firstRow, std::min(firstRow + static_cast<int32_t>(rng.next() % 3), 8),
-                       static_cast<int32_t>(rng.next() % 60000) - 10000, static_cast<int32_t>(rng.next() % 60000) - 10000,
-                       static_cast<int32_t>(rng.next() % 8000) - 4000, static_cast<int32_t>(rng.next() % 8000) - 4000,
-                       nullptr, nullptr, static_cast<size_t>(u.columnStride)};
+        BlockWalk walk{nullptr,
+                       160,
+                       37,
+                       2,
+                       firstRow,
+                       std::min(firstRow + static_cast<int32_t>(rng.next() % 3), 8),
+                       static_cast<int32_t>(rng.next() % 60000) - 10000,
+                       static_cast<int32_t>(rng.next() % 60000) - 10000,
+                       static_cast<int32_t>(rng.next() % 8000) - 4000,
+                       static_cast<int32_t>(rng.next() % 8000) - 4000,
+                       nullptr,
+                       nullptr,
+                       static_cast<size_t>(u.columnStride)};
         for (GuardedContext* c : {&scalar, &packed}) {
             setTexture(c->context, indices.data(), trial % 2 ? 24 : 16, trial % 2 ? 7 : 8, palette.data(), 0);
             setLightmap(c->context, lightmap.data(), trial % 2 ? 6 : 8, trial % 2 ? 8 : 4);
@@ -199,7 +207,8 @@ TEST(lightmapBlocks, sampleOffsetsFollowThePixelParities) {
                     const int32_t* offset = kOffsets[y][x & 1];
                     const uint32_t column = ((b + offset[0]) >> 10) & 1, row = ((b + offset[1]) >> 10) & 1;
                     ASSERT_EQ(hexWord(loadWord(layer.data() + 64 * y + 4 * x)), hexWord(0xA0 + column + 2 * row))
-                        << "b " << b << " at " << x << ", " << y << (kernel == lightmapBlocksScalar ? " scalar" : " sse2");
+                        << "b " << b << " at " << x << ", " << y
+                        << (kernel == lightmapBlocksScalar ? " scalar" : " sse2");
                 }
             }
 }
@@ -216,16 +225,20 @@ TEST(textureBlockSpans, fillsWholeBlocksOnTheLimitedRows) {
         Rows want;
         const char* why;
     } cases[] = {
-        {{0, 2, 20, 20, 4, 40}, {0, 2, 20, 20, 4, 40},
+        {{0, 2, 20, 20, 4, 40},
+         {0, 2, 20, 20, 4, 40},
          {none, b01, b02, none, none, none, none, none, none, none, none, none},
          "apex row empty; row 1 spans 12 to 29, row 2 spans 4 to 39"},
-        {{-10, 10, 30, 30, 0, 60}, {0, 10, 30, 30, 0, 60},
+        {{-10, 10, 30, 30, 0, 60},
+         {0, 10, 30, 30, 0, 60},
          {none, b12, b12, b12, b12, b02, b02, b03, b03, b03, b03, none},
          "squeezed from row 0: the edges start there at x 30, so row 0 is still empty"},
-        {{5, 40, 8, 8, 8, 40}, {5, 11, 8, 8, 8, 40},
+        {{5, 40, 8, 8, 8, 40},
+         {5, 11, 8, 8, 8, 40},
          {none, none, none, none, none, none, b0, b01, b01, b01, b02, b02},
          "bottom limited to row 11: the right edge runs from 8 to 40 over 6 rows, 5461 a row"},
-        {{20, 30, 0, 60, 0, 60}, {20, 11, 0, 60, 0, 60},
+        {{20, 30, 0, 60, 0, 60},
+         {20, 11, 0, 60, 0, 60},
          {none, none, none, none, none, none, none, none, none, none, none, none},
          "wholly below the image: left inverted, nothing filled"},
     };
@@ -287,8 +300,11 @@ TEST(drawPerspectiveTriangle, lightModulatesTheTexel) {
         PixelWord light;
         bool bound;
         PixelWord want;
-    } cases[] = {{0x40404040, true, 0x00A0FE80}, {0x00808080, true, 0x00FFFFFF}, {0, true, 0},
-                 {0xFFFFFFFF, true, 0x00FFFFFF}, {0, false, 0x00A1FF80}};
+    } cases[] = {{0x40404040, true, 0x00A0FE80},
+                 {0x00808080, true, 0x00FFFFFF},
+                 {0, true, 0},
+                 {0xFFFFFFFF, true, 0x00FFFFFF},
+                 {0, false, 0x00A1FF80}};
     for (const auto& c : cases) {
         GuardedContext image(64, 48, 256, true);
         Random rng(3);
@@ -377,7 +393,8 @@ TEST(drawPerspectiveTriangle, rowsOutsideTheImageAreNotDrawn) {
         bool changed = false;
         for (int32_t y = 0; y < 48; ++y)
             for (int32_t x = 0; x < 64; ++x) {
-                const bool differs = image.pixel(image.context.target, x, y) != before.pixel(before.context.target, x, y);
+                const bool differs = image.pixel(image.context.target, x, y) !=
+                                     before.pixel(before.context.target, x, y);
                 changed = changed || differs;
                 if (y == 47) {
                     EXPECT_FALSE(differs) << "the last row, x " << x;
@@ -386,7 +403,8 @@ TEST(drawPerspectiveTriangle, rowsOutsideTheImageAreNotDrawn) {
         EXPECT_EQ(changed, c.changesTarget) << c.p[1] << " to " << c.p[5];
         bool rowAboveLastChanged = false;
         for (int32_t x = 0; x < 64; ++x)
-            rowAboveLastChanged = rowAboveLastChanged || image.pixel(image.context.target, x, 46) != before.pixel(before.context.target, x, 46);
+            rowAboveLastChanged = rowAboveLastChanged || image.pixel(image.context.target, x, 46) !=
+                                                             before.pixel(before.context.target, x, 46);
         EXPECT_EQ(rowAboveLastChanged, c.changesTarget) << "row 46, " << c.p[1] << " to " << c.p[5];
     }
 }

@@ -8,8 +8,8 @@
 #include "../support/guarded_bytes.h"
 #include "../support/image_difference.h"
 #include "../support/reference/span_compositor_reference.h"
-#include "pixel/channel_ops.h"
 #include "context/kernel_table.h"
+#include "pixel/channel_ops.h"
 
 namespace velkano {
 namespace {
@@ -70,17 +70,23 @@ TEST(compositeSpans, rowsAndColumnsFollowTheFlooredEdges) {
         Rows want;  // per row of an 8-row image: first and last column written
         const char* why;
     } cases[] = {
-        {{0, 3, 10, 10, 4, 13}, {{1, 0}, {8, 10}, {6, 11}, {1, 0}, {1, 0}, {1, 0}, {1, 0}, {1, 0}},
+        {{0, 3, 10, 10, 4, 13},
+         {{1, 0}, {8, 10}, {6, 11}, {1, 0}, {1, 0}, {1, 0}, {1, 0}, {1, 0}},
          "apex row empty, row `bottom` left out"},
-        {{3, 0, 4, 13, 10, 10}, {{1, 0}, {8, 10}, {6, 11}, {1, 0}, {1, 0}, {1, 0}, {1, 0}, {1, 0}},
+        {{3, 0, 4, 13, 10, 10},
+         {{1, 0}, {8, 10}, {6, 11}, {1, 0}, {1, 0}, {1, 0}, {1, 0}, {1, 0}},
          "upside down: the same pixels"},
-        {{0, 6, 2, 10, 0, 10}, {{2, 9}, {1, 9}, {1, 9}, {0, 9}, {0, 9}, {0, 9}, {1, 0}, {1, 0}},
+        {{0, 6, 2, 10, 0, 10},
+         {{2, 9}, {1, 9}, {1, 9}, {0, 9}, {0, 9}, {0, 9}, {1, 0}, {1, 0}},
          "slope -1/3 floors to -342: starts 2, 1, 1, 0, 0, 0"},
-        {{2, 3, 5, 6, 5, 6}, {{1, 0}, {1, 0}, {5, 5}, {1, 0}, {1, 0}, {1, 0}, {1, 0}, {1, 0}},
+        {{2, 3, 5, 6, 5, 6},
+         {{1, 0}, {1, 0}, {5, 5}, {1, 0}, {1, 0}, {1, 0}, {1, 0}, {1, 0}},
          "height 1, edges one apart: one pixel"},
-        {{1, 4, 7, 14, 7, 14}, {{1, 0}, {7, 13}, {7, 13}, {7, 13}, {1, 0}, {1, 0}, {1, 0}, {1, 0}},
+        {{1, 4, 7, 14, 7, 14},
+         {{1, 0}, {7, 13}, {7, 13}, {7, 13}, {1, 0}, {1, 0}, {1, 0}, {1, 0}},
          "odd span: the trailing pixel is written"},
-        {{-3, 20, -40, 50, -40, 50}, {{0, 15}, {0, 15}, {0, 15}, {0, 15}, {0, 15}, {0, 15}, {0, 15}, {0, 15}},
+        {{-3, 20, -40, 50, -40, 50},
+         {{0, 15}, {0, 15}, {0, 15}, {0, 15}, {0, 15}, {0, 15}, {0, 15}, {0, 15}},
          "a region larger than the image covers exactly the image"},
     };
     for (const auto& c : cases) {
@@ -206,8 +212,8 @@ TEST(compositeSpans, regionsReachingOutsideMatchTheLiteralWalk) {
         compositeLiterally(want.context, want.destination.data(), want.source.data(), region, mode);
         ASSERT_EQ(imageDifference("destination", got.destination, want.destination, pitch), "")
             << "region " << region.top << " " << region.bottom << " " << region.topLeftX << " " << region.topRightX
-            << " " << region.bottomLeftX << " " << region.bottomRightX << " mode " << mode << " image " << width
-            << "x" << height;
+            << " " << region.bottomLeftX << " " << region.bottomRightX << " mode " << mode << " image " << width << "x"
+            << height;
     }
 }
 
@@ -243,8 +249,10 @@ TEST(spanKernels, packedMatchScalarForEveryLanePairAndTail) {
     ImagePair scalar(256, 256, 1024), packed(256, 256, 1024);
     for (int32_t b = 0; b < 256; ++b)
         for (int32_t a = 0; a < 256; ++a) {
-            *scalar.at(scalar.source, a, b) = static_cast<uint32_t>(a) | (a ^ 0x55u) << 8 | (255u - a) << 16 | (a * 7u & 0xFFu) << 24;
-            *scalar.at(scalar.destination, a, b) = static_cast<uint32_t>(b) | (b ^ 0xAAu) << 8 | (b * 3u & 0xFFu) << 16 | (255u - b) << 24;
+            *scalar.at(scalar.source, a, b) = static_cast<uint32_t>(a) | (a ^ 0x55u) << 8 | (255u - a) << 16 |
+                                              (a * 7u & 0xFFu) << 24;
+            *scalar.at(scalar.destination, a, b) = static_cast<uint32_t>(b) | (b ^ 0xAAu) << 8 |
+                                                   (b * 3u & 0xFFu) << 16 | (255u - b) << 24;
         }
     for (const int32_t hostMode : {0, 1, 2, 3, 4}) {
         const auto mode = static_cast<CompositeMode>(hostMode);

@@ -101,7 +101,8 @@ TEST(fillGridBands, eachRowTakesOneMoreFlooredStep) {
             EXPECT_EQ(table.at(1, 0), c.firstRow) << c.from << " to " << c.to;
             EXPECT_EQ(table.at(1, 15), c.lastRow) << c.from << " to " << c.to;
             EXPECT_EQ(table.at(1, 16), c.to) << "the next grid row is read, not written";
-            for (int32_t k = 1; k < 16; ++k) EXPECT_EQ(wrapSub(table.at(1, k), table.at(1, k - 1)), wrapSub(c.firstRow, c.from));
+            for (int32_t k = 1; k < 16; ++k)
+                EXPECT_EQ(wrapSub(table.at(1, k), table.at(1, k - 1)), wrapSub(c.firstRow, c.from));
         }
 }
 
@@ -177,13 +178,13 @@ TEST(fillUvGrid, writesItsRectangleFromItsOwnEntriesOnly) {
     static const struct {
         float p[6], uv[6], z[3];
     } cases[] = {
-        {{10, 20, 90, 30, 40, 69}, {0, 0, 64, 0, 0, 64}, {1, 2, 4}},        // within 16 rows of the bottom
+        {{10, 20, 90, 30, 40, 69}, {0, 0, 64, 0, 0, 64}, {1, 2, 4}},             // within 16 rows of the bottom
         {{-30, -50, 150, 10, 40, 200}, {-5, 7, 300, -9, 12, 40}, {3, 0.5f, 9}},  // over the whole image
-        {{5, 5, 60, 5, 30, 5}, {0, 0, 8, 8, 16, 16}, {1, 1, 1}},            // one row
-        {{5, 5, 20, 20, 40, 40}, {0, 0, 8, 8, 16, 16}, {1, 1, 1}},          // collinear
-        {{5, 5, 60, 9, 30, 50}, {0, 0, 8, 8, 16, 16}, {0, -1, 2}},          // zero and negative depth
-        {{5, 5, 60, 9, 30, 50}, {kNaN, 0, kInf, 8, 16, 16}, {1, kNaN, 2}},  // NaN coordinates and depth
-        {{99, 69, 98, 60, 90, 68}, {1e9f, -1e9f, 3, 3, 5, 5}, {1e-30f, 1, 1}},  // values past 2^31
+        {{5, 5, 60, 5, 30, 5}, {0, 0, 8, 8, 16, 16}, {1, 1, 1}},                 // one row
+        {{5, 5, 20, 20, 40, 40}, {0, 0, 8, 8, 16, 16}, {1, 1, 1}},               // collinear
+        {{5, 5, 60, 9, 30, 50}, {0, 0, 8, 8, 16, 16}, {0, -1, 2}},               // zero and negative depth
+        {{5, 5, 60, 9, 30, 50}, {kNaN, 0, kInf, 8, 16, 16}, {1, kNaN, 2}},       // NaN coordinates and depth
+        {{99, 69, 98, 60, 90, 68}, {1e9f, -1e9f, 3, 3, 5, 5}, {1e-30f, 1, 1}},   // values past 2^31
     };
     Random rng(5);
     for (const auto& c : cases) {

@@ -13,9 +13,9 @@
 
 #include <cmath>
 #include <cstddef>
-#include <limits>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <stdexcept>
 
 namespace velkano::testing {
@@ -60,8 +60,7 @@ private:
     }
     static void protectPage(uint8_t* at) {
         DWORD old;
-        if (!VirtualProtect(at, pageSize(), PAGE_NOACCESS, &old))
-            throw std::runtime_error("VirtualProtect failed");
+        if (!VirtualProtect(at, pageSize(), PAGE_NOACCESS, &old)) throw std::runtime_error("VirtualProtect failed");
     }
 #else
     static size_t pageSize() { return static_cast<size_t>(sysconf(_SC_PAGESIZE)); }
@@ -100,7 +99,8 @@ public:
     float awkwardFloat(float low, float high) {
         const uint32_t pick = next() % 100;
         if (pick == 0) return std::numeric_limits<float>::quiet_NaN();
-        if (pick == 1) return (next() & 1) ? std::numeric_limits<float>::infinity() : -std::numeric_limits<float>::infinity();
+        if (pick == 1)
+            return (next() & 1) ? std::numeric_limits<float>::infinity() : -std::numeric_limits<float>::infinity();
         const float value = low + (high - low) * static_cast<float>(next() % 100000) / 100000.0f;
         if (pick < 30) return std::round(value);
         if (pick < 45) return std::floor(value) + 0.5f;

@@ -24,10 +24,13 @@ struct IndexedTexture {
     }
     // The tile form, composed as the tile blit composes it.
     PixelWord fetchTile(int32_t u, int32_t v) const {
-        return paletteColour(context.palette, context.textureIndices[texelRowOffsetTile(context, v) + texelColumn(context, u)]);
+        return paletteColour(context.palette,
+                             context.textureIndices[texelRowOffsetTile(context, v) + texelColumn(context, u)]);
     }
     int32_t fetchedIndexTile(int32_t u, int32_t v) const { return (fetchTile(u, v) >> 16) & 0xFF; }
-    int32_t fetchedIndexTriangle(int32_t u, int32_t v) const { return (texelFetchTriangle(context, u, v) >> 16) & 0xFF; }
+    int32_t fetchedIndexTriangle(int32_t u, int32_t v) const {
+        return (texelFetchTriangle(context, u, v) >> 16) & 0xFF;
+    }
 
     RenderContext context{};
     std::vector<uint8_t> indices;
@@ -39,8 +42,14 @@ TEST(texelFetch, wrapsByMaskAndConvertsThePaletteEntry) {
     EXPECT_EQ(hexWord(texture.fetchTile(5, 0)), hexWord(0x00052233u)) << "red 5, green 0x22, blue 0x33, byte 3 zero";
     static const struct {
         int32_t u, v, column, row;
-    } cases[] = {{16, 0, 0, 0}, {-16, 0, 0, 0}, {17, 0, 1, 0}, {-1, 0, 15, 0},
-                 {3, 4, 3, 0},  {3, -1, 3, 3},  {INT32_MIN, INT32_MIN, 0, 0}, {INT32_MAX, 6, 15, 2}};
+    } cases[] = {{16, 0, 0, 0},
+                 {-16, 0, 0, 0},
+                 {17, 0, 1, 0},
+                 {-1, 0, 15, 0},
+                 {3, 4, 3, 0},
+                 {3, -1, 3, 3},
+                 {INT32_MIN, INT32_MIN, 0, 0},
+                 {INT32_MAX, 6, 15, 2}};
     for (const auto& c : cases) {
         EXPECT_EQ(texture.fetchedIndexTile(c.u, c.v), c.column + 16 * c.row) << c.u << "," << c.v;
         EXPECT_EQ(texture.fetchedIndexTriangle(c.u, c.v), c.column + 16 * c.row) << c.u << "," << c.v;

@@ -74,17 +74,16 @@ TEST_F(TileAgainstReference, randomTilesMatchTheLiteralWalk) {
     static const struct {
         int32_t width, height, pitch;
     } images[] = {{100, 60, 412}, {37, 9, 149}, {50, 20, 120}};  // the last: pitch / 4 < width
-    static const struct {
-        int32_t width, height;
-    } textures[] = {{16, 16}, {64, 8}, {1, 1}, {12, 5}, {256, 2}};
+    static const struct { int32_t width, height; } textures[] = {{16, 16}, {64, 8}, {1, 1}, {12, 5}, {256, 2}};
     for (const auto& image : images)
         for (const auto& texture : textures)
             for (int32_t mode = 0; mode <= 5; ++mode) {
                 bindImages(image.width, image.height, image.pitch);
                 bindTexture(texture.width, texture.height, mode);
                 for (int i = 0; i < 40; ++i) {
-                    const TileArgs t{rng_.awkwardFloat(-60, 140), rng_.awkwardFloat(-40, 90),  rng_.awkwardFloat(-8, 120),
-                                     rng_.awkwardFloat(-8, 80),   rng_.awkwardFloat(-50, 50),  rng_.awkwardFloat(-50, 50),
+                    const TileArgs t{rng_.awkwardFloat(-60, 140), rng_.awkwardFloat(-40, 90),
+                                     rng_.awkwardFloat(-8, 120),  rng_.awkwardFloat(-8, 80),
+                                     rng_.awkwardFloat(-50, 50),  rng_.awkwardFloat(-50, 50),
                                      rng_.awkwardFloat(-90, 90),  rng_.awkwardFloat(-90, 90)};
                     drawAndCompare(t, rng_.next());
                 }
@@ -98,9 +97,12 @@ TEST_F(TileAgainstReference, wideAndFarTilesMatchTheLiteralWalk) {
     bindTexture(32, 32, 2);
     const float edge = static_cast<float>(kFarLimit);
     const TileArgs tiles[] = {
-        {-3.5f, 0, 1290, 2, 0, 0, 97, 3},        {1.0f, -1, 1298, 2, 7, -2, -1000, 40},
-        {-edge, -2, edge + 1200, 3, 3, 1, 1e6f, 5}, {-edge, -edge, edge + 10, edge + 2, 0.25f, 0.75f, 3e5f, 7e5f},
-        {-edge - 1, 0, edge + 5, 2, 0, 0, 16, 16},  {0, 0, edge + 1, 2, 0, 0, 16, 16},
+        {-3.5f, 0, 1290, 2, 0, 0, 97, 3},
+        {1.0f, -1, 1298, 2, 7, -2, -1000, 40},
+        {-edge, -2, edge + 1200, 3, 3, 1, 1e6f, 5},
+        {-edge, -edge, edge + 10, edge + 2, 0.25f, 0.75f, 3e5f, 7e5f},
+        {-edge - 1, 0, edge + 5, 2, 0, 0, 16, 16},
+        {0, 0, edge + 1, 2, 0, 0, 16, 16},
         {5, -edge, 10, edge + 1, 0, 0, 1e-3f, 1e-30f},
     };
     for (const auto& t : tiles) drawAndCompare(t, 0xFFFFFFFF);
@@ -112,10 +114,17 @@ TEST_F(TileAgainstReference, hostileArgumentsStayInsideTheImage) {
     bindTexture(16, 16, 0);
     const float big = 3e38f;
     const TileArgs tiles[] = {
-        {kNaN, 0, 4, 4, 0, 0, 16, 16},  {0, kInf, 4, 4, 0, 0, 16, 16},  {0, 0, kNaN, 4, 0, 0, 16, 16},
-        {0, 0, 7, 7, kNaN, kInf, 16, 16}, {0, 0, 7, 7, big, -big, 16, 16}, {0, 0, 7, 7, 0, 0, big, -big},
-        {0, 0, 7, 7, 0, 0, kInf, kNaN},   {0, 0, 0, 0, 0, 0, 16, 16},        {2, 3, -0.0f, 0, 5, 5, 0, 0},
-        {7.5f, 7.5f, 100, 100, 0, 0, 1, 1}, {-100, -100, 107.4f, 107.6f, 1, 1, 1e9f, 1e-9f},
+        {kNaN, 0, 4, 4, 0, 0, 16, 16},
+        {0, kInf, 4, 4, 0, 0, 16, 16},
+        {0, 0, kNaN, 4, 0, 0, 16, 16},
+        {0, 0, 7, 7, kNaN, kInf, 16, 16},
+        {0, 0, 7, 7, big, -big, 16, 16},
+        {0, 0, 7, 7, 0, 0, big, -big},
+        {0, 0, 7, 7, 0, 0, kInf, kNaN},
+        {0, 0, 0, 0, 0, 0, 16, 16},
+        {2, 3, -0.0f, 0, 5, 5, 0, 0},
+        {7.5f, 7.5f, 100, 100, 0, 0, 1, 1},
+        {-100, -100, 107.4f, 107.6f, 1, 1, 1e9f, 1e-9f},
     };
     for (const auto& t : tiles) drawAndCompare(t, 0x00FFFFFF);
 }
@@ -129,7 +138,8 @@ protected:
         indices_.resize(static_cast<size_t>(width * height));
         for (size_t i = 0; i < indices_.size(); ++i) indices_[i] = static_cast<uint8_t>(i);
         palette_.resize(256);
-        for (uint32_t i = 0; i < 256; ++i) palette_[i] = ((i / width * 4 + 1) << 16) | ((i % width * 4 + 1) << 8) | 0xFF;
+        for (uint32_t i = 0; i < 256; ++i)
+            palette_[i] = ((i / width * 4 + 1) << 16) | ((i % width * 4 + 1) << 8) | 0xFF;
         setTexture(context_, indices_.data(), width, height, palette_.data(), 0);
         initContext(context_, image_.data(), 64, 48, 256);
     }
@@ -158,20 +168,47 @@ TEST_F(TileTexels, workedExamplesTakeTheDocumentedTexels) {
         int firstRow;
         std::vector<int> texelRows;
     } cases[] = {
-        {"1:1 at whole positions covers 17 x 17", 16, 16, {10, 20, 16, 16, 0, 0, 16, 16},
-         10, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 0},
-         20, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 0}},
-        {"x = 10.5: ties to even skip the odd texels", 16, 16, {10.5f, 0, 16, 16, 0, 0, 16, 16},
-         10, {0, 0, 2, 2, 4, 4, 6, 6, 8, 8, 10, 10, 12, 12, 14, 14, 0},
-         0, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 0}},
-        {"y = 20.5: the fraction of y does not move the texture", 16, 16, {0, 20.5f, 2, 16, 0, 0, 2, 16},
-         0, {0, 1, 2}, 20, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 0}},
-        {"magnified 8 texels over 16 pixels", 8, 8, {0, 0, 16, 1, 0, 0, 8, 1},
-         0, {0, 0, 1, 2, 2, 2, 3, 4, 4, 4, 5, 6, 6, 6, 7, 0, 0}, 0, {0, 1}},
-        {"an offset of 4 pixels is 8 texels at 2 texels per pixel", 32, 8, {0, 0, 16, 1, 4, 0, 32, 1},
-         0, {8, 10, 12, 14, 16, 18, 20, 22, 24, 26, 28, 30, 0, 2, 4, 6, 8}, 0, {0, 1}},
-        {"w = 0 covers one column, from texel column 0", 16, 16, {5, 0, 0, 2, 0, 0, 16, 2},
-         5, {0}, 0, {0, 1, 2}},
+        {"1:1 at whole positions covers 17 x 17",
+         16,
+         16,
+         {10, 20, 16, 16, 0, 0, 16, 16},
+         10,
+         {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 0},
+         20,
+         {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 0}},
+        {"x = 10.5: ties to even skip the odd texels",
+         16,
+         16,
+         {10.5f, 0, 16, 16, 0, 0, 16, 16},
+         10,
+         {0, 0, 2, 2, 4, 4, 6, 6, 8, 8, 10, 10, 12, 12, 14, 14, 0},
+         0,
+         {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 0}},
+        {"y = 20.5: the fraction of y does not move the texture",
+         16,
+         16,
+         {0, 20.5f, 2, 16, 0, 0, 2, 16},
+         0,
+         {0, 1, 2},
+         20,
+         {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 0}},
+        {"magnified 8 texels over 16 pixels",
+         8,
+         8,
+         {0, 0, 16, 1, 0, 0, 8, 1},
+         0,
+         {0, 0, 1, 2, 2, 2, 3, 4, 4, 4, 5, 6, 6, 6, 7, 0, 0},
+         0,
+         {0, 1}},
+        {"an offset of 4 pixels is 8 texels at 2 texels per pixel",
+         32,
+         8,
+         {0, 0, 16, 1, 4, 0, 32, 1},
+         0,
+         {8, 10, 12, 14, 16, 18, 20, 22, 24, 26, 28, 30, 0, 2, 4, 6, 8},
+         0,
+         {0, 1}},
+        {"w = 0 covers one column, from texel column 0", 16, 16, {5, 0, 0, 2, 0, 0, 16, 2}, 5, {0}, 0, {0, 1, 2}},
         {"w = -4 draws nothing", 16, 16, {10, 0, -4, 2, 0, 0, 16, 2}, 0, {}, 0, {}},
         {"a negative h that ends above y draws nothing", 16, 16, {0, 10, 2, -1, 0, 0, 2, 2}, 0, {}, 0, {}},
     };
@@ -184,7 +221,8 @@ TEST_F(TileTexels, workedExamplesTakeTheDocumentedTexels) {
                 const int i = px - c.firstColumn, j = py - c.firstRow;
                 const bool covered = i >= 0 && i < static_cast<int>(c.texelColumns.size()) && j >= 0 &&
                                      j < static_cast<int>(c.texelRows.size());
-                const std::pair<int, int> want = covered ? std::pair{c.texelColumns[i], c.texelRows[j]} : std::pair{-1, -1};
+                const std::pair<int, int> want = covered ? std::pair{c.texelColumns[i], c.texelRows[j]}
+                                                         : std::pair{-1, -1};
                 ASSERT_EQ(texelAt(px, py), want) << c.what << ": pixel " << px << "," << py;
             }
     }

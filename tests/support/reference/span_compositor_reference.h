@@ -50,7 +50,8 @@ inline void compositeLiterally(const RenderContext& c, uint8_t* destination, con
             const PixelWord s = loadWord(at(source, x, y)), d = loadWord(at(destination, x, y));
             PixelWord result;
             switch (mode) {
-                case 0: case 1: result = s; break;
+                case 0:
+                case 1: result = s; break;
                 case 2: result = channelAddSat(s, d); break;
                 case 3: result = channelAddSat(channelModulate(s, d), channelModulate(s, d)); break;
                 case 4: result = channelAddSat(channelMultiply(s, d), channelMultiply(s, d)); break;

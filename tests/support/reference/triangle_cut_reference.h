@@ -30,7 +30,7 @@ inline LiteralCut cutLiterally(const float* p) {
     const float y0 = p[1], y1 = p[3], y2 = p[5];
     const int m = ((y1 <= y0 && y0 <= y2) || (y2 <= y0 && y0 <= y1))   ? 0
                   : ((y0 <= y1 && y1 <= y2) || (y2 <= y1 && y1 <= y0)) ? 1
-                                                                      : 2;
+                                                                       : 2;
     const int a = (m + 2) % 3, b = (m + 1) % 3;
     const float ax = p[2 * a], ay = p[2 * a + 1], bx = p[2 * b], by = p[2 * b + 1], my = p[2 * m + 1];
     // x on A-B at M's row: ((xB - xA) (yM - yA) + xA (yB - yA)) / (yB - yA) in double, rounded once.
