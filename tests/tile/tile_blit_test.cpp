@@ -159,6 +159,7 @@ protected:
 
 // The worked examples: which columns and rows a tile covers and which texel each one takes.
 TEST_F(TileTexels, workedExamplesTakeTheDocumentedTexels) {
+    // clang-format off
     static const struct {
         const char* what;
         int32_t texW, texH;
@@ -168,50 +169,24 @@ TEST_F(TileTexels, workedExamplesTakeTheDocumentedTexels) {
         int firstRow;
         std::vector<int> texelRows;
     } cases[] = {
-        {"1:1 at whole positions covers 17 x 17",
-         16,
-         16,
-         {10, 20, 16, 16, 0, 0, 16, 16},
-         10,
-         {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 0},
-         20,
-         {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 0}},
-        {"x = 10.5: ties to even skip the odd texels",
-         16,
-         16,
-         {10.5f, 0, 16, 16, 0, 0, 16, 16},
-         10,
-         {0, 0, 2, 2, 4, 4, 6, 6, 8, 8, 10, 10, 12, 12, 14, 14, 0},
-         0,
-         {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 0}},
-        {"y = 20.5: the fraction of y does not move the texture",
-         16,
-         16,
-         {0, 20.5f, 2, 16, 0, 0, 2, 16},
-         0,
-         {0, 1, 2},
-         20,
-         {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 0}},
-        {"magnified 8 texels over 16 pixels",
-         8,
-         8,
-         {0, 0, 16, 1, 0, 0, 8, 1},
-         0,
-         {0, 0, 1, 2, 2, 2, 3, 4, 4, 4, 5, 6, 6, 6, 7, 0, 0},
-         0,
-         {0, 1}},
-        {"an offset of 4 pixels is 8 texels at 2 texels per pixel",
-         32,
-         8,
-         {0, 0, 16, 1, 4, 0, 32, 1},
-         0,
-         {8, 10, 12, 14, 16, 18, 20, 22, 24, 26, 28, 30, 0, 2, 4, 6, 8},
-         0,
-         {0, 1}},
-        {"w = 0 covers one column, from texel column 0", 16, 16, {5, 0, 0, 2, 0, 0, 16, 2}, 5, {0}, 0, {0, 1, 2}},
+        {"1:1 at whole positions covers 17 x 17", 16, 16, {10, 20, 16, 16, 0, 0, 16, 16},
+         10, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 0},
+         20, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 0}},
+        {"x = 10.5: ties to even skip the odd texels", 16, 16, {10.5f, 0, 16, 16, 0, 0, 16, 16},
+         10, {0, 0, 2, 2, 4, 4, 6, 6, 8, 8, 10, 10, 12, 12, 14, 14, 0},
+         0, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 0}},
+        {"y = 20.5: the fraction of y does not move the texture", 16, 16, {0, 20.5f, 2, 16, 0, 0, 2, 16},
+         0, {0, 1, 2}, 20, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 0}},
+        {"magnified 8 texels over 16 pixels", 8, 8, {0, 0, 16, 1, 0, 0, 8, 1},
+         0, {0, 0, 1, 2, 2, 2, 3, 4, 4, 4, 5, 6, 6, 6, 7, 0, 0}, 0, {0, 1}},
+        {"an offset of 4 pixels is 8 texels at 2 texels per pixel", 32, 8, {0, 0, 16, 1, 4, 0, 32, 1},
+         0, {8, 10, 12, 14, 16, 18, 20, 22, 24, 26, 28, 30, 0, 2, 4, 6, 8}, 0, {0, 1}},
+        {"w = 0 covers one column, from texel column 0", 16, 16, {5, 0, 0, 2, 0, 0, 16, 2},
+         5, {0}, 0, {0, 1, 2}},
         {"w = -4 draws nothing", 16, 16, {10, 0, -4, 2, 0, 0, 16, 2}, 0, {}, 0, {}},
         {"a negative h that ends above y draws nothing", 16, 16, {0, 10, 2, -1, 0, 0, 2, 2}, 0, {}, 0, {}},
     };
+    // clang-format on
     for (const auto& c : cases) {
         std::fill(image_.begin(), image_.end(), 0u);
         bindTexture(c.texW, c.texH);
