@@ -118,17 +118,19 @@ std::vector<ScreenTriangle> makeRoom() {
 // Each triangle: three points within 10 pixels' reach of a centre at depth 2 to 20, their
 // depths up to a quarter apart, kept when on screen, 20 to 200 pixels' area and no sliver.
 // Textured in its own plane at 0.6 to 1 texel per pixel, the lightmap at 1/8 of that.
-std::vector<ScreenTriangle> makeSmall() {
-    uint64_t s = 0xD1B54A32D192ED03ull;
-    std::vector<ScreenTriangle> small;
-    while (static_cast<int64_t>(small.size()) < kSmallTriangles) {
+// `count` triangles, each vertex within `spread` pixels of its triangle's centre, whose areas
+// lie in minArea..maxArea pixels and that are not slivers.
+std::vector<ScreenTriangle> makeScattered(int64_t count, double spread, double minArea, double maxArea, uint64_t s) {
+    std::vector<ScreenTriangle> triangles;
+    while (static_cast<int64_t>(triangles.size()) < count) {
         const double depth = uniform(s, 2, 20), cx = uniform(s, 16, kImageWidth - 16);
         const double cy = uniform(s, 16, kImageHeight - 17);
         const double perPixel = depth / kFocal;  // view-space units per pixel at the centre
         Vec3 p[3];
         for (Vec3& q : p)
-            q = {(cx - kImageWidth / 2 + uniform(s, -10, 10)) * perPixel,
-                 (kImageHeight / 2 - cy + uniform(s, -10, 10)) * perPixel, depth * (1 + uniform(s, -0.25, 0.25))};
+            q = {(cx - kImageWidth / 2 + uniform(s, -spread, spread)) * perPixel,
+                 (kImageHeight / 2 - cy + uniform(s, -spread, spread)) * perPixel,
+                 depth * (1 + uniform(s, -0.25, 0.25))};
         // The texture's axes: along the first edge, and across it in the triangle's plane.
         const Vec3 across = unit(cross(cross(p[1] - p[0], p[2] - p[0]), p[1] - p[0])), along = unit(p[1] - p[0]);
         const double texels = uniform(s, 0.6, 1.0) / perPixel;
@@ -146,10 +148,14 @@ std::vector<ScreenTriangle> makeSmall() {
         for (int i = 0, j = 1; i < 3; ++i, j = (i + 1) % 3)
             longest = std::max(longest, std::hypot(double(q[2 * j]) - q[2 * i], double(q[2 * j + 1]) - q[2 * i + 1]));
         const double area = triangleArea(q);
-        if (onScreen && area >= 20 && area <= 200 && area >= 0.15 * longest * longest) small.push_back(t);
+        if (onScreen && area >= minArea && area <= maxArea && area >= 0.15 * longest * longest) triangles.push_back(t);
     }
-    return small;
+    return triangles;
 }
+
+std::vector<ScreenTriangle> makeSmall() { return makeScattered(kSmallTriangles, 10, 20, 200, 0xD1B54A32D192ED03ull); }
+std::vector<ScreenTriangle> makeTiny() { return makeScattered(kSmallTriangles, 6, 1, 50, 0x9E3779B97F4A7C15ull); }
+std::vector<ScreenTriangle> makeDots() { return makeScattered(kSmallTriangles, 1.2, 0.5, 1.5, 0xBF58476D1CE4E5B9ull); }
 
 std::vector<uint32_t> poolLightmap() {
     std::vector<uint32_t> lightmap(kLightmapSize * kLightmapSize);

@@ -6,7 +6,9 @@
 // - room: a 6 x 3 x 20 corridor cut into unit squares, two triangles each, seen from inside;
 //   each triangle is clipped in homogeneous space to the near plane and to the screen
 //   (columns 0..640, rows 0..479), so the triangles tile the screen;
-// - small: 4000 small 3D triangles at depths 2 to 20, each 20 to 200 pixels' area on screen.
+// - small: 4000 small 3D triangles at depths 2 to 20, each 20 to 200 pixels' area on screen;
+// - tiny: 4000 such triangles of 1 to 50 pixels' area;
+// - dots: 4000 of about one pixel (0.5 to 1.5), where the cost of a call is its set-up.
 #pragma once
 
 #include <cstdint>
@@ -24,6 +26,8 @@ struct ScreenTriangle {
 
 std::vector<ScreenTriangle> makeRoom();
 std::vector<ScreenTriangle> makeSmall();
+std::vector<ScreenTriangle> makeTiny();
+std::vector<ScreenTriangle> makeDots();
 
 // 0x00RRGGBB words, soft pools of light with every lane in 24..63, repeating smoothly.
 std::vector<uint32_t> poolLightmap();

@@ -24,6 +24,7 @@ struct TextureSpan;
 struct LightSpan;
 struct GridRange;
 struct GridFill;
+struct GridPoints;
 struct BlockWalk;
 enum class CompositeMode : int32_t;
 
@@ -38,7 +39,7 @@ using SpanKernelChooser = SpanKernel (*)(CompositeMode mode);
 using TextureSpanKernel = void (*)(const RenderContext& context, const TextureSpan& span);
 using LightSpanKernel = void (*)(const LightSpan& span);
 // raster/uv_grid.h
-using GridRowKernel = void (*)(UvGrid& grid, const GridRange& range, const GridFill& fill, int32_t r);
+using GridPointsKernel = void (*)(const GridPoints& points);
 using GridBandKernel = void (*)(GridTable& table, int32_t column, const GridRange& range);
 // raster/persp_triangle.h
 using BlockKernel = void (*)(const RenderContext& context, const BlockWalk& walk);
@@ -50,7 +51,7 @@ struct KernelTable {
     SpanKernelChooser spanKernel, litSpanKernel;
     TextureSpanKernel textureSpan;  // for textures that fit packed offsets; textureSpanScalar otherwise
     LightSpanKernel lightSpan;
-    GridRowKernel gridRow;
+    GridPointsKernel gridPoints;
     GridBandKernel gridBands;
     BlockKernel textureBlocks, lightmapBlocks;  // likewise for the fit of the bound image
 };

@@ -1,11 +1,12 @@
 // persp_triangle.h: DRAWPERSPTRI, a triangle textured with perspective-correct
 // coordinates from the UvGrid and, when a lightmap is bound, lit by that lightmap.
 //
-// Order: split into two regions; fill the grid with the texture coordinates; texture both
-// halves into the texture layer; with a lightmap, fill the grid with the lightmap
-// coordinates, write both halves' light into the light layer and modulate it into the
-// texture layer (Modulate2x, so a light lane of 64 keeps the texel); finally write
-// the texture layer into the target with the bound blend mode.
+// What each pixel gets is the outcome of these passes, in this order: split into two
+// regions; fill the grid with the texture coordinates; texture both halves into the texture
+// layer; with a lightmap, fill the grid with the lightmap coordinates, write both halves'
+// light into the light layer and modulate it into the texture layer (Modulate2x, so a light
+// lane of 64 keeps the texel); finally write the texture layer into the target with the
+// bound blend mode. The walk that gives it (persp_walk.cpp) runs them band by band.
 //
 // The texturers fill whole 16-pixel blocks between grid columns c and c + 1, clipped to the
 // image's columns. Rows are limited to the image: a half crossing its top or bottom is
@@ -33,19 +34,16 @@ namespace velkano {
 void drawPerspectiveTriangle(RenderContext& context, const float* positions, const float* texCoords,
                              const float* lightmapCoords, const float* depths);
 
-// Normalise the region and limit its rows to 0..height - 1 in place (not when top equals
-// bottom), then fill every block a row's span touches. Pixel k of block c on row y takes
-// u = U[c][y] + k su, su = (U[c + 1][y] - U[c][y]) >> 4 (arithmetic), v likewise.
-//   texture:  the texel at column u >> 10, row v >> 10 (logical shifts), as a PixelWord
-//   lightmap: the lightmap word at (u + offset u) >> 10, (v + offset v) >> 10, the offsets
-//             from lightmapSampleOffsetU/V (texture/texel_fetch.h) of the pixel's column and row
-void textureBlockSpans(RenderContext& context, SpanRegion& region);
-void lightmapBlockSpans(RenderContext& context, SpanRegion& region);
+// The walk of DRAWPERSPTRI once the triangle is split into `halves` (not yet ordered) and
+// known to be drawable (persp_walk.cpp).
+void drawPerspectiveRows(RenderContext& context, const float positions[6], const float texCoords[6],
+                         const float lightmapCoords[6], const float depths[3], const SpanRegion (&halves)[2]);
 
-// A region's rows limited to the image, firstRow to lastRow (both included), its 22.10 edges
-// on firstRow and their steps, the layer the blocks go to, and the grid: U[c][y] is
-// u[c * stride + y], likewise V. Blocks past lastBlock, and pixels from widthPx on, lie
-// outside the image.
+// Rows firstRow to lastRow (both included) of a half, all in one band of the grid: its
+// 22.10 edges on firstRow and their steps, the layer the blocks go to, and the band's grid.
+// Row y takes U[c] = u[c] + (y - gridRow + 1) uStep[c] (wrapping), V likewise: the value the
+// band's rows step to from grid row gridRow. Blocks past lastBlock, and pixels from widthPx
+// on, lie outside the image.
 struct BlockWalk {
     uint8_t* layer;
     size_t pitch;
@@ -57,16 +55,16 @@ struct BlockWalk {
     int32_t leftStepFx, rightStepFx;
     const int32_t* u;
     const int32_t* v;
-    size_t stride;
+    const int32_t* uStep;
+    const int32_t* vStep;
+    int32_t gridRow;
 };
-
-// Both block texturers' set-up: orders the region and limits its rows to 0..height - 1 in
-// place (squeezing it), then fills `walk` for `layer`. False, and no walk, when the region is
-// flat or wholly outside the image, or the layer or grid tables cannot be walked.
-bool blockWalk(const RenderContext& context, SpanRegion& region, uint8_t* layer, BlockWalk& walk);
 
 // One block of row y, or its first `count` pixels: pixel k (column x + k) takes
 // uFx + k uStepFx, vFx + k vStepFx, accumulated by wrapping additions.
+//   texture:  the texel at column u >> 10, row v >> 10 (logical shifts), as a PixelWord
+//   lightmap: the lightmap word at (u + offset u) >> 10, (v + offset v) >> 10, the offsets
+//             from lightmapSampleOffsetU/V (texture/texel_fetch.h) of the pixel's column and row
 struct BlockSpan {
     uint8_t* pixels;
     int32_t x;
@@ -79,7 +77,7 @@ struct BlockSpan {
 // Calls block(span) for every block of every row of the walk, top to bottom and left to
 // right. A row whose edges meet covers nothing; any other covers blocks floor(xl / 16) to
 // ceil(xr / 16) - 1, those holding pixels xl to xr - 1, clipped to blocks 0 to lastBlock.
-// Block c takes cu = U[c][y], su = (U[c + 1][y] - cu) >> 4 (arithmetic), likewise v.
+// Block c takes cu = U[c], su = (U[c + 1] - cu) >> 4 (arithmetic), likewise v.
 template <typename Block>
 inline void forEachBlock(const BlockWalk& walk, Block block) {
     int32_t leftFx = walk.leftFx, rightFx = walk.rightFx;
@@ -90,15 +88,17 @@ inline void forEachBlock(const BlockWalk& walk, Block block) {
         const int32_t first = std::max(shiftRightArithmetic(xl, kBlockShift), 0);
         const int32_t last = std::min(shiftRightArithmetic(xr + kBlockWidth - 1, kBlockShift) - 1, walk.lastBlock);
         uint8_t* pixels = walk.layer + pixelOffset(walk.pitch, first * kBlockWidth, y);
-        const size_t entry = static_cast<size_t>(first) * walk.stride + static_cast<size_t>(y);
-        const int32_t* u = walk.u + entry;
-        const int32_t* v = walk.v + entry;
-        for (int32_t c = first; c <= last; ++c, u += walk.stride, v += walk.stride, pixels += 4 * kBlockWidth) {
+        const int32_t steps = y - walk.gridRow + 1;
+        const auto u = [&](int32_t c) { return wrapAdd(walk.u[c], wrapMul(steps, walk.uStep[c])); };
+        const auto v = [&](int32_t c) { return wrapAdd(walk.v[c], wrapMul(steps, walk.vStep[c])); };
+        int32_t cu = first <= last ? u(first) : 0, cv = first <= last ? v(first) : 0;
+        for (int32_t c = first; c <= last; ++c, pixels += 4 * kBlockWidth) {
             const int32_t x = c * kBlockWidth;
-            const int32_t cu = u[0], cv = v[0];
+            const int32_t nu = u(c + 1), nv = v(c + 1);
             block(BlockSpan{pixels, x, y, std::min(walk.widthPx - x, kBlockWidth), cu, cv,
-                            shiftRightArithmetic(wrapSub(u[walk.stride], cu), kBlockShift),
-                            shiftRightArithmetic(wrapSub(v[walk.stride], cv), kBlockShift)});
+                            shiftRightArithmetic(wrapSub(nu, cu), kBlockShift),
+                            shiftRightArithmetic(wrapSub(nv, cv), kBlockShift)});
+            cu = nu, cv = nv;
         }
     }
 }

@@ -71,15 +71,31 @@ GridFill gridFill(const GridRange& range, const float positions[6], const float 
     return fill;
 }
 
-void fillGridRowScalar(UvGrid& grid, const GridRange& range, const GridFill& fill, int32_t r) {
-    const GridRowWeights weights = gridRowWeights(fill, range, r);
-    std::array<float, 3> w = weights.start;
-    for (int32_t c = range.firstColumn; c <= range.lastColumn; ++c) {
+GridRowWeights gridRowWeightsAt(const GridFill& fill, const GridRange& range, int32_t r, int32_t column) {
+    GridRowWeights weights = gridRowWeights(fill, range, r);
+    for (int32_t c = range.firstColumn; c < column; ++c)
+        for (size_t k = 0; k < 3; ++k) weights.start[k] = weights.start[k] + weights.step[k];
+    return weights;
+}
+
+void gridPointsScalar(const GridPoints& points) {
+    const GridFill& texture = *points.texture;
+    std::array<float, 3> w = points.weights.start;
+    for (int32_t c = points.first; c <= points.last; ++c) {
         const double w0 = w[0], w1 = w[1], w2 = w[2];
-        const double q = static_cast<float>(1.0 / (w0 / fill.depth[0] + w1 / fill.depth[1] + w2 / fill.depth[2]));
-        grid.u.at(c, r) = floorToFx((fill.pu[0] * w0 + fill.pu[1] * w1 + fill.pu[2] * w2) * q);
-        grid.v.at(c, r) = floorToFx((fill.pv[0] * w0 + fill.pv[1] * w1 + fill.pv[2] * w2) * q);
-        for (size_t k = 0; k < 3; ++k) w[k] = w[k] + weights.step[k];
+        const double q =
+            static_cast<float>(1.0 / (w0 / texture.depth[0] + w1 / texture.depth[1] + w2 / texture.depth[2]));
+        const auto coordinate = [&](const std::array<double, 3>& p) {
+            return floorToFx((p[0] * w0 + p[1] * w1 + p[2] * w2) * q);
+        };
+        const size_t at = static_cast<size_t>(c) * points.stride;
+        points.u[at] = coordinate(texture.pu);
+        points.v[at] = coordinate(texture.pv);
+        if (points.light != nullptr) {
+            points.lightU[at] = coordinate(points.light->pu);
+            points.lightV[at] = coordinate(points.light->pv);
+        }
+        for (size_t k = 0; k < 3; ++k) w[k] = w[k] + points.weights.step[k];
     }
 }
 
@@ -103,13 +119,18 @@ void fillUvGrid(RenderContext& context, const float positions[6], const float co
 
     const GridFill fill = gridFill(range, positions, coordinates, depths);
 
-    const GridRowKernel evaluateRow = kernels().gridRow;
+    const GridPointsKernel evaluate = kernels().gridPoints;
     const GridBandKernel stepBands = kernels().gridBands;
+    const auto evaluateRow = [&](int32_t r) {
+        evaluate(GridPoints{&fill, nullptr, gridRowWeights(fill, range, r), range.firstColumn, range.lastColumn,
+                            static_cast<size_t>(grid.u.columnStride), &grid.u.at(0, r), &grid.v.at(0, r), nullptr,
+                            nullptr});
+    };
     // Grid rows rmin, rmin + 16, ... up to rmax, and the one after the last, which the last
     // band steps towards (the tables hold spare rows below row `height` for it).
     int32_t r = range.firstRow;
-    for (; r <= range.lastRow; r += kGridBandRows) evaluateRow(grid, range, fill, r);
-    evaluateRow(grid, range, fill, r);
+    for (; r <= range.lastRow; r += kGridBandRows) evaluateRow(r);
+    evaluateRow(r);
 
     for (int32_t c = range.firstColumn; c <= range.lastColumn; ++c) {
         stepBands(grid.u, c, range);
@@ -119,7 +140,7 @@ void fillUvGrid(RenderContext& context, const float positions[6], const float co
 
 void installGridKernels(KernelTable& table) {
     const bool packed = table.level != SimdLevel::Scalar;
-    table.gridRow = packed ? fillGridRowSse2 : fillGridRowScalar;
+    table.gridPoints = packed ? gridPointsSse2 : gridPointsScalar;
     table.gridBands = packed ? fillGridBandsSse2 : fillGridBandsScalar;
 }
 

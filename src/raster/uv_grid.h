@@ -66,12 +66,31 @@ struct GridRowWeights {
 };
 GridRowWeights gridRowWeights(const GridFill& fill, const GridRange& range, int32_t r);
 
-// The horizontal pass on grid row r: for c from cmin to cmax, with the weights w of the
-// column (start, then + step each column, binary32), q = 1 / (w0 / z0 + w1 / z1 + w2 / z2)
-// rounded to binary32, and U[c][r] = floor((pu0 w0 + pu1 w1 + pu2 w2) q 1024), V likewise.
-// The packed twin works two columns at a time, each lane the same double arithmetic.
-void fillGridRowScalar(UvGrid& grid, const GridRange& range, const GridFill& fill, int32_t r);
-void fillGridRowSse2(UvGrid& grid, const GridRange& range, const GridFill& fill, int32_t r);
+// Grid points of one grid row at columns first..last, for one or two coordinate sets that
+// share the positions and depths (texture, then lightmap): the same weights and the same
+// q = 1 / (w0 / z0 + w1 / z1 + w2 / z2), rounded to binary32, serve both. `weights` holds
+// the weights of column `first` and their binary32 step; U = floor((pu0 w0 + pu1 w1 +
+// pu2 w2) q 1024), V likewise, into u[c * stride] and v[c * stride] (lightU, lightV for the
+// second set). The packed twin works two columns at a time, each lane the same double
+// arithmetic.
+struct GridPoints {
+    const GridFill* texture;
+    const GridFill* light;  // null: the first set only
+    GridRowWeights weights;
+    int32_t first;
+    int32_t last;
+    size_t stride;
+    int32_t* u;
+    int32_t* v;
+    int32_t* lightU;
+    int32_t* lightV;
+};
+void gridPointsScalar(const GridPoints& points);
+void gridPointsSse2(const GridPoints& points);
+
+// The weights of grid row r at `column` (cmin <= column), stepped on from column cmin one
+// binary32 addition at a time, as a whole-row pass reaches it.
+GridRowWeights gridRowWeightsAt(const GridFill& fill, const GridRange& range, int32_t r, int32_t column);
 
 // The vertical pass on one column of one table: for each grid row r of the range, rows r to
 // r + 15 take cu + (k + 1) su, cu = entry r, su = (entry r + 16 - cu) >> 4 (arithmetic),

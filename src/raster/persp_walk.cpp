@@ -1,0 +1,240 @@
+// persp_walk.cpp: DRAWPERSPTRI's walk, band by band down the triangle's rows.
+//
+// The whole-triangle passes (texels of both halves, light of both halves, then light into
+// texture and texture into the target, half by half) touch, on each row, only that row of the
+// layers and of the target. So the rows of one band of the grid (16 rows) can take all their
+// passes at once, in their order, while they are in L1:
+//   - the texels of every half on those rows, then the light of every half on them (the
+//     middle row is walked by both halves; whole blocks overlap there, and both write the
+//     same values, since a pixel's value depends only on its block, row and column);
+//   - then those rows' lighting and final write, each row by the one half that composites it.
+// No later pass writes a row the walk has left behind. Squeezed halves keep their limited
+// rows and edges, and the edges of a band's first row are the exact 22.10 sums the whole
+// walk reaches there. Two cases keep the final write as a pass of its own, half by half after
+// every band: Displace, whose final write reads target pixels of other rows in half order,
+// and hosts whose texture, palette or lightmap lies in the target (a row written early would
+// change what a later row reads).
+//
+// The grid is evaluated once for both coordinate sets (the weights and the reciprocal of the
+// interpolated 1/z are shared), only at the grid rows and block columns the walk reads, and a
+// band's rows are stepped from its two grid rows as the walk reaches them: the values the
+// 16-row fill of the whole grid would give those rows. The tables' storage holds the band's
+// grid rows and steps.
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <utility>
+
+#include "context/texture_binding.h"
+#include "raster/persp_triangle.h"
+#include "raster/uv_grid.h"
+#include "texture/texel_fetch.h"
+
+namespace velkano {
+namespace {
+
+// A half as the texturers leave it: rows limited to the image, walked top to bottom (both
+// included), composited on top to bottom - 1; its 22.10 edges on the row the walk is on. The
+// light pass finds the limited record and, like the compositor, takes a half whose limited
+// rows have shrunk to one row for a flat one: that row gets texels but no light.
+struct HalfRows {
+    bool active;
+    bool lit() const { return top != bottom; }
+    int32_t top, bottom;
+    int32_t leftFx, rightFx;
+    int32_t leftStepFx, rightStepFx;
+};
+
+HalfRows halfRows(const RenderContext& context, SpanRegion& region) {
+    normaliseSpanRegion(region);
+    if (region.top == region.bottom) return {};  // flat: written by no pass
+    region.bottom = std::min(region.bottom, context.height - 1);
+    region.top = std::max(region.top, 0);
+    if (region.top > region.bottom) return {};  // wholly above or below the image
+    const int32_t rows = region.bottom - region.top;
+    return {true,
+            region.top,
+            region.bottom,
+            wrapMul(region.topLeftX, kFixedOne),
+            wrapMul(region.topRightX, kFixedOne),
+            rows == 0 ? 0 : edgeStepFx(region.topLeftX, region.bottomLeftX, rows),
+            rows == 0 ? 0 : edgeStepFx(region.topRightX, region.bottomRightX, rows)};
+}
+
+// The block columns a half's rows read: blocks floor(xl / 16) to ceil(xr / 16) - 1 clipped to
+// 0..lastBlock, and the grid column right of the last. The edges are straight, so their
+// extremes lie on the first and last rows.
+std::pair<int32_t, int32_t> gridColumnsRead(const HalfRows& half, int32_t lastBlock) {
+    const int32_t rows = half.bottom - half.top;
+    const int32_t leftFx = std::min(half.leftFx, wrapAdvance(half.leftFx, half.leftStepFx, rows));
+    const int32_t rightFx = std::max(half.rightFx, wrapAdvance(half.rightFx, half.rightStepFx, rows));
+    const int32_t first = std::max(shiftRightArithmetic(shiftRightArithmetic(leftFx, kFixedShift), kBlockShift), 0);
+    const int32_t last = std::min(
+        shiftRightArithmetic(shiftRightArithmetic(rightFx, kFixedShift) + kBlockWidth - 1, kBlockShift) - 1, lastBlock);
+    return {first, last + 1};
+}
+
+// Whether the walk could read host data that it writes: texture indices, palette or lightmap
+// lying in the target image.
+bool hostDataInTarget(const RenderContext& context, bool lit) {
+    const auto address = [](const void* p) { return reinterpret_cast<uintptr_t>(p); };
+    const uintptr_t targetBegin = address(context.target);
+    const uintptr_t targetEnd = targetBegin + static_cast<uintptr_t>(targetSizeBytes(context));
+    const auto meets = [&](const void* data, uint64_t sizeBytes) {
+        const uintptr_t begin = address(data);
+        return begin < targetEnd && targetBegin - begin < sizeBytes;  // begin + size > targetBegin
+    };
+    const uint64_t textureBytes = (static_cast<uint64_t>(context.textureHeight) << context.textureShift) +
+                                  static_cast<uint64_t>(context.textureWidth);
+    const uint64_t lightmapBytes = (static_cast<uint64_t>(context.lightmapHeight) << context.lightmapRowShift) +
+                                   4 * static_cast<uint64_t>(context.lightmapWidth);
+    return meets(context.textureIndices, textureBytes) || meets(context.palette, 256 * sizeof(ColourWord)) ||
+           (lit && meets(context.lightmap, lightmapBytes));
+}
+
+// A band's grid rows and steps per block column (indexed by column), for texture u and v,
+// then lightmap u and v: row y of the band of grid row r takes U[r] + (y - r + 1) s, with
+// s = (U[r + 16] - U[r]) >> 4 (see forEachBlock).
+class BandRows {
+public:
+    static constexpr int kSets = 4;
+
+    // `sets`: 2 for the texture's coordinates only, 4 with the lightmap's. The storage holds
+    // 6 rows of `columns` entries in each table.
+    BandRows(UvGrid& grid, int32_t columns, int sets) : sets_(sets) {
+        int32_t* storage[2] = {grid.u.entries, grid.v.entries};
+        for (int s = 0; s < kSets; ++s) {
+            int32_t* rows = storage[s / 2] + static_cast<size_t>(s % 2) * 3 * static_cast<size_t>(columns);
+            base_[s] = rows;
+            next_[s] = rows + columns;
+            step_[s] = rows + 2 * static_cast<size_t>(columns);
+        }
+    }
+
+    const int32_t* grid(int set) const { return base_[set]; }
+    const int32_t* step(int set) const { return step_[set]; }
+
+    // Makes band `band` current over columns first..last: its grid row and its steps; the
+    // grid rows come from evaluate(band, out).
+    template <typename Evaluate>
+    void moveTo(int32_t band, int32_t first, int32_t last, const Evaluate& evaluate) {
+        if (band_ >= 0 && band == band_ + 1) {
+            std::swap(base_, next_);
+        } else {
+            evaluate(band, base_);
+        }
+        evaluate(band + 1, next_);
+        for (int s = 0; s < sets_; ++s)
+            for (int32_t c = first; c <= last; ++c)
+                step_[s][c] = shiftRightArithmetic(wrapSub(next_[s][c], base_[s][c]), kGridBandShift);
+        band_ = band;
+    }
+
+private:
+    int sets_;
+    std::array<int32_t*, kSets> base_{}, next_{}, step_{};
+    int32_t band_ = -1;
+};
+
+}  // namespace
+
+void drawPerspectiveRows(RenderContext& context, const float positions[6], const float texCoords[6],
+                         const float lightmapCoords[6], const float depths[3], const SpanRegion (&halves)[2]) {
+    const bool lit = context.lightmap != nullptr;
+    const auto mode = static_cast<CompositeMode>(context.blendMode);
+    UvGrid& grid = context.uvGrid;
+    const int32_t widthPx = drawableWidth(context);
+    const int32_t columns = std::min(grid.u.lastColumn, grid.v.lastColumn) + 1;
+    if (std::min(grid.u.columnStride, grid.v.columnStride) < 6) return;  // never so: INIT gives 16 or more
+    const int32_t lastBlock = std::min((widthPx - 1) / kBlockWidth, columns - 2);
+
+    SpanRegion regions[2] = {halves[0], halves[1]};
+    HalfRows rows[2];
+    int32_t firstRow = INT32_MAX, lastRow = INT32_MIN, firstColumn = INT32_MAX, lastColumn = INT32_MIN;
+    for (int h = 0; h < 2; ++h) {
+        rows[h] = halfRows(context, regions[h]);
+        if (!rows[h].active) continue;
+        firstRow = std::min(firstRow, rows[h].top);
+        lastRow = std::max(lastRow, rows[h].bottom);
+        const auto [first, last] = gridColumnsRead(rows[h], lastBlock);
+        if (first < last) firstColumn = std::min(firstColumn, first), lastColumn = std::max(lastColumn, last);
+    }
+    if (firstRow > lastRow) return;  // no half on the image's rows: nothing is written
+
+    // The grid this triangle's fill would write: the walk reads inside it (a block's right
+    // grid column included). Only a triangle taller than some 6000 rows can read past its left
+    // column, where earlier fills' entries used to stand; such columns take no values here.
+    const GridRange range = gridRange(grid, context.height, positions);
+    const bool blocks = firstColumn <= lastColumn && !range.empty();
+    const int32_t evaluateFirst = std::max(firstColumn, range.firstColumn);
+    const int32_t evaluateLast = std::min(lastColumn, range.lastColumn);
+    const GridFill textureFill = gridFill(range, positions, texCoords, depths);
+    const GridFill lightFill = lit ? gridFill(range, positions, lightmapCoords, depths) : GridFill{};
+    const GridPointsKernel evaluatePoints = kernels().gridPoints;
+    BandRows band(grid, columns, lit ? 4 : 2);
+    const auto evaluate = [&](int32_t j, const std::array<int32_t*, BandRows::kSets>& out) {
+        const int32_t r = range.firstRow + j * kGridBandRows;
+        evaluatePoints(GridPoints{&textureFill, lit ? &lightFill : nullptr,
+                                  gridRowWeightsAt(textureFill, range, r, evaluateFirst), evaluateFirst, evaluateLast,
+                                  1, out[0], out[1], out[2], out[3]});
+    };
+
+    const BlockKernel textureBlocks = textureFitsPackedOffsets(context) ? kernels().textureBlocks : textureBlocksScalar;
+    const BlockKernel lightmapBlocks = lit && lightmapFitsPackedOffsets(context) ? kernels().lightmapBlocks
+                                                                                 : lightmapBlocksScalar;
+    const size_t pitch = static_cast<size_t>(context.pitch);
+    // The bands' compositing: lit and combined in one step, or only lit when the mode writes
+    // nothing or its write is a pass of its own, or only combined without a lightmap.
+    const bool finalPass = mode == CompositeMode::Displace || hostDataInTarget(context, lit);
+    SpanKernel composite = lit ? kernels().litSpanKernel(mode) : kernels().spanKernel(mode);
+    SpanImages images{context.target,       context.textureLayer, pitch, widthPx, context.height,
+                      context.textureLayer, context.lightLayer};
+    if (lit && (composite == nullptr || finalPass)) {
+        composite = kernels().spanKernel(CompositeMode::Modulate2x);
+        images = SpanImages{context.textureLayer, context.lightLayer, pitch, widthPx, context.height};
+    } else if (!lit && finalPass) {
+        composite = nullptr;
+    }
+
+    // Band by band: rows firstRow to lastRow, cut where the grid rows r = rmin + 16 j lie.
+    for (int32_t top = firstRow; top <= lastRow;) {
+        const int32_t j = blocks ? shiftRightArithmetic(top - range.firstRow, kGridBandShift) : 0;
+        const int32_t bottom = blocks ? std::min(lastRow, range.firstRow + (j + 1) * kGridBandRows - 1) : lastRow;
+        if (blocks) band.moveTo(j, evaluateFirst, evaluateLast, evaluate);
+        // The rows of a half within this band, first..last, and its edges on the first.
+        const auto within = [&](const HalfRows& half, int32_t halfLast) {
+            return std::pair{std::max(top, half.top), std::min(bottom, halfLast)};
+        };
+        const auto blocksOf = [&](BlockKernel kernel, uint8_t* layer, int set) {
+            for (const HalfRows& half : rows) {
+                const auto [first, last] = within(half, half.bottom);
+                if (!half.active || first > last || (set != 0 && !half.lit())) continue;
+                const int32_t skipped = first - half.top;
+                kernel(context, BlockWalk{layer, pitch, widthPx, lastBlock, first, last,
+                                          wrapAdvance(half.leftFx, half.leftStepFx, skipped),
+                                          wrapAdvance(half.rightFx, half.rightStepFx, skipped), half.leftStepFx,
+                                          half.rightStepFx, band.grid(set), band.grid(set + 1), band.step(set),
+                                          band.step(set + 1), range.firstRow + j * kGridBandRows});
+            }
+        };
+        if (blocks) {
+            blocksOf(textureBlocks, context.textureLayer, 0);
+            if (lit) blocksOf(lightmapBlocks, context.lightLayer, 2);
+        }
+        for (const HalfRows& half : rows) {
+            const auto [first, last] = within(half, half.bottom - 1);  // row `bottom` is not composited
+            if (!half.active || first > last || composite == nullptr) continue;
+            const int32_t skipped = first - half.top;
+            composite(images, SpanWalk{first, last, wrapAdvance(half.leftFx, half.leftStepFx, skipped),
+                                       wrapAdvance(half.rightFx, half.rightStepFx, skipped), half.leftStepFx,
+                                       half.rightStepFx});
+        }
+        top = bottom + 1;
+    }
+
+    if (finalPass)
+        for (int h = 0; h < 2; ++h)
+            if (rows[h].active) compositeSpans(context, context.target, context.textureLayer, regions[h], mode);
+}
+
+}  // namespace velkano
