@@ -208,16 +208,6 @@ int64_t evaluateGridRows(const KernelTable& k, UvGrid& grid, const GridJob& job)
     evaluate(r);
     return int64_t{job.range.lastColumn - job.range.firstColumn + 1} * ((r - job.range.firstRow) / kGridBandRows + 1);
 }
-// The vertical pass of a fill, both tables.
-int64_t stepGridBands(const KernelTable& k, UvGrid& grid, const GridJob& job) {
-    for (int32_t c = job.range.firstColumn; c <= job.range.lastColumn; ++c) {
-        k.gridBands(grid.u, c, job.range);
-        k.gridBands(grid.v, c, job.range);
-    }
-    const int64_t bands = (job.range.lastRow - job.range.firstRow) / kGridBandRows + 1;
-    return 2 * int64_t{job.range.lastColumn - job.range.firstColumn + 1} * bands * kGridBandRows;
-}
-
 // An attribute interpolated linearly over a triangle's screen positions.
 struct AffineMap {
     double at0, perX, perY, x0, y0;
@@ -251,7 +241,7 @@ struct KernelData {
     std::vector<uint32_t> tileColumns;
     std::vector<TileRow> tileRows;
     std::vector<GridJob> gridJobs;
-    int64_t gridPoints = 0, gridEntries = 0;
+    int64_t gridPoints = 0;
     std::vector<BlockWalk> textureWalks, lightmapWalks;
     std::deque<std::vector<int32_t>> bandGrids;  // the walks' grid rows and steps
     int64_t blockPixels = 0;
@@ -319,9 +309,8 @@ void prepareTileRows(KernelData& data) {
                                  data.tileColumns.data(), kImageWidth});
 }
 
-// The room's grid fills and block walks. Checks that each fill's two passes give the grid
-// fillUvGrid gives; false otherwise.
-bool prepareRoom(KernelData& data) {
+// The room's grid rows and block walks.
+void prepareRoom(KernelData& data) {
     RenderContext& context = data.context;
     const KernelTable& scalar = kernelTable(SimdLevel::Scalar);
     const GridTable& u = context.uvGrid.u;
@@ -333,15 +322,8 @@ bool prepareRoom(KernelData& data) {
         const GridRange range = gridRange(context.uvGrid, context.height, t.positions);
         if (range.empty()) continue;
         const GridJob job{range, gridFill(range, t.positions, t.texCoords, t.depths)};
-        fillUvGrid(context, t.positions, t.texCoords, t.depths);
-        const uint64_t want = data.hashGrid();
-        data.restoreGrid();
         data.gridPoints += evaluateGridRows(scalar, context.uvGrid, job);
-        data.gridEntries += stepGridBands(scalar, context.uvGrid, job);
-        if (data.hashGrid() != want) return false;
         data.gridJobs.push_back(job);
-        std::memcpy(data.grid.data(), context.uvGrid.u.entries, tableBytes);  // the next fill starts from this one
-        std::memcpy(data.grid.data() + tableBytes, context.uvGrid.v.entries, tableBytes);
     }
 
     // Block walks over the compositor's rows of each half, cut every 16 rows; each cut takes
@@ -403,13 +385,10 @@ bool prepareRoom(KernelData& data) {
         }
     }
     std::fprintf(stderr,
-                 "velkano_bench_kernels: room: %zu grid fills, %lld grid points, %lld grid entries; %zu block walks, "
-                 "%lld block pixels\n",
-                 data.gridJobs.size(), static_cast<long long>(data.gridPoints),
-                 static_cast<long long>(data.gridEntries), data.textureWalks.size(),
+                 "velkano_bench_kernels: room: %zu grid fills, %lld grid points; %zu block walks, %lld block pixels\n",
+                 data.gridJobs.size(), static_cast<long long>(data.gridPoints), data.textureWalks.size(),
                  static_cast<long long>(data.blockPixels));
     data.restore();
-    return true;
 }
 
 // One kernel's benchmark: a pass over its prepared data with the kernels of a table.
@@ -507,12 +486,6 @@ std::vector<KernelCase> kernelCases(const KernelData& data) {
                          for (const GridJob& job : data.gridJobs) evaluateGridRows(k, data.context.uvGrid, job);
                      },
                      [](const KernelTable& k) { return address(k.gridPoints); }, nullptr});
-    // The bands overwrite the grid rows they step from: each pass starts from the prepared grid.
-    cases.push_back({"gridBands", "grid entries", data.gridEntries,
-                     [&data](const KernelTable& k) {
-                         for (const GridJob& job : data.gridJobs) stepGridBands(k, data.context.uvGrid, job);
-                     },
-                     [](const KernelTable& k) { return address(k.gridBands); }, [&data] { data.restoreGrid(); }});
     cases.push_back(
         perItem<&KernelTable::textureBlocks>("textureBlocks", "pixels", data.blockPixels, data.textureWalks, context));
     cases.push_back(perItem<&KernelTable::lightmapBlocks>("lightmapBlocks", "pixels", data.blockPixels,
@@ -613,7 +586,7 @@ int main(int argc, char** argv) {
     KernelData data{context, source.data()};
     prepareTriangleSpans(data, composite, triangles);
     prepareTileRows(data);
-    if (!prepareRoom(data)) return table.refuse("the grid fills or block walks differ from the library's own");
+    prepareRoom(data);
     const std::vector<KernelCase> cases = kernelCases(data);
     if (!levelsMatchScalar(data, cases)) return table.refuse("a kernel level differs from scalar; not comparing them");
     data.restore();

@@ -14,8 +14,6 @@
 namespace velkano {
 
 struct RenderContext;
-struct GridTable;
-struct UvGrid;
 struct TileRow;
 struct TileInk;
 struct SpanImages;
@@ -40,7 +38,6 @@ using TextureSpanKernel = void (*)(const RenderContext& context, const TextureSp
 using LightSpanKernel = void (*)(const LightSpan& span);
 // raster/uv_grid.h
 using GridPointsKernel = void (*)(const GridPoints& points);
-using GridBandKernel = void (*)(GridTable& table, int32_t column, const GridRange& range);
 // raster/persp_triangle.h
 using BlockKernel = void (*)(const RenderContext& context, const BlockWalk& walk);
 
@@ -52,7 +49,6 @@ struct KernelTable {
     TextureSpanKernel textureSpan;  // for textures that fit packed offsets; textureSpanScalar otherwise
     LightSpanKernel lightSpan;
     GridPointsKernel gridPoints;
-    GridBandKernel gridBands;
     BlockKernel textureBlocks, lightmapBlocks;  // likewise for the fit of the bound image
 };
 

@@ -92,60 +92,17 @@ bool hostDataInTarget(const RenderContext& context, bool lit) {
            (lit && meets(context.lightmap, lightmapBytes));
 }
 
-// A band's grid rows and steps per block column (indexed by column), for texture u and v,
-// then lightmap u and v: row y of the band of grid row r takes U[r] + (y - r + 1) s, with
-// s = (U[r + 16] - U[r]) >> 4 (see forEachBlock).
-class BandRows {
-public:
-    static constexpr int kSets = 4;
-
-    // `sets`: 2 for the texture's coordinates only, 4 with the lightmap's. The storage holds
-    // 6 rows of `columns` entries in each table.
-    BandRows(UvGrid& grid, int32_t columns, int sets) : sets_(sets) {
-        int32_t* storage[2] = {grid.u.entries, grid.v.entries};
-        for (int s = 0; s < kSets; ++s) {
-            int32_t* rows = storage[s / 2] + static_cast<size_t>(s % 2) * 3 * static_cast<size_t>(columns);
-            base_[s] = rows;
-            next_[s] = rows + columns;
-            step_[s] = rows + 2 * static_cast<size_t>(columns);
-        }
-    }
-
-    const int32_t* grid(int set) const { return base_[set]; }
-    const int32_t* step(int set) const { return step_[set]; }
-
-    // Makes band `band` current over columns first..last: its grid row and its steps; the
-    // grid rows come from evaluate(band, out).
-    template <typename Evaluate>
-    void moveTo(int32_t band, int32_t first, int32_t last, const Evaluate& evaluate) {
-        if (band_ >= 0 && band == band_ + 1) {
-            std::swap(base_, next_);
-        } else {
-            evaluate(band, base_);
-        }
-        evaluate(band + 1, next_);
-        for (int s = 0; s < sets_; ++s)
-            for (int32_t c = first; c <= last; ++c)
-                step_[s][c] = shiftRightArithmetic(wrapSub(next_[s][c], base_[s][c]), kGridBandShift);
-        band_ = band;
-    }
-
-private:
-    int sets_;
-    std::array<int32_t*, kSets> base_{}, next_{}, step_{};
-    int32_t band_ = -1;
-};
-
 }  // namespace
 
 void drawPerspectiveRows(RenderContext& context, const float positions[6], const float texCoords[6],
                          const float lightmapCoords[6], const float depths[3], const SpanRegion (&halves)[2]) {
     const bool lit = context.lightmap != nullptr;
     const auto mode = static_cast<CompositeMode>(context.blendMode);
-    UvGrid& grid = context.uvGrid;
+    const UvGrid& grid = context.uvGrid;
     const int32_t widthPx = drawableWidth(context);
     const int32_t columns = std::min(grid.u.lastColumn, grid.v.lastColumn) + 1;
-    if (std::min(grid.u.columnStride, grid.v.columnStride) < 6) return;  // never so: INIT gives 16 or more
+    // The bands' rows take 3 rows of storage per coordinate row, 12 at most, in the U table.
+    if (grid.u.columnStride < 3 * GridBands::kMaxSets) return;  // never so: INIT gives 16 or more
     const int32_t lastBlock = std::min((widthPx - 1) / kBlockWidth, columns - 2);
 
     SpanRegion regions[2] = {halves[0], halves[1]};
@@ -169,10 +126,10 @@ void drawPerspectiveRows(RenderContext& context, const float positions[6], const
     const int32_t evaluateFirst = std::max(firstColumn, range.firstColumn);
     const int32_t evaluateLast = std::min(lastColumn, range.lastColumn);
     const GridFill textureFill = gridFill(range, positions, texCoords, depths);
-    const GridFill lightFill = lit ? gridFill(range, positions, lightmapCoords, depths) : GridFill{};
+    const GridFill lightFill = lit ? gridFillWithCoordinates(textureFill, lightmapCoords) : GridFill{};
     const GridPointsKernel evaluatePoints = kernels().gridPoints;
-    BandRows band(grid, columns, lit ? 4 : 2);
-    const auto evaluate = [&](int32_t j, const std::array<int32_t*, BandRows::kSets>& out) {
+    GridBands band(grid.u.entries, columns, lit ? 4 : 2);
+    const auto evaluate = [&](int32_t j, const std::array<int32_t*, GridBands::kMaxSets>& out) {
         const int32_t r = range.firstRow + j * kGridBandRows;
         evaluatePoints(GridPoints{&textureFill, lit ? &lightFill : nullptr,
                                   gridRowWeightsAt(textureFill, range, r, evaluateFirst), evaluateFirst, evaluateLast,
@@ -213,8 +170,8 @@ void drawPerspectiveRows(RenderContext& context, const float positions[6], const
                 kernel(context, BlockWalk{layer, pitch, widthPx, lastBlock, first, last,
                                           wrapAdvance(half.leftFx, half.leftStepFx, skipped),
                                           wrapAdvance(half.rightFx, half.rightStepFx, skipped), half.leftStepFx,
-                                          half.rightStepFx, band.grid(set), band.grid(set + 1), band.step(set),
-                                          band.step(set + 1), range.firstRow + j * kGridBandRows});
+                                          half.rightStepFx, band.gridRow(set), band.gridRow(set + 1), band.steps(set),
+                                          band.steps(set + 1), range.firstRow + j * kGridBandRows});
             }
         };
         if (blocks) {

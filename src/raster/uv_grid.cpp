@@ -63,12 +63,17 @@ GridFill gridFill(const GridRange& range, const float positions[6], const float 
     fill.y2 = Y(2);
     fill.invD = static_cast<float>(1.0 / (fill.y12 * fill.x02 + fill.x21 * (Y(0) - Y(2))));
     fill.colStep = static_cast<float>(1.0 / (static_cast<double>(range.lastColumn) - range.firstColumn + 1));
+    for (size_t i = 0; i < 3; ++i) fill.depth[i] = depths[i];
+    return gridFillWithCoordinates(fill, coordinates);
+}
+
+GridFill gridFillWithCoordinates(const GridFill& fill, const float coordinates[6]) {
+    GridFill with = fill;
     for (size_t i = 0; i < 3; ++i) {
-        fill.depth[i] = depths[i];
-        fill.pu[i] = static_cast<float>(static_cast<double>(coordinates[2 * i]) / fill.depth[i]);
-        fill.pv[i] = static_cast<float>(static_cast<double>(coordinates[2 * i + 1]) / fill.depth[i]);
+        with.pu[i] = static_cast<float>(static_cast<double>(coordinates[2 * i]) / fill.depth[i]);
+        with.pv[i] = static_cast<float>(static_cast<double>(coordinates[2 * i + 1]) / fill.depth[i]);
     }
-    return fill;
+    return with;
 }
 
 GridRowWeights gridRowWeightsAt(const GridFill& fill, const GridRange& range, int32_t r, int32_t column) {
@@ -99,49 +104,18 @@ void gridPointsScalar(const GridPoints& points) {
     }
 }
 
-void fillGridBandsScalar(GridTable& table, int32_t column, const GridRange& range) {
-    int32_t* entries = &table.at(column, 0);
-    for (int32_t r = range.firstRow; r <= range.lastRow; r += kGridBandRows) {
-        const int32_t base = entries[r];
-        const int32_t step = shiftRightArithmetic(wrapSub(entries[r + kGridBandRows], base), kGridBandShift);
-        int32_t value = base;
-        for (int32_t k = 0; k < kGridBandRows; ++k) {
-            value = wrapAdd(value, step);
-            entries[r + k] = value;
-        }
-    }
-}
-
-void fillUvGrid(RenderContext& context, const float positions[6], const float coordinates[6], const float depths[3]) {
-    UvGrid& grid = context.uvGrid;
-    const GridRange range = gridRange(grid, context.height, positions);
-    if (range.empty()) return;
-
-    const GridFill fill = gridFill(range, positions, coordinates, depths);
-
-    const GridPointsKernel evaluate = kernels().gridPoints;
-    const GridBandKernel stepBands = kernels().gridBands;
-    const auto evaluateRow = [&](int32_t r) {
-        evaluate(GridPoints{&fill, nullptr, gridRowWeights(fill, range, r), range.firstColumn, range.lastColumn,
-                            static_cast<size_t>(grid.u.columnStride), &grid.u.at(0, r), &grid.v.at(0, r), nullptr,
-                            nullptr});
-    };
-    // Grid rows rmin, rmin + 16, ... up to rmax, and the one after the last, which the last
-    // band steps towards (the tables hold spare rows below row `height` for it).
-    int32_t r = range.firstRow;
-    for (; r <= range.lastRow; r += kGridBandRows) evaluateRow(r);
-    evaluateRow(r);
-
-    for (int32_t c = range.firstColumn; c <= range.lastColumn; ++c) {
-        stepBands(grid.u, c, range);
-        stepBands(grid.v, c, range);
+GridBands::GridBands(int32_t* storage, int32_t columns, int sets) : sets_(sets) {
+    for (size_t s = 0; s < static_cast<size_t>(sets); ++s) {
+        int32_t* rows = storage + 3 * s * static_cast<size_t>(columns);
+        base_[s] = rows;
+        next_[s] = rows + columns;
+        step_[s] = rows + 2 * static_cast<size_t>(columns);
     }
 }
 
 void installGridKernels(KernelTable& table) {
     const bool packed = table.level != SimdLevel::Scalar;
     table.gridPoints = packed ? gridPointsSse2 : gridPointsScalar;
-    table.gridBands = packed ? fillGridBandsSse2 : fillGridBandsScalar;
 }
 
 }  // namespace velkano

@@ -1,20 +1,22 @@
-// uv_grid.h: preparing a perspective triangle for the block texturers. The UvGrid is
-// filled with one set of the triangle's per-vertex coordinates, evaluated perspective-correct
-// only at grid points (every 16th column, x = 16 c, on every 16th row from rmin) and filled
-// in between by equal integer steps. Entries are floor(coordinate * 1024), signed 22.10.
+// uv_grid.h: preparing a perspective triangle for the block texturers. Its per-vertex
+// coordinates (texture, and lightmap) are evaluated perspective-correct only at grid points
+// (every 16th column, x = 16 c, on every 16th row from rmin) and stepped in between by equal
+// integer steps. Values are floor(coordinate * 1024), signed 22.10.
 //
-// A fill writes one rectangle of entries: columns cmin to cmax, rows rmin to the last grid
-// row + 16 (the grid row after the last one is evaluated too, into the spare rows when it
-// lies below row `height`, so every band interpolates between two rows of this fill).
-// Every other entry keeps what earlier fills left there.
+// A triangle's grid covers columns cmin to cmax and grid rows rmin, rmin + 16, ... up to
+// rmax, and the grid row after the last, so every band interpolates between two grid rows
+// of its own triangle. The walk evaluates only the grid rows and columns it reads, and steps
+// each band's rows from its two grid rows as it reaches them (GridBands).
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <utility>
 
 #include "context/grid_tables.h"
 #include "context/kernel_table.h"
 #include "context/render_context.h"
+#include "pixel/numeric.h"
 
 namespace velkano {
 
@@ -58,6 +60,8 @@ struct GridFill {
 // The constants of the fill of `range` with positions, coordinates (u, v per vertex) and
 // depths.
 GridFill gridFill(const GridRange& range, const float positions[6], const float coordinates[6], const float depths[3]);
+// The same fill for another coordinate set (pu_i and pv_i anew, the rest kept).
+GridFill gridFillWithCoordinates(const GridFill& fill, const float coordinates[6]);
 // The weights of column cmin of grid row r, and their binary32 steps from column to column:
 // (w(cmax) - w(cmin)) * colStep.
 struct GridRowWeights {
@@ -92,18 +96,42 @@ void gridPointsSse2(const GridPoints& points);
 // binary32 addition at a time, as a whole-row pass reaches it.
 GridRowWeights gridRowWeightsAt(const GridFill& fill, const GridRange& range, int32_t r, int32_t column);
 
-// The vertical pass on one column of one table: for each grid row r of the range, rows r to
-// r + 15 take cu + (k + 1) su, cu = entry r, su = (entry r + 16 - cu) >> 4 (arithmetic),
-// accumulated by wrapping additions. Entry r + 16 must have been evaluated.
-void fillGridBandsScalar(GridTable& table, int32_t column, const GridRange& range);
-void fillGridBandsSse2(GridTable& table, int32_t column, const GridRange& range);
+// A triangle's grid one band at a time, for up to four coordinate rows (texture u and v,
+// then lightmap u and v), per block column: the band's grid row r and its steps
+// s = (U[r + 16] - U[r]) >> 4 (arithmetic, wrapping difference). Row y of the band takes
+// U[r] + (y - r + 1) s, wrapping: the value a 16-row fill stepping from U[r] by repeated
+// additions of s gives that row (one step on at row r itself, about U[r + 16] at r + 15).
+// Rows live in caller storage of 3 * sets rows of `columns` entries, indexed by column.
+class GridBands {
+public:
+    static constexpr int kMaxSets = 4;
 
-// Fills both tables from positions, coordinates (u, v per vertex, in texels) and depths.
-// Weights are binary32, stepped along a grid row by (w(cmax) - w(cmin)) / (column count);
-// one reciprocal of the interpolated 1/z per grid point; values floored to 22.10 (NaN and
-// out-of-range values give -2^31). Then each band of 16 rows takes cu + (k + 1) su, su the
-// difference to the next grid row shifted right arithmetically by 4. Writes nothing when
-// the tables are absent.
-void fillUvGrid(RenderContext& context, const float positions[6], const float coordinates[6], const float depths[3]);
+    GridBands(int32_t* storage, int32_t columns, int sets);
+
+    const int32_t* gridRow(int set) const { return base_[static_cast<size_t>(set)]; }
+    const int32_t* steps(int set) const { return step_[static_cast<size_t>(set)]; }
+
+    // Makes band `band` current over columns first..last. evaluate(band, rows) writes grid
+    // row `band` (the j-th, r = rmin + 16 j) into rows[set][c]; moving to the next band
+    // evaluates only the grid row after it.
+    template <typename Evaluate>
+    void moveTo(int32_t band, int32_t first, int32_t last, const Evaluate& evaluate) {
+        if (band_ >= 0 && band == band_ + 1) {
+            std::swap(base_, next_);
+        } else {
+            evaluate(band, base_);
+        }
+        evaluate(band + 1, next_);
+        for (size_t s = 0; s < static_cast<size_t>(sets_); ++s)
+            for (int32_t c = first; c <= last; ++c)
+                step_[s][c] = shiftRightArithmetic(wrapSub(next_[s][c], base_[s][c]), kGridBandShift);
+        band_ = band;
+    }
+
+private:
+    int sets_;
+    std::array<int32_t*, kMaxSets> base_{}, next_{}, step_{};
+    int32_t band_ = -1;
+};
 
 }  // namespace velkano

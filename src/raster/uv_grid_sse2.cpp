@@ -1,6 +1,5 @@
-// uv_grid_sse2.cpp: the grid passes with packed arithmetic. The horizontal pass evaluates
-// two columns at a time, one per double lane, with the same operations in the same order as
-// the scalar pass; the vertical pass writes four rows of a band at a time.
+// uv_grid_sse2.cpp: the grid points with packed arithmetic, two columns at a time, one per
+// double lane, with the same operations in the same order as the scalar kernel.
 #include <emmintrin.h>
 
 #include <array>
@@ -72,27 +71,6 @@ void gridPointsSse2(const GridPoints& points) {
             store(lightU, points.lightU);
             store(lightV, points.lightV);
         }
-    }
-}
-
-void fillGridBandsSse2(GridTable& table, int32_t column, const GridRange& range) {
-    int32_t* entries = &table.at(column, 0);
-    for (int32_t r = range.firstRow; r <= range.lastRow; r += kGridBandRows) {
-        const int32_t base = entries[r];
-        const int32_t step = shiftRightArithmetic(wrapSub(entries[r + kGridBandRows], base), kGridBandShift);
-        // Rows r to r + 3 take base + (1..4) step; each later group four steps more.
-        const int32_t step2 = wrapAdd(step, step);
-        __m128i value = _mm_add_epi32(_mm_set1_epi32(base),
-                                      _mm_setr_epi32(step, step2, wrapAdd(step2, step), wrapAdd(step2, step2)));
-        const __m128i step4 = _mm_set1_epi32(wrapMul(step, 4));
-        auto* out = reinterpret_cast<__m128i*>(entries + r);
-        _mm_storeu_si128(out + 0, value);
-        value = _mm_add_epi32(value, step4);
-        _mm_storeu_si128(out + 1, value);
-        value = _mm_add_epi32(value, step4);
-        _mm_storeu_si128(out + 2, value);
-        value = _mm_add_epi32(value, step4);
-        _mm_storeu_si128(out + 3, value);
     }
 }
 

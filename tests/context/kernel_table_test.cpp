@@ -18,8 +18,8 @@ TEST(kernelTable, everyLevelFillsEverySlot) {
             reinterpret_cast<const void*>(table.flashMod),      reinterpret_cast<const void*>(table.tileRow),
             reinterpret_cast<const void*>(table.spanKernel),    reinterpret_cast<const void*>(table.litSpanKernel),
             reinterpret_cast<const void*>(table.textureSpan),   reinterpret_cast<const void*>(table.lightSpan),
-            reinterpret_cast<const void*>(table.gridPoints),    reinterpret_cast<const void*>(table.gridBands),
-            reinterpret_cast<const void*>(table.textureBlocks), reinterpret_cast<const void*>(table.lightmapBlocks)};
+            reinterpret_cast<const void*>(table.gridPoints),    reinterpret_cast<const void*>(table.textureBlocks),
+            reinterpret_cast<const void*>(table.lightmapBlocks)};
         for (size_t i = 0; i < std::size(slots); ++i)
             EXPECT_NE(slots[i], nullptr) << "level " << static_cast<int>(level) << ", slot " << i;
     }

@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
 #include <limits>
+#include <utility>
 #include <vector>
 
 #include "../support/guarded_bytes.h"
@@ -87,135 +89,120 @@ TEST(gridRange, reachesOneColumnAndSixteenRowsBeyondTheTriangle) {
     }
 }
 
-TEST(fillGridBands, eachRowTakesOneMoreFlooredStep) {
-    GuardedContext image(16, 32, 64, true);
-    GridTable& table = image.context.uvGrid.u;
+// One grid row of a fill at columns first..last, both coordinates, by `kernel`.
+struct GridRow {
+    std::vector<int32_t> u, v;
+};
+GridRow evaluateRow(GridPointsKernel kernel, const GridFill& fill, const GridRange& range, int32_t r, int32_t first,
+                    int32_t last) {
+    GridRow row{std::vector<int32_t>(static_cast<size_t>(last + 1)),
+                std::vector<int32_t>(static_cast<size_t>(last + 1))};
+    kernel(GridPoints{&fill, nullptr, gridRowWeightsAt(fill, range, r, first), first, last, 1, row.u.data(),
+                      row.v.data(), nullptr, nullptr});
+    return row;
+}
+
+// Row y of a band takes U[r] + (y - r + 1) s with s = (U[r + 16] - U[r]) >> 4: 100, 200, ...,
+// 1600 between 0 and 1600; 98, 96, ..., 68 from 100 towards 83 (-17 >> 4 is -2); sums wrap.
+TEST(GridBands, eachRowTakesOneMoreFlooredStep) {
     static const struct {
         int32_t from, to, firstRow, lastRow;  // the band's grid value, the next one's
     } cases[] = {{0, 1600, 100, 1600}, {100, 83, 98, 68}, {INT32_MIN, INT32_MAX, INT32_MAX, INT32_MAX - 15}};
-    for (GridBandKernel kernel : {fillGridBandsScalar, fillGridBandsSse2})
-        for (const auto& c : cases) {
-            table.at(1, 0) = c.from;
-            table.at(1, 16) = c.to;
-            kernel(table, 1, GridRange{1, 1, 0, 15});
-            EXPECT_EQ(table.at(1, 0), c.firstRow) << c.from << " to " << c.to;
-            EXPECT_EQ(table.at(1, 15), c.lastRow) << c.from << " to " << c.to;
-            EXPECT_EQ(table.at(1, 16), c.to) << "the next grid row is read, not written";
-            for (int32_t k = 1; k < 16; ++k)
-                EXPECT_EQ(wrapSub(table.at(1, k), table.at(1, k - 1)), wrapSub(c.firstRow, c.from));
-        }
-}
-
-// Both passes, packed and scalar, over random triangles, coordinates and depths (NaN,
-// infinities, zero and negative depths, values past 2^31 included), on grids of random
-// entries: the two tables must come out the same entry for entry.
-TEST(fillUvGrid, packedPassesMatchScalar) {
-    constexpr int32_t kWidth = 90, kHeight = 50;
-    Random rng(19);
-    const SimdLevel level = kernels().level;
-    for (int trial = 0; trial < 300; ++trial) {
-        GuardedContext scalar(kWidth, kHeight, 4 * kWidth, true), packed(kWidth, kHeight, 4 * kWidth, true);
-        scalar.fill(rng);
-        packed.copyImagesFrom(scalar);
-        float p[6], uv[6], z[3];
-        for (int v = 0; v < 3; ++v) {
-            p[2 * v] = rng.awkwardFloat(-40, kWidth + 40);
-            p[2 * v + 1] = rng.awkwardFloat(-40, kHeight + 40);
-            uv[2 * v] = rng.awkwardFloat(-1e3f, 1e3f) * (trial % 7 == 0 ? 1e7f : 1.0f);
-            uv[2 * v + 1] = rng.awkwardFloat(-1e3f, 1e3f);
-            z[v] = trial % 5 == 0 ? rng.awkwardFloat(-1, 1) : rng.awkwardFloat(0.1f, 50);
-        }
-        forceSimdLevelForTests(SimdLevel::Scalar);
-        fillUvGrid(scalar.context, p, uv, z);
-        forceSimdLevelForTests(SimdLevel::Sse2);
-        fillUvGrid(packed.context, p, uv, z);
-        forceSimdLevelForTests(level);
-        ASSERT_EQ(packed.differenceFrom(scalar), "") << "trial " << trial;
+    for (const auto& c : cases) {
+        std::vector<int32_t> storage(3 * 2 * 4);
+        GridBands bands(storage.data(), 4, 2);
+        bands.moveTo(0, 1, 1, [&](int32_t band, const std::array<int32_t*, GridBands::kMaxSets>& rows) {
+            rows[0][1] = band == 0 ? c.from : c.to;
+            rows[1][1] = 0;
+        });
+        const auto row = [&](int32_t k) { return wrapAdd(bands.gridRow(0)[1], wrapMul(k + 1, bands.steps(0)[1])); };
+        EXPECT_EQ(row(0), c.firstRow) << c.from << " to " << c.to;
+        EXPECT_EQ(row(15), c.lastRow) << c.from << " to " << c.to;
+        for (int32_t k = 1; k < 16; ++k) EXPECT_EQ(wrapSub(row(k), row(k - 1)), wrapSub(c.firstRow, c.from));
     }
 }
 
-// Vertices (0, 0), (64, 0), (0, 64), coordinates equal to the positions, depths 1. A grid
-// row's evaluated value is recovered from the band it leads: row r holds cu + su and row
-// r + 1 holds cu + 2 su.
-TEST(fillUvGrid, workedExampleEntryForEntry) {
-    GuardedContext image(96, 100, 384, true);
+// The packed grid points against the scalar ones over random triangles, coordinates and
+// depths (NaN, infinities, zero and negative depths, values past 2^31 included), for one and
+// for two coordinate sets, from random first columns: the same values, entry for entry.
+TEST(gridPoints, packedMatchScalar) {
+    constexpr int32_t kHeight = 50;
+    Random rng(19);
+    const UvGrid grid{{nullptr, 6, kHeight, 0}, {nullptr, 6, kHeight, 0}};  // the shape gridRange reads
+    for (int trial = 0; trial < 300; ++trial) {
+        float p[6], uv[6], light[6], z[3];
+        for (int v = 0; v < 3; ++v) {
+            p[2 * v] = rng.awkwardFloat(-40, 130);
+            p[2 * v + 1] = rng.awkwardFloat(-40, kHeight + 40);
+            uv[2 * v] = rng.awkwardFloat(-1e3f, 1e3f) * (trial % 7 == 0 ? 1e7f : 1.0f);
+            uv[2 * v + 1] = rng.awkwardFloat(-1e3f, 1e3f);
+            light[2 * v] = rng.awkwardFloat(-1e2f, 1e2f);
+            light[2 * v + 1] = rng.awkwardFloat(-1e2f, 1e2f);
+            z[v] = trial % 5 == 0 ? rng.awkwardFloat(-1, 1) : rng.awkwardFloat(0.1f, 50);
+        }
+        UvGrid shaped = grid;
+        int32_t entry = 0;
+        shaped.u.entries = shaped.v.entries = &entry;  // present, never written
+        const GridRange range = gridRange(shaped, kHeight, p);
+        if (range.empty()) continue;
+        const GridFill fill = gridFill(range, p, uv, z), lightFill = gridFillWithCoordinates(fill, light);
+        const int32_t first = range.firstColumn + static_cast<int32_t>(rng.next() % 2);
+        for (int32_t r = range.firstRow; r <= range.lastRow + kGridBandRows; r += kGridBandRows) {
+            std::vector<int32_t> got(4 * 8, 7), want(4 * 8, 7);  // one set leaves the light entries alone
+            for (auto [kernel, out] : {std::pair<GridPointsKernel, std::vector<int32_t>*>{gridPointsScalar, &want},
+                                       std::pair<GridPointsKernel, std::vector<int32_t>*>{gridPointsSse2, &got}})
+                kernel(GridPoints{&fill, trial % 2 ? &lightFill : nullptr, gridRowWeightsAt(fill, range, r, first),
+                                  first, range.lastColumn, 4, out->data(), out->data() + 1, out->data() + 2,
+                                  out->data() + 3});
+            ASSERT_EQ(got, want) << "trial " << trial << " row " << r;
+        }
+    }
+}
+
+// Vertices (0, 0), (64, 0), (0, 64), coordinates equal to the positions, depths 1, on an image
+// 96 x 100: columns 0 to 5, grid rows 0 to 80. Row 0 of U takes the coordinates of
+// x = 0, 13.3, 26.7, 40, 53.3, 66.7 (the weights step by one sixth of the range); V of
+// column 0 is 1024 r at each grid row, and a band's rows hold 1024 (r + 1).
+TEST(gridPoints, workedExampleEntryForEntry) {
     const float p[6] = {0, 0, 64, 0, 0, 64}, depths[3] = {1, 1, 1};
-    fillUvGrid(image.context, p, p, depths);
-    GridTable& u = image.context.uvGrid.u;
-    GridTable& v = image.context.uvGrid.v;
-    const auto evaluated = [](GridTable& t, int32_t c, int32_t r) { return 2 * t.at(c, r) - t.at(c, r + 1); };
+    int32_t entry = 0;
+    const UvGrid grid{{&entry, 6, 100, 0}, {&entry, 6, 100, 0}};
+    const GridRange range = gridRange(grid, 100, p);
+    ASSERT_EQ(range.firstColumn, 0);
+    ASSERT_EQ(range.lastColumn, 5);
+    ASSERT_EQ(range.lastRow, 80);
+    const GridFill fill = gridFill(range, p, p, depths);
     const int32_t row0[6] = {0, 13653, 27306, 40960, 54613, 68266};
-    for (int32_t c = 0; c <= 5; ++c) EXPECT_EQ(evaluated(u, c, 0), row0[c]) << "column " << c;
-    for (int32_t r = 0; r <= 80; r += 16) EXPECT_EQ(evaluated(v, 0, r), 1024 * r) << "grid row " << r;
-    for (int32_t r = 0; r < 80; ++r) EXPECT_EQ(v.at(0, r), 1024 * (r + 1)) << "row " << r;
-    EXPECT_EQ(u.at(6, 0), 0) << "column 6 lies outside the fill";
+    EXPECT_EQ(evaluateRow(kernels().gridPoints, fill, range, 0, 0, 5).u, std::vector<int32_t>(row0, row0 + 6));
+    for (int32_t r = 0; r <= 80; r += 16)
+        EXPECT_EQ(evaluateRow(kernels().gridPoints, fill, range, r, 0, 0).v[0], 1024 * r) << "grid row " << r;
+
+    std::vector<int32_t> storage(3 * 2 * 6);
+    GridBands bands(storage.data(), 6, 2);
+    for (int32_t r = 0; r < 80; ++r) {
+        bands.moveTo(r / 16, 0, 0, [&](int32_t band, const std::array<int32_t*, GridBands::kMaxSets>& rows) {
+            const GridRow row = evaluateRow(kernels().gridPoints, fill, range, 16 * band, 0, 0);
+            rows[0][0] = row.u[0], rows[1][0] = row.v[0];
+        });
+        EXPECT_EQ(wrapAdd(bands.gridRow(1)[0], wrapMul(r % 16 + 1, bands.steps(1)[0])), 1024 * (r + 1)) << "row " << r;
+    }
 }
 
 // A receding wall (depths 1 to 4) whose grid values depend on every binary32 rounding of the
 // weights and steps; the values were worked out independently with each rounding made
 // explicit. A compiler that keeps a weight in double precision changes some by 1.
-TEST(fillUvGrid, weightsAndStepsAreRoundedToBinary32) {
-    GuardedContext image(100, 60, 400, true);
+TEST(gridPoints, weightsAndStepsAreRoundedToBinary32) {
     const float p[6] = {4, 3, 96, 14, 96, 46}, uv[6] = {0, 0, 64, 0, 64, 32}, depths[3] = {1, 4, 4};
-    fillUvGrid(image.context, p, uv, depths);
-    GridTable& u = image.context.uvGrid.u;
-    GridTable& v = image.context.uvGrid.v;
-    const auto evaluated = [](GridTable& t, int32_t c, int32_t r) { return 2 * t.at(c, r) - t.at(c, r + 1); };
+    int32_t entry = 0;
+    const UvGrid grid{{&entry, 7, 60, 0}, {&entry, 7, 60, 0}};
+    const GridRange range = gridRange(grid, 60, p);
+    const GridFill fill = gridFill(range, p, uv, depths);
     const int32_t uRow0[8] = {-690, 1938, 5313, 9804, 16074, 25443, 40959, 71632};
     const int32_t vRow16[8] = {3341, 3290, 3224, 3136, 3014, 2831, 2528, 1928};
-    for (int32_t c = 0; c <= 7; ++c) {
-        EXPECT_EQ(evaluated(u, c, 0), uRow0[c]) << "u, column " << c;
-        EXPECT_EQ(evaluated(v, c, 16), vRow16[c]) << "v, column " << c;
+    for (GridPointsKernel kernel : {gridPointsScalar, gridPointsSse2}) {
+        EXPECT_EQ(evaluateRow(kernel, fill, range, 0, 0, 7).u, std::vector<int32_t>(uRow0, uRow0 + 8));
+        EXPECT_EQ(evaluateRow(kernel, fill, range, 16, 0, 7).v, std::vector<int32_t>(vRow16, vRow16 + 8));
     }
-}
-
-// A fill reads only entries it wrote itself, and writes only columns cmin to cmax, rows rmin
-// to the last grid row + 16: the same triangle over a zeroed and over a random grid gives the
-// same rectangle, and everything outside it keeps the random values. Triangles include
-// ones reaching the image's last rows, degenerate ones, zero and negative depths and NaN.
-TEST(fillUvGrid, writesItsRectangleFromItsOwnEntriesOnly) {
-    constexpr int32_t kWidth = 100, kHeight = 70;
-    static const struct {
-        float p[6], uv[6], z[3];
-    } cases[] = {
-        {{10, 20, 90, 30, 40, 69}, {0, 0, 64, 0, 0, 64}, {1, 2, 4}},             // within 16 rows of the bottom
-        {{-30, -50, 150, 10, 40, 200}, {-5, 7, 300, -9, 12, 40}, {3, 0.5f, 9}},  // over the whole image
-        {{5, 5, 60, 5, 30, 5}, {0, 0, 8, 8, 16, 16}, {1, 1, 1}},                 // one row
-        {{5, 5, 20, 20, 40, 40}, {0, 0, 8, 8, 16, 16}, {1, 1, 1}},               // collinear
-        {{5, 5, 60, 9, 30, 50}, {0, 0, 8, 8, 16, 16}, {0, -1, 2}},               // zero and negative depth
-        {{5, 5, 60, 9, 30, 50}, {kNaN, 0, kInf, 8, 16, 16}, {1, kNaN, 2}},       // NaN coordinates and depth
-        {{99, 69, 98, 60, 90, 68}, {1e9f, -1e9f, 3, 3, 5, 5}, {1e-30f, 1, 1}},   // values past 2^31
-    };
-    Random rng(5);
-    for (const auto& c : cases) {
-        GuardedContext zeroed(kWidth, kHeight, 4 * kWidth, true), noisy(kWidth, kHeight, 4 * kWidth, true);
-        noisy.fill(rng);
-        GuardedContext before(kWidth, kHeight, 4 * kWidth, true);
-        before.copyImagesFrom(noisy);
-        fillUvGrid(zeroed.context, c.p, c.uv, c.z);
-        fillUvGrid(noisy.context, c.p, c.uv, c.z);
-
-        const GridRange range = gridRange(noisy.context.uvGrid, kHeight, c.p);
-        const int32_t lastWritten = range.firstRow + (range.lastRow - range.firstRow) / 16 * 16 + 16;
-        for (GridTable UvGrid::*table : {&UvGrid::u, &UvGrid::v})
-            for (int32_t col = 0; col <= (noisy.context.uvGrid.*table).lastColumn; ++col)
-                for (int32_t r = 0; r < kHeight + kGridSpareRows; ++r) {
-                    const bool inside = !range.empty() && col >= range.firstColumn && col <= range.lastColumn &&
-                                        r >= range.firstRow && r <= lastWritten;
-                    const int32_t got = (noisy.context.uvGrid.*table).at(col, r);
-                    const int32_t want = inside ? (zeroed.context.uvGrid.*table).at(col, r)
-                                                : (before.context.uvGrid.*table).at(col, r);
-                    ASSERT_EQ(got, want) << "column " << col << " row " << r << (inside ? " inside" : " outside");
-                }
-    }
-}
-
-TEST(fillUvGrid, absentTablesWriteNothing) {
-    RenderContext context{};
-    context.height = 50;
-    const float p[6] = {0, 0, 64, 0, 0, 64}, z[3] = {1, 1, 1};
-    fillUvGrid(context, p, p, z);  // would fault on the null tables
-    EXPECT_TRUE(context.uvGrid.u.empty());
 }
 
 }  // namespace

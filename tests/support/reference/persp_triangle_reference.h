@@ -18,10 +18,10 @@
 
 namespace velkano::testing::reference {
 
-// DRAWPERSPTRI as its rules read, pixel by pixel: each covered block's pixel k takes the
-// grid value plus k steps (a product, not a running sum), and only pixels inside the image
-// are written. The grid fill and the texel and lightmap fetches are the library's own
-// (tested on their own).
+// DRAWPERSPTRI as its rules read, pixel by pixel: the grid filled whole into the context's
+// tables for each coordinate set, then each covered block's pixel k takes the grid value plus
+// k steps (a product, not a running sum), and only pixels inside the image are written. The
+// grid points and the texel and lightmap fetches are the library's own (tested on their own).
 struct PerspTriangleWalk {
     RenderContext& c;
 
@@ -51,6 +51,30 @@ struct PerspTriangleWalk {
             }
         }
     }
+    // The tables as one fill leaves them: grid rows rmin, rmin + 16, ... up to rmax and the one
+    // after, then the rows of every band, column by column from the top: row r + k takes the
+    // grid row's value plus (k + 1) times the difference to the next shifted right by 4.
+    void fillGrid(const float* p, const float* coordinates, const float* z) {
+        UvGrid& g = c.uvGrid;
+        const GridRange range = gridRange(g, c.height, p);
+        if (range.empty()) return;
+        const GridFill fill = gridFill(range, p, coordinates, z);
+        const auto evaluate = [&](int32_t r) {
+            gridPointsScalar(GridPoints{&fill, nullptr, gridRowWeights(fill, range, r), range.firstColumn,
+                                        range.lastColumn, static_cast<size_t>(g.u.columnStride), &g.u.at(0, r),
+                                        &g.v.at(0, r), nullptr, nullptr});
+        };
+        int32_t r = range.firstRow;
+        for (; r <= range.lastRow; r += 16) evaluate(r);
+        evaluate(r);
+        for (GridTable* t : {&g.u, &g.v})
+            for (int32_t column = range.firstColumn; column <= range.lastColumn; ++column)
+                for (int32_t row = range.firstRow; row <= range.lastRow; row += 16) {
+                    const int32_t base = t->at(column, row);
+                    const int32_t step = shiftRightArithmetic(wrapSub(t->at(column, row + 16), base), 4);
+                    for (int32_t k = 0; k < 16; ++k) t->at(column, row + k) = wrapAdd(base, wrapMul(k + 1, step));
+                }
+    }
     uint8_t* at(uint8_t* image, int32_t x, int32_t y) {
         return image + static_cast<size_t>(y) * c.pitch + 4 * static_cast<size_t>(x);
     }
@@ -64,13 +88,13 @@ struct PerspTriangleWalk {
         // A to M's row, then M's row to B, neither ordered yet.
         SpanRegion halves[2] = {{cut.yA, cut.yM, cut.xA, cut.xA, cut.xM, cut.xS},
                                 {cut.yM, cut.yB, cut.xM, cut.xS, cut.xB, cut.xB}};
-        fillUvGrid(c, p, uv, z);
+        fillGrid(p, uv, z);
         for (SpanRegion& h : halves)
             blocks(h, [&](int32_t x, int32_t y, int32_t u, int32_t v) {
                 storeWord(at(c.textureLayer, x, y), texelFetchTriangle(c, texel(u), texel(v)));
             });
         if (lit) {
-            fillUvGrid(c, p, light, z);
+            fillGrid(p, light, z);
             for (SpanRegion& h : halves) {
                 if (h.top > h.bottom) continue;
                 blocks(h, [&](int32_t x, int32_t y, int32_t u, int32_t v) {
