@@ -20,6 +20,8 @@ struct SpanImages;
 struct SpanWalk;
 struct TextureSpan;
 struct LightSpan;
+struct TextureRows;
+struct LightRows;
 struct GridRange;
 struct GridFill;
 struct GridPoints;
@@ -36,6 +38,8 @@ using SpanKernelChooser = SpanKernel (*)(CompositeMode mode);
 // raster/triangle_spans.h
 using TextureSpanKernel = void (*)(const RenderContext& context, const TextureSpan& span);
 using LightSpanKernel = void (*)(const LightSpan& span);
+using TextureRowsKernel = void (*)(const RenderContext& context, TextureRows& rows);
+using LightRowsKernel = void (*)(LightRows& rows);
 // raster/uv_grid.h
 using GridPointsKernel = void (*)(const GridPoints& points);
 // raster/persp_triangle.h
@@ -46,8 +50,12 @@ struct KernelTable {
     FlashKernel flashAdd, flashSub, flashMod;
     TileRowKernel tileRow;
     SpanKernelChooser spanKernel, litSpanKernel;
+    // Lit by mode 4, not 3.
+    SpanKernelChooser multiplyLitSpanKernel;
     TextureSpanKernel textureSpan;  // for textures that fit packed offsets; textureSpanScalar otherwise
     LightSpanKernel lightSpan;
+    TextureRowsKernel textureRows;
+    LightRowsKernel lightRows;
     GridPointsKernel gridPoints;
     BlockKernel textureBlocks, lightmapBlocks;  // likewise for the fit of the bound image
 };

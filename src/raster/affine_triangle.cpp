@@ -33,6 +33,231 @@ int64_t rowDistance(const HalfTriangle& half) {
     return distance < 0 ? -distance : distance;
 }
 
+// The texture half's rows from step `firstK` on, of a half of `steps` (> 0) row steps.
+TextureRows textureRows(const RenderContext& context, const HalfTriangle& half, const HalfTexCoords& texCoords,
+                        int64_t steps, int64_t firstK) {
+    // Set-up in double; the reciprocal and the edge steps are binary32.
+    const double inv = static_cast<float>(1.0 / static_cast<double>(steps));
+    const double apexU = texCoords.apexU, apexV = texCoords.apexV;
+    const int32_t uFx = floorToFx(apexU), vFx = floorToFx(apexV);
+    TextureRows rows{{},
+                     0,
+                     drawableWidth(context),
+                     textureFitsPackedOffsets(context) ? kernels().textureSpan : textureSpanScalar,
+                     {static_cast<float>(half.apexX), static_cast<float>(half.apexX)},
+                     {static_cast<float>(static_cast<double>(static_cast<int64_t>(half.baseX1) - half.apexX) * inv),
+                      static_cast<float>(static_cast<double>(static_cast<int64_t>(half.baseX2) - half.apexX) * inv)},
+                     uFx,
+                     vFx,
+                     uFx,
+                     vFx,
+                     floorToFx((texCoords.end1U - apexU) * inv),
+                     floorToFx((texCoords.end1V - apexV) * inv),
+                     floorToFx((texCoords.end2U - apexU) * inv),
+                     floorToFx((texCoords.end2V - apexV) * inv)};
+    // Rows outside the image: integer edges jump, float edges are summed step by step.
+    stepThrough(rows.x, rows.xStep, firstK);
+    rows.uLeftFx = wrapAdvance(rows.uLeftFx, rows.uLeftStepFx, firstK);
+    rows.vLeftFx = wrapAdvance(rows.vLeftFx, rows.vLeftStepFx, firstK);
+    rows.uRightFx = wrapAdvance(rows.uRightFx, rows.uRightStepFx, firstK);
+    rows.vRightFx = wrapAdvance(rows.vRightFx, rows.vRightStepFx, firstK);
+    return rows;
+}
+
+// The light half's rows from step `firstK` on, of n = lastStep + 1 rows: every vertical step
+// divides by n, not by the row distance. The packed kernel takes n up to 2^24 (the far limit
+// keeps DRAWTRI's halves far below that).
+LightRows lightRows(const RenderContext& context, const HalfTriangle& half, const HalfColours& colours,
+                    int64_t lastStep, int64_t firstK) {
+    LightRows rows{{},
+                   0,
+                   firstK,
+                   lastStep + 1,
+                   drawableWidth(context),
+                   static_cast<float>(half.apexX),
+                   static_cast<float>(half.baseX1),
+                   static_cast<float>(half.baseX2),
+                   {},
+                   {}};
+    const auto n = static_cast<double>(rows.n);
+    for (size_t c = 0; c < 3; ++c) {
+        const auto channel = [&](ColourWord word) { return static_cast<float>((word >> (8 * c)) & 0xFFu); };
+        const double apex = channel(colours.apex);
+        rows.colour[c] = rows.colour[c + 3] = static_cast<float>(apex);
+        rows.colourStep[c] = static_cast<float>((channel(colours.end1) - apex) / n);
+        rows.colourStep[c + 3] = static_cast<float>((channel(colours.end2) - apex) / n);
+    }
+    stepThrough(rows.colour, rows.colourStep, firstK);
+    return rows;
+}
+
+LightRowsKernel lightRowsKernel(const LightRows& rows) {
+    return rows.n <= (int64_t{1} << 24) ? kernels().lightRows : lightRowsScalar;
+}
+
+int32_t rowAt(const HalfTriangle& half, const HalfRows& rows, int64_t k) {
+    return static_cast<int32_t>(half.apexY + rows.direction * k);
+}
+
+// Steps firstK to lastK (at most kSpanRows of them) of the half: their count, and where each
+// row starts in `image`.
+int32_t rowStarts(const RenderContext& context, uint8_t* image, const HalfTriangle& half, const HalfRows& halfRows,
+                  int64_t firstK, int64_t lastK, uint8_t* (&starts)[kSpanRows]) {
+    const auto count = static_cast<int32_t>(lastK - firstK + 1);
+    for (int32_t r = 0; r < count; ++r)
+        starts[r] = image + pixelOffset(static_cast<size_t>(context.pitch), 0, rowAt(half, halfRows, firstK + r));
+    return count;
+}
+
+// Texels on steps firstK to lastK (at most kSpanRows of them) of the half.
+void textureRowsAt(RenderContext& context, const HalfTriangle& half, const HalfRows& halfRows, int64_t firstK,
+                   int64_t lastK, TextureRows& rows) {
+    rows.count = rowStarts(context, context.textureLayer, half, halfRows, firstK, lastK, rows.rows);
+    kernels().textureRows(context, rows);
+}
+
+// Light on steps firstK to lastK (at most kSpanRows of them) of the half.
+void lightRowsAt(const RenderContext& context, const HalfTriangle& half, const HalfRows& halfRows, int64_t firstK,
+                 int64_t lastK, LightRows& rows, LightRowsKernel kernel) {
+    rows.firstK = firstK;
+    rows.count = rowStarts(context, context.lightLayer, half, halfRows, firstK, lastK, rows.rows);
+    kernel(rows);
+}
+
+// One half in the one-walk draw: its rows in the image, its rasterisers' edges and the
+// compositor's walk of it (`composited` false when the compositor leaves it out).
+struct HalfPasses {
+    HalfRows rows;
+    int64_t steps;
+    bool textured;
+    TextureRows texture;
+    LightRows light;
+    bool composited;
+    SpanWalk walk;
+};
+
+// The compositor's walk of `walk`, restricted to rows `from` to `to` in either order.
+bool spanWalkRows(const SpanWalk& walk, int32_t from, int32_t to, SpanWalk& part) {
+    part = walk;
+    part.firstRow = std::max(std::min(from, to), walk.firstRow);
+    part.lastRow = std::min(std::max(from, to), walk.lastRow);
+    const int64_t skipped = static_cast<int64_t>(part.firstRow) - walk.firstRow;
+    part.leftFx = wrapAdvance(walk.leftFx, walk.leftStepFx, skipped);
+    part.rightFx = wrapAdvance(walk.rightFx, walk.rightStepFx, skipped);
+    return part.firstRow <= part.lastRow;
+}
+
+// The host's texture indices or palette lie in the target: a texel read after the first
+// target write could see this call's own pixels, so such a call keeps the pass order.
+bool textureOverlapsTarget(const RenderContext& context) {
+    const auto begin = reinterpret_cast<uintptr_t>(context.target);
+    const size_t targetBytes = targetSizeBytes(context);
+    // Distances only, so no address sum can wrap.
+    const auto overlaps = [&](const void* data, size_t sizeBytes) {
+        const auto at = reinterpret_cast<uintptr_t>(data);
+        return at >= begin ? at - begin < targetBytes : begin - at < sizeBytes;
+    };
+    return overlaps(context.textureIndices,
+                    static_cast<size_t>(context.textureWidth) * static_cast<size_t>(context.textureHeight)) ||
+           overlaps(context.palette, 256 * sizeof(ColourWord));
+}
+
+// DRAWTRI pass by pass over the normalised halves: both texture halves, both light halves,
+// light into texture over each half, texture into the target over each half.
+void drawHalvesPassByPass(RenderContext& context, TriangleHalves& t) {
+    for (int h = 0; h < 2; ++h) rasteriseTextureHalf(context, t.half[h], t.texCoords[h]);
+    for (int h = 0; h < 2; ++h) rasteriseLightHalf(context, t.half[h], t.colours[h]);
+    // Light into texture, then texture into the target; each call gets a fresh region.
+    for (const HalfTriangle& half : t.half) {
+        SpanRegion region = spanRegionFromHalf(half);
+        compositeSpans(context, context.textureLayer, context.lightLayer, region, CompositeMode::Multiply2x);
+    }
+    for (const HalfTriangle& half : t.half) {
+        SpanRegion region = spanRegionFromHalf(half);
+        compositeSpans(context, context.target, context.textureLayer, region,
+                       static_cast<CompositeMode>(context.blendMode));
+    }
+}
+
+// The same bytes in one walk. Every pass of a row reads and writes only that row of the
+// layers (texels, light, light into texture), and modes 0 to 4 only that row of the target,
+// so each row may run all its passes, in pass order, before the next row starts:
+// - a row other than M's belongs to one half (the halves lie on either side of M's row, and
+//   the squeezing keeps that order), whose passes it takes in order;
+// - M's row (baseY of both) is written by both halves' rasterisers and composited by the
+//   half whose apex lies below it, so it comes last: texels of half 0 and half 1, light of
+//   half 0 and half 1, then that half's composite;
+// - squeezed rows are rows of their half like any other, walked from its apex;
+// - each half is walked from its apex, the way its binary32 edge sums run; the compositor's
+//   22.10 edges are evaluated at any row;
+// - displacement reads target pixels of other rows as the passes leave them, so in mode 6
+//   the walk does the layers and the final write stays a pass of its own, half 0 then half 1.
+// Rows run in batches of kSpanRows: the row kernels set several rows up at once and the light
+// kernel works them side by side.
+void drawHalvesInOneWalk(RenderContext& context, TriangleHalves& t) {
+    const int32_t widthPx = drawableWidth(context);
+    const auto mode = static_cast<CompositeMode>(context.blendMode);
+    // Modes 0 to 4: light and final write in one kernel; otherwise light into texture only.
+    const SpanKernel lit = mode == CompositeMode::Displace ? nullptr : kernels().multiplyLitSpanKernel(mode);
+    const SpanKernel kernel = lit != nullptr ? lit : kernels().spanKernel(CompositeMode::Multiply2x);
+    const SpanImages images = lit != nullptr
+                                  ? SpanImages{context.target,    nullptr,        static_cast<size_t>(context.pitch),
+                                               widthPx,           context.height, context.textureLayer,
+                                               context.lightLayer}
+                                  : SpanImages{context.textureLayer, context.lightLayer,
+                                               static_cast<size_t>(context.pitch), widthPx, context.height};
+
+    HalfPasses passes[2]{};
+    for (int h = 0; h < 2; ++h) {
+        const HalfTriangle& half = t.half[h];
+        HalfPasses& p = passes[h];
+        p.steps = rowDistance(half);
+        p.rows = halfRows(context, half, p.steps);
+        if (p.rows.firstK > p.rows.lastK) continue;
+        p.textured = p.steps > 0;
+        if (p.textured) p.texture = textureRows(context, half, t.texCoords[h], p.steps, p.rows.firstK);
+        p.light = lightRows(context, half, t.colours[h], p.steps, p.rows.firstK);
+        SpanRegion region = spanRegionFromHalf(half);
+        p.composited = region.top != region.bottom && spanWalk(context, region, p.walk);
+    }
+    const auto composite = [&](const HalfPasses& p, int32_t from, int32_t to) {
+        SpanWalk part{};
+        if (p.composited && spanWalkRows(p.walk, from, to, part)) kernel(images, part);
+    };
+
+    for (int h = 0; h < 2; ++h) {
+        HalfPasses& p = passes[h];
+        // Every row but M's, kSpanRows at a time.
+        const int64_t lastK = std::min(p.rows.lastK, p.steps - 1);
+        const LightRowsKernel light = lightRowsKernel(p.light);
+        for (int64_t k = p.rows.firstK; k <= lastK; k += kSpanRows) {
+            const int64_t endK = std::min<int64_t>(k + kSpanRows - 1, lastK);
+            if (p.textured) textureRowsAt(context, t.half[h], p.rows, k, endK, p.texture);
+            lightRowsAt(context, t.half[h], p.rows, k, endK, p.light, light);
+            composite(p, rowAt(t.half[h], p.rows, k), rowAt(t.half[h], p.rows, endK));
+        }
+    }
+    // M's row, when it lies in the image (it never lies below it): the last step of both
+    // halves, each of which then has rows in the image.
+    const int32_t y = t.half[0].baseY;
+    if (y >= 0) {
+        for (int h = 0; h < 2; ++h) {
+            HalfPasses& p = passes[h];
+            if (p.textured) textureRowsAt(context, t.half[h], p.rows, p.steps, p.steps, p.texture);
+        }
+        for (int h = 0; h < 2; ++h) {
+            HalfPasses& p = passes[h];
+            lightRowsAt(context, t.half[h], p.rows, p.steps, p.steps, p.light, lightRowsKernel(p.light));
+        }
+        for (const HalfPasses& p : passes) composite(p, y, y);  // only the half below reaches it
+    }
+    if (mode == CompositeMode::Displace)
+        for (const HalfTriangle& half : t.half) {
+            SpanRegion region = spanRegionFromHalf(half);
+            compositeSpans(context, context.target, context.textureLayer, region, mode);
+        }
+}
+
 }  // namespace
 
 void normaliseHalf(const RenderContext& context, HalfTriangle& half, HalfTexCoords& texCoords, HalfColours& colours) {
@@ -53,96 +278,21 @@ void rasteriseTextureHalf(RenderContext& context, const HalfTriangle& half, cons
     if (widthPx == 0 || context.textureLayer == nullptr || !textureUsable(context) || steps == 0) return;
     const HalfRows rows = halfRows(context, half, steps);
     if (rows.firstK > rows.lastK) return;
-
-    // Set-up in double; the reciprocal and the edge steps are binary32.
-    const double inv = static_cast<float>(1.0 / static_cast<double>(steps));
-    const double apexU = texCoords.apexU, apexV = texCoords.apexV;
-    int32_t uLeftFx = floorToFx(apexU), vLeftFx = floorToFx(apexV);
-    int32_t uRightFx = uLeftFx, vRightFx = vLeftFx;
-    const int32_t uLeftStepFx = floorToFx((texCoords.end1U - apexU) * inv);
-    const int32_t vLeftStepFx = floorToFx((texCoords.end1V - apexV) * inv);
-    const int32_t uRightStepFx = floorToFx((texCoords.end2U - apexU) * inv);
-    const int32_t vRightStepFx = floorToFx((texCoords.end2V - apexV) * inv);
-    std::array<float, 2> edgeX{static_cast<float>(half.apexX), static_cast<float>(half.apexX)};
-    const std::array<float, 2> edgeStep{
-        static_cast<float>(static_cast<double>(static_cast<int64_t>(half.baseX1) - half.apexX) * inv),
-        static_cast<float>(static_cast<double>(static_cast<int64_t>(half.baseX2) - half.apexX) * inv)};
-
-    // Rows outside the image: integer edges jump, float edges are summed step by step.
-    stepThrough(edgeX, edgeStep, rows.firstK);
-    uLeftFx = wrapAdvance(uLeftFx, uLeftStepFx, rows.firstK);
-    vLeftFx = wrapAdvance(vLeftFx, vLeftStepFx, rows.firstK);
-    uRightFx = wrapAdvance(uRightFx, uRightStepFx, rows.firstK);
-    vRightFx = wrapAdvance(vRightFx, vRightStepFx, rows.firstK);
-
-    const TextureSpanKernel kernel = textureFitsPackedOffsets(context) ? kernels().textureSpan : textureSpanScalar;
-    for (int64_t k = rows.firstK; k <= rows.lastK; ++k) {
-        const auto y = static_cast<int32_t>(half.apexY + rows.direction * k);
-        const int32_t xl = roundHalfEvenToInt(edgeX[0]), xr = roundHalfEvenToInt(edgeX[1]);
-        if (xr > xl) {
-            // Columns xl to xr, both included; the steps divide by the distance between them.
-            const int32_t columns = wrapSub(xr, xl);
-            const int32_t uStepFx = divideNoTrap(wrapSub(uRightFx, uLeftFx), columns);
-            const int32_t vStepFx = divideNoTrap(wrapSub(vRightFx, vLeftFx), columns);
-            const int32_t left = std::max(xl, 0), right = std::min(xr, widthPx - 1);
-            if (left <= right) {
-                const int64_t skipped = static_cast<int64_t>(left) - xl;
-                kernel(context,
-                       TextureSpan{context.textureLayer + pixelOffset(static_cast<size_t>(context.pitch), left, y),
-                                   right - left + 1, wrapAdvance(uLeftFx, uStepFx, skipped),
-                                   wrapAdvance(vLeftFx, vStepFx, skipped), uStepFx, vStepFx});
-            }
-        }
-        uLeftFx = wrapAdd(uLeftFx, uLeftStepFx);
-        vLeftFx = wrapAdd(vLeftFx, vLeftStepFx);
-        uRightFx = wrapAdd(uRightFx, uRightStepFx);
-        vRightFx = wrapAdd(vRightFx, vRightStepFx);
-        edgeX[0] = edgeX[0] + edgeStep[0];
-        edgeX[1] = edgeX[1] + edgeStep[1];
-    }
+    TextureRows texture = textureRows(context, half, texCoords, steps, rows.firstK);
+    for (int64_t k = rows.firstK; k <= rows.lastK; k += kSpanRows)
+        textureRowsAt(context, half, rows, k, std::min<int64_t>(k + kSpanRows - 1, rows.lastK), texture);
 }
 
 void rasteriseLightHalf(RenderContext& context, const HalfTriangle& half, const HalfColours& colours) {
     const int32_t widthPx = drawableWidth(context);
     if (widthPx == 0 || context.lightLayer == nullptr) return;
-    // n rows, and every vertical step divides by n, not by the row distance.
     const int64_t lastStep = rowDistance(half);
-    const double n = static_cast<double>(lastStep + 1);
     const HalfRows rows = halfRows(context, half, lastStep);
     if (rows.firstK > rows.lastK) return;
-
-    // Edge colours, red, green, blue of the left edge then of the right, binary32.
-    std::array<float, 6> edge{}, edgeStep{};
-    for (size_t c = 0; c < 3; ++c) {
-        const auto channel = [&](ColourWord word) { return static_cast<float>((word >> (8 * c)) & 0xFFu); };
-        const double apex = channel(colours.apex);
-        edge[c] = edge[c + 3] = static_cast<float>(apex);
-        edgeStep[c] = static_cast<float>((channel(colours.end1) - apex) / n);
-        edgeStep[c + 3] = static_cast<float>((channel(colours.end2) - apex) / n);
-    }
-    stepThrough(edge, edgeStep, rows.firstK);
-
-    const LightSpanKernel kernel = kernels().lightSpan;
-    const auto apexX = static_cast<float>(half.apexX);
-    const auto end1X = static_cast<float>(half.baseX1), end2X = static_cast<float>(half.baseX2);
-    for (int64_t k = rows.firstK; k <= rows.lastK; ++k) {
-        const auto y = static_cast<int32_t>(half.apexY + rows.direction * k);
-        const auto t = static_cast<float>(static_cast<double>(k) / n);  // never reaches 1
-        const int32_t xl = std::max(roundHalfEvenToInt(lerpFloat(apexX, end1X, t)), 0);
-        const int32_t xr = std::min(roundHalfEvenToInt(lerpFloat(apexX, end2X, t)), widthPx - 1);
-        if (xr >= xl) {
-            // The divisor is the pixel count: the last pixel stops one step short of the right edge.
-            const double pixels = static_cast<double>(xr - xl + 1);
-            LightSpan span{context.lightLayer + pixelOffset(static_cast<size_t>(context.pitch), xl, y),
-                           xr - xl + 1,
-                           {edge[0], edge[1], edge[2]},
-                           {}};
-            for (size_t c = 0; c < 3; ++c)
-                span.step[c] = static_cast<float>((static_cast<double>(edge[c + 3]) - edge[c]) / pixels);
-            kernel(span);
-        }
-        for (size_t c = 0; c < 6; ++c) edge[c] = edge[c] + edgeStep[c];
-    }
+    LightRows light = lightRows(context, half, colours, lastStep, rows.firstK);
+    const LightRowsKernel kernel = lightRowsKernel(light);
+    for (int64_t k = rows.firstK; k <= rows.lastK; k += kSpanRows)
+        lightRowsAt(context, half, rows, k, std::min<int64_t>(k + kSpanRows - 1, rows.lastK), light, kernel);
 }
 
 void drawTriangle(RenderContext& context, const float* positions, const float* texCoords, const ColourWord* colours) {
@@ -159,21 +309,11 @@ void drawTriangle(RenderContext& context, const float* positions, const float* t
     TriangleHalves t;
     if (!splitTriangle(p, uv, colour, t)) return;
 
-    for (int h = 0; h < 2; ++h) {
-        normaliseHalf(context, t.half[h], t.texCoords[h], t.colours[h]);
-        rasteriseTextureHalf(context, t.half[h], t.texCoords[h]);
-    }
-    for (int h = 0; h < 2; ++h) rasteriseLightHalf(context, t.half[h], t.colours[h]);
-
-    // Light into texture, then texture into the target; each call gets a fresh region.
-    for (const HalfTriangle& half : t.half) {
-        SpanRegion region = spanRegionFromHalf(half);
-        compositeSpans(context, context.textureLayer, context.lightLayer, region, CompositeMode::Multiply2x);
-    }
-    for (const HalfTriangle& half : t.half) {
-        SpanRegion region = spanRegionFromHalf(half);
-        compositeSpans(context, context.target, context.textureLayer, region,
-                       static_cast<CompositeMode>(context.blendMode));
+    for (int h = 0; h < 2; ++h) normaliseHalf(context, t.half[h], t.texCoords[h], t.colours[h]);
+    if (textureOverlapsTarget(context)) {
+        drawHalvesPassByPass(context, t);
+    } else {
+        drawHalvesInOneWalk(context, t);
     }
 }
 

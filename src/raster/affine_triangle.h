@@ -6,7 +6,9 @@
 // rasterised into the texture layer (texels) and into the light layer (colours); the span
 // compositor then multiplies the light into the texture (Multiply2x) and writes the texture
 // layer into the target with the bound blend mode, half by half. Only that last step
-// changes the target.
+// changes the target. The passes run in one walk over the rows, each row taking all of its
+// passes in order (affine_triangle.cpp says why the bytes are the same), unless the bound
+// texture lies in the target.
 //
 // Nothing is read or written outside the image and the layers: rows above the image are
 // skipped, rows below it are squeezed onto the last row, and columns are clipped (the light

@@ -9,7 +9,7 @@
 namespace velkano {
 namespace {
 
-template <CompositeMode Mode, bool Lit>
+template <CompositeMode Mode, bool Lit, CompositeMode Light>
 void spanRowScalar(const SpanImages& images, int32_t y, int32_t x, int32_t count) {
     const size_t offset = pixelOffset(images.pitch, x, y);
     uint8_t* destination = images.destination + offset;
@@ -18,7 +18,8 @@ void spanRowScalar(const SpanImages& images, int32_t y, int32_t x, int32_t count
     for (int32_t i = 0; i < count; ++i, destination += 4, source += 4) {
         PixelWord s = loadWord(source);
         if constexpr (Lit) {
-            const PixelWord m = channelModulate(loadWord(light + 4 * static_cast<size_t>(i)), s);
+            const PixelWord l = loadWord(light + 4 * static_cast<size_t>(i));
+            const PixelWord m = Light == CompositeMode::Modulate2x ? channelModulate(l, s) : channelMultiply(l, s);
             s = channelAddSat(m, m);
             storeWord(images.lit + offset + 4 * static_cast<size_t>(i), s);
         }
@@ -42,21 +43,21 @@ void spanRowScalar(const SpanImages& images, int32_t y, int32_t x, int32_t count
     }
 }
 
-template <CompositeMode Mode, bool Lit>
+template <CompositeMode Mode, bool Lit, CompositeMode Light>
 void spanKernelScalarMode(const SpanImages& images, const SpanWalk& walk) {
     forEachSpan(walk, images.width,
-                [&](int32_t y, int32_t x, int32_t count) { spanRowScalar<Mode, Lit>(images, y, x, count); });
+                [&](int32_t y, int32_t x, int32_t count) { spanRowScalar<Mode, Lit, Light>(images, y, x, count); });
 }
 
-template <bool Lit>
+template <bool Lit, CompositeMode Light = CompositeMode::Modulate2x>
 SpanKernel scalarKernel(CompositeMode mode) {
     switch (mode) {
         case CompositeMode::Replace:
-        case CompositeMode::ReplaceAlso: return spanKernelScalarMode<CompositeMode::Replace, Lit>;
-        case CompositeMode::AddSat: return spanKernelScalarMode<CompositeMode::AddSat, Lit>;
-        case CompositeMode::Modulate2x: return spanKernelScalarMode<CompositeMode::Modulate2x, Lit>;
-        case CompositeMode::Multiply2x: return spanKernelScalarMode<CompositeMode::Multiply2x, Lit>;
-        case CompositeMode::Displace: return spanKernelScalarMode<CompositeMode::Displace, Lit>;
+        case CompositeMode::ReplaceAlso: return spanKernelScalarMode<CompositeMode::Replace, Lit, Light>;
+        case CompositeMode::AddSat: return spanKernelScalarMode<CompositeMode::AddSat, Lit, Light>;
+        case CompositeMode::Modulate2x: return spanKernelScalarMode<CompositeMode::Modulate2x, Lit, Light>;
+        case CompositeMode::Multiply2x: return spanKernelScalarMode<CompositeMode::Multiply2x, Lit, Light>;
+        case CompositeMode::Displace: return spanKernelScalarMode<CompositeMode::Displace, Lit, Light>;
         default: return nullptr;
     }
 }
@@ -65,11 +66,15 @@ SpanKernel scalarKernel(CompositeMode mode) {
 
 SpanKernel spanKernelScalar(CompositeMode mode) { return scalarKernel<false>(mode); }
 SpanKernel litSpanKernelScalar(CompositeMode mode) { return scalarKernel<true>(mode); }
+SpanKernel multiplyLitSpanKernelScalar(CompositeMode mode) {
+    return scalarKernel<true, CompositeMode::Multiply2x>(mode);
+}
 
 void installCompositorKernels(KernelTable& table) {
     const bool packed = table.level != SimdLevel::Scalar;
     table.spanKernel = packed ? spanKernelSse2 : spanKernelScalar;
     table.litSpanKernel = packed ? litSpanKernelSse2 : litSpanKernelScalar;
+    table.multiplyLitSpanKernel = packed ? multiplyLitSpanKernelSse2 : multiplyLitSpanKernelScalar;
 }
 
 bool spanWalk(const RenderContext& context, SpanRegion& region, SpanWalk& walk) {

@@ -103,6 +103,10 @@ SpanKernel spanKernelScalar(CompositeMode mode);
 SpanKernel spanKernelSse2(CompositeMode mode);
 SpanKernel litSpanKernelScalar(CompositeMode mode);
 SpanKernel litSpanKernelSse2(CompositeMode mode);
+// Lit kernels whose light step is mode 4 (min(255, 2 ((s * l) >> 8)) per lane) instead of 3:
+// compositeSpans(lit, light, Multiply2x) and then the mode, a row at a time (DRAWTRI).
+SpanKernel multiplyLitSpanKernelScalar(CompositeMode mode);
+SpanKernel multiplyLitSpanKernelSse2(CompositeMode mode);
 
 // compositeSpans(texture, light, region, Modulate2x), then compositeSpans(destination, texture,
 // region, mode), in one walk: each pixel's texel is lit, written back and combined at once.

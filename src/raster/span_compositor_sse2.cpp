@@ -26,17 +26,17 @@ __m128i combine(__m128i source, __m128i destination) {
 }
 
 // The source of four pixels: the source as it is, or for a lit kernel the texel lit by the
-// light at the same place (mode 3), which the caller writes back.
-template <bool Lit>
+// light at the same place (mode 3, or 4 for a multiply-lit kernel), which the caller writes back.
+template <bool Lit, CompositeMode Light>
 __m128i sourceOf(__m128i source, __m128i light) {
-    if constexpr (Lit) return combine<CompositeMode::Modulate2x>(light, source);
+    if constexpr (Lit) return combine<Light>(light, source);
     return source;
 }
 
 // Four pixels a step. A span of four or more ends with its last four pixels, worked out
 // from the values they held before the span, so the overlap with the last whole step gets
 // the same results; shorter spans take two pixels and then one.
-template <CompositeMode Mode, bool Lit>
+template <CompositeMode Mode, bool Lit, CompositeMode Light>
 void spanRowSse2(uint8_t* destination, uint8_t* lit, const uint8_t* source, const uint8_t* light, int32_t count) {
     const auto load = [](const uint8_t* at) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at)); };
     const auto store = [](uint8_t* at, __m128i value) { _mm_storeu_si128(reinterpret_cast<__m128i*>(at), value); };
@@ -50,10 +50,10 @@ void spanRowSse2(uint8_t* destination, uint8_t* lit, const uint8_t* source, cons
     const auto lightAt = [&](auto loader, size_t at) { return Lit ? loader(light + at) : _mm_setzero_si128(); };
     if (count >= 4) {
         const size_t lastAt = 4 * static_cast<size_t>(count - 4);
-        const __m128i lastSource = sourceOf<Lit>(load(source + lastAt), lightAt(load, lastAt));
+        const __m128i lastSource = sourceOf<Lit, Light>(load(source + lastAt), lightAt(load, lastAt));
         const __m128i last = combine<Mode>(lastSource, load(destination + lastAt));
         for (size_t at = 0; at < lastAt; at += 16) {
-            const __m128i s = sourceOf<Lit>(load(source + at), lightAt(load, at));
+            const __m128i s = sourceOf<Lit, Light>(load(source + at), lightAt(load, at));
             if constexpr (Lit) store(lit + at, s);
             store(destination + at, combine<Mode>(s, load(destination + at)));
         }
@@ -63,40 +63,43 @@ void spanRowSse2(uint8_t* destination, uint8_t* lit, const uint8_t* source, cons
     }
     size_t at = 0;
     if (count >= 2) {
-        const __m128i s = sourceOf<Lit>(load2(source), lightAt(load2, 0));
+        const __m128i s = sourceOf<Lit, Light>(load2(source), lightAt(load2, 0));
         if constexpr (Lit) store2(lit, s);
         store2(destination, combine<Mode>(s, load2(destination)));
         count -= 2, at = 8;
     }
     if (count == 1) {
-        const __m128i s = sourceOf<Lit>(load1(source + at), lightAt(load1, at));
+        const __m128i s = sourceOf<Lit, Light>(load1(source + at), lightAt(load1, at));
         if constexpr (Lit) store1(lit + at, s);
         store1(destination + at, combine<Mode>(s, load1(destination + at)));
     }
 }
 
-template <CompositeMode Mode, bool Lit>
+template <CompositeMode Mode, bool Lit, CompositeMode Light>
 void spanKernelSse2Mode(const SpanImages& images, const SpanWalk& walk) {
     forEachSpan(walk, images.width, [&](int32_t y, int32_t x, int32_t count) {
         const size_t offset = pixelOffset(images.pitch, x, y);
         if constexpr (Lit) {
-            spanRowSse2<Mode, true>(images.destination + offset, images.lit + offset, images.lit + offset,
-                                    images.light + offset, count);
+            spanRowSse2<Mode, true, Light>(images.destination + offset, images.lit + offset, images.lit + offset,
+                                           images.light + offset, count);
         } else {
-            spanRowSse2<Mode, false>(images.destination + offset, nullptr, images.source + offset, nullptr, count);
+            spanRowSse2<Mode, false, Light>(images.destination + offset, nullptr, images.source + offset, nullptr,
+                                            count);
         }
     });
 }
 
-template <bool Lit>
+template <bool Lit, CompositeMode Light = CompositeMode::Modulate2x>
 SpanKernel packedKernel(CompositeMode mode) {
     switch (mode) {
         case CompositeMode::Replace:
-        case CompositeMode::ReplaceAlso: return spanKernelSse2Mode<CompositeMode::Replace, Lit>;
-        case CompositeMode::AddSat: return spanKernelSse2Mode<CompositeMode::AddSat, Lit>;
-        case CompositeMode::Modulate2x: return spanKernelSse2Mode<CompositeMode::Modulate2x, Lit>;
-        case CompositeMode::Multiply2x: return spanKernelSse2Mode<CompositeMode::Multiply2x, Lit>;
-        default: return Lit ? litSpanKernelScalar(mode) : spanKernelScalar(mode);
+        case CompositeMode::ReplaceAlso: return spanKernelSse2Mode<CompositeMode::Replace, Lit, Light>;
+        case CompositeMode::AddSat: return spanKernelSse2Mode<CompositeMode::AddSat, Lit, Light>;
+        case CompositeMode::Modulate2x: return spanKernelSse2Mode<CompositeMode::Modulate2x, Lit, Light>;
+        case CompositeMode::Multiply2x: return spanKernelSse2Mode<CompositeMode::Multiply2x, Lit, Light>;
+        default:
+            if (!Lit) return spanKernelScalar(mode);
+            return Light == CompositeMode::Modulate2x ? litSpanKernelScalar(mode) : multiplyLitSpanKernelScalar(mode);
     }
 }
 
@@ -104,5 +107,6 @@ SpanKernel packedKernel(CompositeMode mode) {
 
 SpanKernel spanKernelSse2(CompositeMode mode) { return packedKernel<false>(mode); }
 SpanKernel litSpanKernelSse2(CompositeMode mode) { return packedKernel<true>(mode); }
+SpanKernel multiplyLitSpanKernelSse2(CompositeMode mode) { return packedKernel<true, CompositeMode::Multiply2x>(mode); }
 
 }  // namespace velkano

@@ -2,11 +2,14 @@
 // along a straight line through the texture, and light colours as binary32 sums.
 #pragma once
 
+#include <algorithm>
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 #include "context/kernel_table.h"
 #include "context/render_context.h"
+#include "pixel/numeric.h"
 
 namespace velkano {
 
@@ -31,5 +34,57 @@ struct LightSpan {
 };
 void lightSpanScalar(const LightSpan& span);
 void lightSpanSse2(const LightSpan& span);
+
+// Rows a triangle half hands to its row kernels at once.
+constexpr int32_t kSpanRows = 4;
+
+// Consecutive rows of a texture half (count 1 to kSpanRows), from the edges at the first row:
+// xl = round(x[0]), xr = round(x[1]); when xr > xl, du = (uRight - uLeft) / (xr - xl) and dv
+// likewise (divideNoTrap), and `span` writes columns xl to xr, kept to 0 to widthPx - 1, from
+// (uLeft, vLeft) on. The edges then step on (22.10 wrapping adds, x binary32 sums); the
+// kernel leaves them at the row after the last. The packed kernel sets the rows up side by
+// side: a truncated double quotient of 32-bit integers is their truncating division.
+struct TextureRows {
+    uint8_t* rows[kSpanRows];  // pixel 0 of each row in the texture layer
+    int32_t count;
+    int32_t widthPx;
+    TextureSpanKernel span;
+    std::array<float, 2> x, xStep;
+    int32_t uLeftFx, vLeftFx, uRightFx, vRightFx;
+    int32_t uLeftStepFx, vLeftStepFx, uRightStepFx, vRightStepFx;
+};
+void textureRowsScalar(const RenderContext& context, TextureRows& rows);
+void textureRowsSse2(const RenderContext& context, TextureRows& rows);
+// The span of row r of `rows` between xl and xr (xr > xl), with the left edge's coordinates
+// and the row's steps: the part that both kernels share.
+inline void textureRowSpan(const RenderContext& context, const TextureRows& rows, int32_t r, int32_t xl, int32_t xr,
+                           const int32_t (&leftFx)[2], const int32_t (&stepFx)[2]) {
+    const int32_t left = std::max(xl, 0), right = std::min(xr, rows.widthPx - 1);
+    if (left > right) return;
+    const int64_t skipped = static_cast<int64_t>(left) - xl;
+    rows.span(context, TextureSpan{rows.rows[r] + 4 * static_cast<size_t>(left), right - left + 1,
+                                   wrapAdvance(leftFx[0], stepFx[0], skipped),
+                                   wrapAdvance(leftFx[1], stepFx[1], skipped), stepFx[0], stepFx[1]});
+}
+
+// Consecutive rows of a light half, steps k = firstK to firstK + count - 1 of its walk (count
+// 1 to kSpanRows). Row k: t = k / n as binary32; xl = round(lerpFloat(apexX, end1X, t)) kept to
+// 0 or more, xr = round(lerpFloat(apexX, end2X, t)) kept to widthPx - 1 or less; when xr >= xl,
+// the light span of columns xl to xr starting at the edge colours, step (right - left) /
+// (xr - xl + 1) in double, rounded to binary32. The edge colours (red, green, blue of the left
+// edge, then of the right) then step on, a binary32 sum per row; the kernel leaves them at the
+// row after the last. The packed kernel works the rows side by side.
+struct LightRows {
+    uint8_t* rows[kSpanRows];  // pixel 0 of each row in the light layer
+    int32_t count;
+    int64_t firstK;
+    int64_t n;  // the packed kernel: at most 2^24
+    int32_t widthPx;
+    float apexX, end1X, end2X;
+    std::array<float, 6> colour;
+    std::array<float, 6> colourStep;
+};
+void lightRowsScalar(LightRows& rows);
+void lightRowsSse2(LightRows& rows);
 
 }  // namespace velkano

@@ -22,6 +22,9 @@ TEST(kernelTable, everyLevelFillsEverySlot) {
             reinterpret_cast<const void*>(table.lightmapBlocks)};
         for (size_t i = 0; i < std::size(slots); ++i)
             EXPECT_NE(slots[i], nullptr) << "level " << static_cast<int>(level) << ", slot " << i;
+        EXPECT_TRUE(table.multiplyLitSpanKernel != nullptr && table.textureRows != nullptr &&
+                    table.lightRows != nullptr)
+            << "level " << static_cast<int>(level);
     }
 }
 

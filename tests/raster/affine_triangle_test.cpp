@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cfenv>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -113,6 +114,34 @@ TEST_F(TriangleAgainstReference, farTrianglesMatchTheLiteralWalk) {
             bindTexture(16, 16, mode);
             drawAndCompare(p, uv, colours);
         }
+}
+
+// The one walk where it reorders most, against the literal walk: M's row inside the image
+// (written by both halves, composited by the lower one), halves squeezed below the image,
+// mode 6 (which reads target rows the walk has written), and a texture whose indices and
+// palette lie in the target, which keeps the pass order.
+TEST_F(TriangleAgainstReference, oneWalkKeepsTheBytesWhereItReorders) {
+    static const float positions[][6] = {
+        {10, 2, 60, 20, 30, 40},    // M's row 20 inside the image
+        {50, 3, 5, 25.5f, 40, 45},  // S left of M
+        {8, 30, 60, 70, 20, 120},   // M and B below the image: squeezed onto row 47
+        {30, 10, 5, 60, 55, 44},    // apex below M, squeezed
+        {5, 47, 60, 47, 30, 10},    // flat bottom on the last row
+        {62, -9, 1, 30, 40, 200},   // both ends outside the image
+    };
+    const float uv[6] = {0, 0, 40, 3, 7, 33};
+    const ColourWord colours[3] = {0x00FF8040, 0x00204080, 0x0080FF10};
+    for (const bool inTarget : {false, true})
+        for (const int32_t mode : {0, 2, 4, 5, 6})
+            for (const auto& p : positions) {
+                makeImages(64, 48, 272);
+                bindTexture(16, 16, mode);
+                if (inTarget)
+                    for (GuardedContext* c : {got_.get(), want_.get()})
+                        setTexture(c->context, c->context.target + 272 * 20, 16, 16,
+                                   reinterpret_cast<const ColourWord*>(c->context.target + 272 * 30), mode);
+                drawAndCompare(p, uv, colours);
+            }
 }
 
 // ---- the split and the halves ----------------------------------------------------------
@@ -473,32 +502,43 @@ TEST(drawTriangle, drawsNothingWithoutLayersTextureOrArrays) {
 
 // ---- kernels ---------------------------------------------------------------------------
 
+// Every packed level against scalar, on textures whose byte extent is and is not a multiple
+// of 4 (the index bytes end against a guard page, so a read past them faults).
 TEST(textureSpanKernels, packedMatchScalar) {
     Random rng(17);
-    static const struct { int32_t width, height; } textures[] = {{64, 64}, {16, 4}, {1, 1}, {12, 5}, {256, 256}};
+    static const struct {
+        int32_t width, height;
+    } textures[] = {{64, 64}, {16, 4}, {1, 1}, {1, 3}, {2, 3}, {12, 5}, {6, 5}, {5, 7}, {256, 256}};
     for (const auto& texture : textures) {
-        std::vector<uint8_t> indices(static_cast<size_t>(texture.width) * texture.height);
-        rng.fill(indices.data(), indices.size());
+        GuardedBytes indices(static_cast<size_t>(texture.width) * texture.height);
+        rng.fill(indices);
         std::vector<ColourWord> palette(256);
         for (auto& entry : palette) entry = rng.next();
         RenderContext context{};
         setTexture(context, indices.data(), texture.width, texture.height, palette.data(), 0);
         for (int round = 0; round < 300; ++round) {
             const int32_t count = 1 + static_cast<int32_t>(rng.next() % 40);
-            GuardedBytes scalar(4 * static_cast<size_t>(count)), packed(4 * static_cast<size_t>(count));
             // Any coordinates and steps: sums wrap, shifts are unsigned.
             const int32_t range = round % 3 == 0 ? -1 : 1 << 20;
             const auto value = [&]() {
                 return static_cast<int32_t>(range < 0 ? rng.next() : rng.next() % range - range / 2);
             };
             const TextureSpan span{nullptr, count, value(), value(), value(), value()};
-            TextureSpan s = span, p = span;
-            s.pixels = scalar.data(), p.pixels = packed.data();
+            GuardedBytes scalar(4 * static_cast<size_t>(count));
+            TextureSpan s = span;
+            s.pixels = scalar.data();
             textureSpanScalar(context, s);
-            textureSpanSse2(context, p);
-            ASSERT_EQ(imageDifference("span", packed, scalar, scalar.size()), "")
-                << "texture " << texture.width << "x" << texture.height << " count " << count << " u " << span.uFx
-                << " v " << span.vFx << " du " << span.uStepFx << " dv " << span.vStepFx;
+            for (const SimdLevel level : {SimdLevel::Sse2, SimdLevel::Avx2}) {
+                if (level > detectedSimdLevel()) continue;
+                GuardedBytes packed(4 * static_cast<size_t>(count));
+                TextureSpan p = span;
+                p.pixels = packed.data();
+                kernelTable(level).textureSpan(context, p);
+                ASSERT_EQ(imageDifference("span", packed, scalar, scalar.size()), "")
+                    << "level " << static_cast<int>(level) << " texture " << texture.width << "x" << texture.height
+                    << " count " << count << " u " << span.uFx << " v " << span.vFx << " du " << span.uStepFx << " dv "
+                    << span.vStepFx;
+            }
         }
     }
 }
@@ -557,6 +597,75 @@ TEST(lightSpanKernels, packedMatchScalarOnEveryQuarterAndStrayValues) {
         lightSpanScalar(s);
         lightSpanSse2(p);
         ASSERT_EQ(imageDifference("span", packed, scalar, scalar.size()), "") << "round " << round;
+    }
+}
+
+// The thread's rounding mode for one scope, then round to nearest again.
+struct RoundingModeScope {
+    explicit RoundingModeScope(int mode) { std::fesetround(mode); }
+    ~RoundingModeScope() { std::fesetround(FE_TONEAREST); }
+};
+
+// The packed row kernels against the scalar ones, pixels and the edges they leave, on random
+// rows: ties, NaN, infinite and far edges, wrapping steps, every row count; t = k / n up to 2^24;
+// in every rounding mode (the packed kernels convert by instruction only when it is nearest).
+TEST(triangleRowKernels, packedMatchScalar) {
+    Random rng(29);
+    std::vector<uint8_t> indices(16 * 16);
+    rng.fill(indices.data(), indices.size());
+    std::vector<ColourWord> palette(256);
+    for (auto& entry : palette) entry = rng.next();
+    RenderContext context{};
+    setTexture(context, indices.data(), 16, 16, palette.data(), 0);
+    const int32_t width = 37;
+    const auto strayFloat = [&](float low, float high) {
+        return rng.next() % 16 == 0 ? (rng.next() % 2 ? 3e9f : -3e9f) : rng.awkwardFloat(low, high);
+    };
+    const auto same = [](const auto& a, const auto& b) { return std::memcmp(&a, &b, sizeof a) == 0; };
+    const int roundingModes[] = {FE_TONEAREST, FE_UPWARD, FE_DOWNWARD, FE_TOWARDZERO};
+    for (int round = 0; round < 4000; ++round) {
+        const RoundingModeScope mode(roundingModes[round % 4]);
+        GuardedBytes scalar(4 * width * kSpanRows), packed(4 * width * kSpanRows);
+        rng.fill(scalar);
+        packed.copyFrom(scalar);
+        const int32_t count = 1 + static_cast<int32_t>(rng.next() % kSpanRows);
+        const auto rowsOf = [&](GuardedBytes& image, auto& rows) {
+            for (int32_t r = 0; r < kSpanRows; ++r) rows[r] = image.data() + 4 * width * r;
+        };
+        TextureRows texture{};
+        texture.count = count, texture.widthPx = width, texture.span = textureSpanScalar;
+        texture.x = {strayFloat(-20, 60), strayFloat(-20, 60)};
+        texture.xStep = {strayFloat(-9, 9), strayFloat(-9, 9)};
+        for (int32_t* fx : {&texture.uLeftFx, &texture.vLeftFx, &texture.uRightFx, &texture.vRightFx,
+                            &texture.uLeftStepFx, &texture.vLeftStepFx, &texture.uRightStepFx, &texture.vRightStepFx})
+            *fx = static_cast<int32_t>(round % 3 == 0 ? rng.next() : rng.next() % 200000 - 100000);
+        TextureRows textureScalar = texture, texturePacked = texture;
+        rowsOf(scalar, textureScalar.rows), rowsOf(packed, texturePacked.rows);
+        textureRowsScalar(context, textureScalar);
+        textureRowsSse2(context, texturePacked);
+        ASSERT_EQ(imageDifference("texture rows", packed, scalar, 4 * width), "") << "round " << round;
+        ASSERT_TRUE(same(textureScalar.x, texturePacked.x) && textureScalar.uLeftFx == texturePacked.uLeftFx &&
+                    textureScalar.vRightFx == texturePacked.vRightFx)
+            << "round " << round;
+
+        const int64_t n = 1 + rng.next() % (round % 4 == 0 ? 1 << 24 : 64);
+        LightRows light{};
+        light.count = count, light.firstK = rng.next() % n, light.n = n, light.widthPx = width;
+        light.apexX = strayFloat(-40, 80), light.end1X = strayFloat(-40, 80), light.end2X = strayFloat(-40, 80);
+        // Channels stray past a byte but stay finite, as DRAWTRI's do; NaN gives 0 at every level.
+        const auto channel = [&](float low, float high) {
+            const float value = rng.awkwardFloat(low, high);
+            return std::isinf(value) ? kNaN : value;
+        };
+        for (size_t c = 0; c < 6; ++c) light.colour[c] = channel(-2, 258), light.colourStep[c] = channel(-30, 30);
+        LightRows lightScalar = light, lightPacked = light;
+        rowsOf(scalar, lightScalar.rows), rowsOf(packed, lightPacked.rows);
+        lightRowsScalar(lightScalar);
+        lightRowsSse2(lightPacked);
+        ASSERT_EQ(imageDifference("light rows", packed, scalar, 4 * width), "")
+            << "round " << round << " n " << n << " k " << light.firstK << " x " << light.apexX << " " << light.end1X
+            << " " << light.end2X;
+        ASSERT_TRUE(same(lightScalar.colour, lightPacked.colour)) << "round " << round;
     }
 }
 

@@ -217,11 +217,13 @@ TEST(compositeSpans, regionsReachingOutsideMatchTheLiteralWalk) {
     }
 }
 
-// The lit walk against its two steps, light into texture then texture into destination, on
-// random regions in every mode (the texture comes out lit whether the mode writes or not).
+// The lit walks against their two steps, light into texture then texture into destination, on
+// random regions in every mode (the texture comes out lit whether the mode writes or not):
+// compositeLitSpans (light by mode 3) on even rounds, DRAWTRI's multiply-lit kernel of each
+// level (light by mode 4, for the modes it has a kernel for) on odd ones.
 TEST(compositeLitSpans, isTheLightStepThenTheBlendStep) {
     Random rng(43);
-    for (int round = 0; round < 300; ++round) {
+    for (int round = 0; round < 900; ++round) {
         const int32_t width = 1 + rng.next() % 40, height = 1 + rng.next() % 30, pitch = 4 * width + rng.next() % 9;
         ImagePair got(width, height, pitch), want(width, height, pitch);
         GuardedBytes light(static_cast<size_t>(pitch) * height);
@@ -233,11 +235,24 @@ TEST(compositeLitSpans, isTheLightStepThenTheBlendStep) {
                                 coordinate(width),  coordinate(width),  coordinate(width)};
         const auto mode = static_cast<CompositeMode>(rng.next() % 8);
         SpanRegion lit = region, first = region, second = region;
-        compositeLitSpans(got.context, got.destination.data(), got.source.data(), light.data(), lit, mode);
-        compositeSpans(want.context, want.source.data(), light.data(), first, CompositeMode::Modulate2x);
+        const bool multiply = round % 2 == 1;
+        const auto level = static_cast<SimdLevel>(round / 2 % 3);
+        if (multiply) {
+            const SpanKernel kernel = kernelTable(level).multiplyLitSpanKernel(mode);
+            SpanWalk walk{};
+            if (kernel == nullptr || lit.top == lit.bottom || !spanWalk(got.context, lit, walk)) continue;
+            kernel({got.destination.data(), nullptr, static_cast<size_t>(pitch), width, height, got.source.data(),
+                    light.data()},
+                   walk);
+        } else {
+            compositeLitSpans(got.context, got.destination.data(), got.source.data(), light.data(), lit, mode);
+        }
+        compositeSpans(want.context, want.source.data(), light.data(), first,
+                       multiply ? CompositeMode::Multiply2x : CompositeMode::Modulate2x);
         compositeSpans(want.context, want.destination.data(), want.source.data(), second, mode);
         ASSERT_EQ(imageDifference("texture", got.source, want.source, pitch), "")
-            << "mode " << static_cast<int32_t>(mode);
+            << "mode " << static_cast<int32_t>(mode) << " multiply " << multiply << " level "
+            << static_cast<int>(level);
         ASSERT_EQ(imageDifference("destination", got.destination, want.destination, pitch), "")
             << "mode " << static_cast<int32_t>(mode) << " round " << round;
     }
