@@ -11,11 +11,11 @@
 // The kernels' data: the flashes run over the whole image; the tile rows are the image's
 // 480 rows at 4/3 texel per pixel; the span and lit span kernels walk the compositor's
 // regions; the texture and light span kernels fill the compositor's spans with each
-// triangle's own texture mapping and vertex colours; the grid passes are the texture fills
-// of the room (persp_scene.h), and the block kernels fill both halves of each room triangle
-// from the grid those fills leave. Before timing, the compositor's and the blocks' walks are
-// checked against the library's own, the grid fills against fillUvGrid, and every level's
-// pass against the scalar one, byte for byte.
+// triangle's own texture mapping and vertex colours; the grid points are the texture grid
+// rows of the room's triangles (persp_scene.h), and the block kernels fill both halves of
+// each room triangle band by band from their own grid rows. Before timing, the compositor's
+// walks are checked against the library's own, and every level's pass against the scalar
+// one, byte for byte.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>

@@ -59,9 +59,10 @@ void drawPerspectiveTriangle(RenderContext& context, const float* positions, con
 }
 
 void installBlockKernels(KernelTable& table) {
-    const bool packed = table.level != SimdLevel::Scalar;
-    table.textureBlocks = packed ? textureBlocksSse2 : textureBlocksScalar;
-    table.lightmapBlocks = packed ? lightmapBlocksSse2 : lightmapBlocksScalar;
+    constexpr BlockKernel kTexture[] = {textureBlocksScalar, textureBlocksSse2, textureBlocksAvx2};
+    constexpr BlockKernel kLightmap[] = {lightmapBlocksScalar, lightmapBlocksSse2, lightmapBlocksAvx2};
+    table.textureBlocks = kTexture[static_cast<size_t>(table.level)];
+    table.lightmapBlocks = kLightmap[static_cast<size_t>(table.level)];
 }
 
 }  // namespace velkano

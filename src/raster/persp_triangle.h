@@ -107,6 +107,8 @@ void textureBlocksScalar(const RenderContext& context, const BlockWalk& walk);
 void textureBlocksSse2(const RenderContext& context, const BlockWalk& walk);
 void lightmapBlocksScalar(const RenderContext& context, const BlockWalk& walk);
 void lightmapBlocksSse2(const RenderContext& context, const BlockWalk& walk);
+void textureBlocksAvx2(const RenderContext& context, const BlockWalk& walk);
+void lightmapBlocksAvx2(const RenderContext& context, const BlockWalk& walk);
 // The lightmap words of one block span.
 void lightmapBlockScalar(const RenderContext& context, const BlockSpan& span);
 

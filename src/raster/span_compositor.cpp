@@ -71,10 +71,14 @@ SpanKernel multiplyLitSpanKernelScalar(CompositeMode mode) {
 }
 
 void installCompositorKernels(KernelTable& table) {
-    const bool packed = table.level != SimdLevel::Scalar;
-    table.spanKernel = packed ? spanKernelSse2 : spanKernelScalar;
-    table.litSpanKernel = packed ? litSpanKernelSse2 : litSpanKernelScalar;
-    table.multiplyLitSpanKernel = packed ? multiplyLitSpanKernelSse2 : multiplyLitSpanKernelScalar;
+    constexpr SpanKernelChooser kPlain[] = {spanKernelScalar, spanKernelSse2, spanKernelAvx2};
+    constexpr SpanKernelChooser kLit[] = {litSpanKernelScalar, litSpanKernelSse2, litSpanKernelAvx2};
+    constexpr SpanKernelChooser kMultiplyLit[] = {multiplyLitSpanKernelScalar, multiplyLitSpanKernelSse2,
+                                                  multiplyLitSpanKernelAvx2};
+    const auto level = static_cast<size_t>(table.level);
+    table.spanKernel = kPlain[level];
+    table.litSpanKernel = kLit[level];
+    table.multiplyLitSpanKernel = kMultiplyLit[level];
 }
 
 bool spanWalk(const RenderContext& context, SpanRegion& region, SpanWalk& walk) {

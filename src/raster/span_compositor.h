@@ -107,6 +107,9 @@ SpanKernel litSpanKernelSse2(CompositeMode mode);
 // compositeSpans(lit, light, Multiply2x) and then the mode, a row at a time (DRAWTRI).
 SpanKernel multiplyLitSpanKernelScalar(CompositeMode mode);
 SpanKernel multiplyLitSpanKernelSse2(CompositeMode mode);
+SpanKernel spanKernelAvx2(CompositeMode mode);
+SpanKernel litSpanKernelAvx2(CompositeMode mode);
+SpanKernel multiplyLitSpanKernelAvx2(CompositeMode mode);
 
 // compositeSpans(texture, light, region, Modulate2x), then compositeSpans(destination, texture,
 // region, mode), in one walk: each pixel's texel is lit, written back and combined at once.

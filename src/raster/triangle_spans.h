@@ -23,6 +23,7 @@ struct TextureSpan {
 };
 void textureSpanScalar(const RenderContext& context, const TextureSpan& span);
 void textureSpanSse2(const RenderContext& context, const TextureSpan& span);
+void textureSpanAvx2(const RenderContext& context, const TextureSpan& span);
 
 // A light span: pixel i is 0xFF000000 | red << 16 | green << 8 | blue, each channel its
 // running binary32 sum (red, green, blue) rounded to nearest, ties to even, and kept to 0..255.

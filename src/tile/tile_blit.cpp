@@ -39,7 +39,8 @@ void tileRowScalar(const TileRow& row, const TileInk& ink) {
 }
 
 void installTileKernels(KernelTable& table) {
-    table.tileRow = table.level == SimdLevel::Scalar ? tileRowScalar : tileRowSse2;
+    constexpr TileRowKernel kTileRow[] = {tileRowScalar, tileRowSse2, tileRowAvx2};
+    table.tileRow = kTileRow[static_cast<size_t>(table.level)];
 }
 
 void drawTile(RenderContext& context, const TileArgs& tile, PixelWord tint) {

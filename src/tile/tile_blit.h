@@ -73,5 +73,6 @@ void withTileMode(TileMode mode, Body body) {
 }
 void tileRowScalar(const TileRow& row, const TileInk& ink);
 void tileRowSse2(const TileRow& row, const TileInk& ink);
+void tileRowAvx2(const TileRow& row, const TileInk& ink);
 
 }  // namespace velkano

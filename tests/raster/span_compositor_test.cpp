@@ -269,30 +269,34 @@ TEST(spanKernels, packedMatchScalarForEveryLanePairAndTail) {
             *scalar.at(scalar.destination, a, b) = static_cast<uint32_t>(b) | (b ^ 0xAAu) << 8 |
                                                    (b * 3u & 0xFFu) << 16 | (255u - b) << 24;
         }
-    for (const int32_t hostMode : {0, 1, 2, 3, 4}) {
-        const auto mode = static_cast<CompositeMode>(hostMode);
-        packed.source.copyFrom(scalar.source);
-        packed.destination.copyFrom(scalar.destination);
-        GuardedBytes original(scalar.destination.size());
-        original.copyFrom(scalar.destination);
-        const SpanKernel reference = spanKernelScalar(mode), kernel = spanKernelSse2(mode);
-        ASSERT_NE(reference, nullptr);
-        ASSERT_NE(kernel, nullptr);
-        for (int32_t y = 0; y < 256; ++y) {
-            // Spans of 1 to 9 pixels and then the rest of the row: every tail, every start.
-            for (int32_t x = 0, count = 1 + y % 9; x < 256; x += count, count = std::min(256 - x, count + 1)) {
-                const SpanWalk span{y, y, x << 10, (x + count) << 10, 0, 0};
-                reference({scalar.destination.data(), scalar.source.data(), 1024, 256, 256}, span);
-                kernel({packed.destination.data(), packed.source.data(), 1024, 256, 256}, span);
+    for (const SpanKernelChooser packedKernel : {spanKernelSse2, spanKernelAvx2}) {
+        if (packedKernel == spanKernelAvx2 && detectedSimdLevel() < SimdLevel::Avx2) continue;
+        for (const int32_t hostMode : {0, 1, 2, 3, 4}) {
+            const auto mode = static_cast<CompositeMode>(hostMode);
+            packed.source.copyFrom(scalar.source);
+            packed.destination.copyFrom(scalar.destination);
+            GuardedBytes original(scalar.destination.size());
+            original.copyFrom(scalar.destination);
+            const SpanKernel reference = spanKernelScalar(mode), kernel = packedKernel(mode);
+            ASSERT_NE(reference, nullptr);
+            ASSERT_NE(kernel, nullptr);
+            for (int32_t y = 0; y < 256; ++y) {
+                // Spans of 1 to 9 pixels and then longer ones: every tail, every start.
+                for (int32_t x = 0, count = 1 + y % 9; x < 256; x += count, count = std::min(256 - x, count + 1)) {
+                    const SpanWalk span{y, y, x << 10, (x + count) << 10, 0, 0};
+                    reference({scalar.destination.data(), scalar.source.data(), 1024, 256, 256}, span);
+                    kernel({packed.destination.data(), packed.source.data(), 1024, 256, 256}, span);
+                }
             }
+            ASSERT_EQ(imageDifference("destination", packed.destination, scalar.destination, 1024), "")
+                << "mode " << hostMode << (packedKernel == spanKernelAvx2 ? " avx2" : " sse2");
+            scalar.destination.copyFrom(original);
         }
-        ASSERT_EQ(imageDifference("destination", packed.destination, scalar.destination, 1024), "")
-            << "mode " << hostMode;
-        scalar.destination.copyFrom(original);
     }
     for (const int32_t hostMode : {5, 7, -1, 1000}) {
         EXPECT_EQ(spanKernelScalar(static_cast<CompositeMode>(hostMode)), nullptr) << hostMode;
         EXPECT_EQ(spanKernelSse2(static_cast<CompositeMode>(hostMode)), nullptr) << hostMode;
+        EXPECT_EQ(spanKernelAvx2(static_cast<CompositeMode>(hostMode)), nullptr) << hostMode;
     }
 }
 

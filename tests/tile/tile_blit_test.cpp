@@ -45,12 +45,14 @@ protected:
         want_context_.target = want_->data();
     }
     void bindTexture(int32_t width, int32_t height, int32_t blendMode) {
-        indices_.resize(static_cast<size_t>(std::max(width * height, 1)));
-        for (auto& index : indices_) index = static_cast<uint8_t>(rng_.next() % 5 == 0 ? 0 : rng_.next());
+        // Against a guard page: a read past the texture faults.
+        indices_ = std::make_unique<GuardedBytes>(static_cast<size_t>(std::max(width * height, 1)));
+        for (size_t i = 0; i < indices_->size(); ++i)
+            indices_->data()[i] = static_cast<uint8_t>(rng_.next() % 5 == 0 ? 0 : rng_.next());
         palette_.resize(256);
         for (auto& entry : palette_) entry = rng_.next();
         for (RenderContext* c : {&got_context_, &want_context_})
-            setTexture(*c, indices_.data(), width, height, palette_.data(), blendMode);
+            setTexture(*c, indices_->data(), width, height, palette_.data(), blendMode);
     }
     void drawAndCompare(const TileArgs& t, PixelWord tint) {
         drawTile(got_context_, t, tint);
@@ -64,17 +66,19 @@ protected:
     Random rng_{99};
     std::unique_ptr<GuardedBytes> got_, want_;
     RenderContext got_context_{}, want_context_{};
-    std::vector<uint8_t> indices_;
+    std::unique_ptr<GuardedBytes> indices_;
     std::vector<ColourWord> palette_;
 };
 
 // Random tiles on a padded image, many partly outside it, every mode including ones with
-// no case, power-of-two and other texture sizes.
+// no case, power-of-two and other texture sizes (byte extents a multiple of 4 or not).
 TEST_F(TileAgainstReference, randomTilesMatchTheLiteralWalk) {
     static const struct {
         int32_t width, height, pitch;
     } images[] = {{100, 60, 412}, {37, 9, 149}, {50, 20, 120}};  // the last: pitch / 4 < width
-    static const struct { int32_t width, height; } textures[] = {{16, 16}, {64, 8}, {1, 1}, {12, 5}, {256, 2}};
+    static const struct {
+        int32_t width, height;
+    } textures[] = {{16, 16}, {64, 8}, {1, 1}, {12, 5}, {256, 2}, {3, 5}, {2, 6}};
     for (const auto& image : images)
         for (const auto& texture : textures)
             for (int32_t mode = 0; mode <= 5; ++mode) {
@@ -300,24 +304,31 @@ TEST(drawTile, drawsNothingWithoutAUsableTextureOrImage) {
 
 // The packed row kernel against the scalar one: every palette lane value meets every tint
 // lane value in every lane, in each mode, over the target's random bytes and every tail.
+// Every packed level; the texels end against a guard page.
 TEST(tileRowKernels, packedMatchScalarForEveryLanePair) {
-    std::vector<uint8_t> texels(256);
-    for (int i = 0; i < 256; ++i) texels[i] = static_cast<uint8_t>(i);
+    GuardedBytes texels(256);
+    for (int i = 0; i < 256; ++i) texels.data()[i] = static_cast<uint8_t>(i);
     std::vector<ColourWord> palette(256);
     for (uint32_t i = 0; i < 256; ++i) palette[i] = i | ((i ^ 0x5A) << 8) | ((255 - i) << 16) | ((i * 7 & 0xFF) << 24);
-    std::vector<uint32_t> columns(259);
+    std::vector<uint32_t> columns(263);
     for (uint32_t i = 0; i < columns.size(); ++i) columns[i] = (i * 37) % 256;  // each index once per 256
     Random rng(3);
     for (int32_t mode = 0; mode <= 3; ++mode)
         for (uint32_t t = 0; t < 256; ++t) {
-            const int32_t count = 256 + static_cast<int32_t>(t % 4);
+            const int32_t count = 256 + static_cast<int32_t>(t % 8);  // every tail of 4 and 8 pixels
             GuardedBytes want(4 * static_cast<size_t>(count)), got(4 * static_cast<size_t>(count));
             rng.fill(want);
-            got.copyFrom(want);
             const TileInk ink{palette.data(), t * 0x01010101u, static_cast<TileMode>(mode)};
+            got.copyFrom(want);
             tileRowScalar({want.data(), texels.data(), columns.data(), count}, ink);
-            tileRowSse2({got.data(), texels.data(), columns.data(), count}, ink);
-            ASSERT_EQ(imageDifference("row", got, want, want.size()), "") << "mode " << mode << " tint " << t;
+            for (const SimdLevel level : {SimdLevel::Sse2, SimdLevel::Avx2}) {
+                if (level > detectedSimdLevel()) continue;
+                GuardedBytes packed(got.size());
+                packed.copyFrom(got);
+                kernelTable(level).tileRow({packed.data(), texels.data(), columns.data(), count}, ink);
+                ASSERT_EQ(imageDifference("row", packed, want, want.size()), "")
+                    << "level " << static_cast<int>(level) << " mode " << mode << " tint " << t;
+            }
         }
 }
 
