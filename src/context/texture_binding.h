@@ -38,4 +38,22 @@ inline bool lightmapUsable(const RenderContext& context) {
            context.lightmapRowShift < 32;
 }
 
+// Whether the bound texture indices or palette (and the lightmap too, with `lightmap`) share
+// memory with the target: a drawing call that wrote target rows before reading the texture
+// for later rows would then read what it wrote. Distances only, so no address sum wraps.
+inline bool boundImagesMeetTarget(const RenderContext& context, bool lightmap) {
+    const auto begin = reinterpret_cast<uintptr_t>(context.target);
+    const size_t targetBytes = targetSizeBytes(context);
+    const auto meets = [&](const void* data, size_t sizeBytes) {
+        const auto at = reinterpret_cast<uintptr_t>(data);
+        return at >= begin ? at - begin < targetBytes : begin - at < sizeBytes;
+    };
+    const auto area = [](int32_t width, int32_t height) {
+        return static_cast<size_t>(width > 0 ? width : 0) * static_cast<size_t>(height > 0 ? height : 0);
+    };
+    return meets(context.textureIndices, area(context.textureWidth, context.textureHeight)) ||
+           meets(context.palette, 256 * sizeof(ColourWord)) ||
+           (lightmap && meets(context.lightmap, 4 * area(context.lightmapWidth, context.lightmapHeight)));
+}
+
 }  // namespace velkano

@@ -147,21 +147,6 @@ bool spanWalkRows(const SpanWalk& walk, int32_t from, int32_t to, SpanWalk& part
     return part.firstRow <= part.lastRow;
 }
 
-// The host's texture indices or palette lie in the target: a texel read after the first
-// target write could see this call's own pixels, so such a call keeps the pass order.
-bool textureOverlapsTarget(const RenderContext& context) {
-    const auto begin = reinterpret_cast<uintptr_t>(context.target);
-    const size_t targetBytes = targetSizeBytes(context);
-    // Distances only, so no address sum can wrap.
-    const auto overlaps = [&](const void* data, size_t sizeBytes) {
-        const auto at = reinterpret_cast<uintptr_t>(data);
-        return at >= begin ? at - begin < targetBytes : begin - at < sizeBytes;
-    };
-    return overlaps(context.textureIndices,
-                    static_cast<size_t>(context.textureWidth) * static_cast<size_t>(context.textureHeight)) ||
-           overlaps(context.palette, 256 * sizeof(ColourWord));
-}
-
 // DRAWTRI pass by pass over the normalised halves: both texture halves, both light halves,
 // light into texture over each half, texture into the target over each half.
 void drawHalvesPassByPass(RenderContext& context, TriangleHalves& t) {
@@ -310,7 +295,7 @@ void drawTriangle(RenderContext& context, const float* positions, const float* t
     if (!splitTriangle(p, uv, colour, t)) return;
 
     for (int h = 0; h < 2; ++h) normaliseHalf(context, t.half[h], t.texCoords[h], t.colours[h]);
-    if (textureOverlapsTarget(context)) {
+    if (boundImagesMeetTarget(context, false)) {
         drawHalvesPassByPass(context, t);
     } else {
         drawHalvesInOneWalk(context, t);

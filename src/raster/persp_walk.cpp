@@ -74,24 +74,6 @@ std::pair<int32_t, int32_t> gridColumnsRead(const HalfRows& half, int32_t lastBl
     return {first, last + 1};
 }
 
-// Whether the walk could read host data that it writes: texture indices, palette or lightmap
-// lying in the target image.
-bool hostDataInTarget(const RenderContext& context, bool lit) {
-    const auto address = [](const void* p) { return reinterpret_cast<uintptr_t>(p); };
-    const uintptr_t targetBegin = address(context.target);
-    const uintptr_t targetEnd = targetBegin + static_cast<uintptr_t>(targetSizeBytes(context));
-    const auto meets = [&](const void* data, uint64_t sizeBytes) {
-        const uintptr_t begin = address(data);
-        return begin < targetEnd && targetBegin - begin < sizeBytes;  // begin + size > targetBegin
-    };
-    const uint64_t textureBytes = (static_cast<uint64_t>(context.textureHeight) << context.textureShift) +
-                                  static_cast<uint64_t>(context.textureWidth);
-    const uint64_t lightmapBytes = (static_cast<uint64_t>(context.lightmapHeight) << context.lightmapRowShift) +
-                                   4 * static_cast<uint64_t>(context.lightmapWidth);
-    return meets(context.textureIndices, textureBytes) || meets(context.palette, 256 * sizeof(ColourWord)) ||
-           (lit && meets(context.lightmap, lightmapBytes));
-}
-
 }  // namespace
 
 void drawPerspectiveRows(RenderContext& context, const float positions[6], const float texCoords[6],
@@ -142,7 +124,7 @@ void drawPerspectiveRows(RenderContext& context, const float positions[6], const
     const size_t pitch = static_cast<size_t>(context.pitch);
     // The bands' compositing: lit and combined in one step, or only lit when the mode writes
     // nothing or its write is a pass of its own, or only combined without a lightmap.
-    const bool finalPass = mode == CompositeMode::Displace || hostDataInTarget(context, lit);
+    const bool finalPass = mode == CompositeMode::Displace || boundImagesMeetTarget(context, lit);
     SpanKernel composite = lit ? kernels().litSpanKernel(mode) : kernels().spanKernel(mode);
     SpanImages images{context.target,       context.textureLayer, pitch, widthPx, context.height,
                       context.textureLayer, context.lightLayer};

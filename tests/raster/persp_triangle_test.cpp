@@ -101,6 +101,37 @@ TEST_F(PerspectiveAgainstReference, randomTrianglesMatchTheLiteralWalk) {
             }
 }
 
+// The band walk where it reorders most, against the literal walk: M's row inside the image
+// (whole blocks of both halves overlap there), triangles over several bands, halves squeezed
+// below the image or to one row, mode 6 (which reads target rows the walk has written), and a
+// texture, palette and lightmap lying in the target, which keep the pass order.
+TEST_F(PerspectiveAgainstReference, bandWalkKeepsTheBytesWhereItReorders) {
+    static const float positions[][6] = {
+        {10, 2, 60, 20, 30, 40},      // M's row 20 inside the image, three bands
+        {50, 3, 5, 25.5f, 40, 45},    // S left of M
+        {8, 30, 60, 70, 20, 120},     // M and B below the image: squeezed onto row 47
+        {30, 10, 5, 60, 55, 44},      // apex below M, squeezed
+        {5, 47, 60, 47, 30, 10},      // flat bottom on the last row
+        {62, -9, 1, 30, 40, 200},     // both ends outside the image
+        {3, -40, 60, -20, 20, 0.4f},  // a half squeezed onto row 0
+    };
+    const float uv[6] = {0, 0, 40, 3, 7, 33}, light[6] = {1, 1, 5, 2, 3, 6}, z[3] = {1, 3, 2};
+    for (const bool inTarget : {false, true})
+        for (const int32_t mode : {0, 3, 5, 6})
+            for (const auto& p : positions) {
+                SCOPED_TRACE(inTarget ? "host data in the target" : "host data elsewhere");
+                makeImages(64, 48, 272);
+                bind(16, 16, 4, 4, mode);
+                if (inTarget)
+                    for (GuardedContext* c : {got_.get(), want_.get()}) {
+                        setTexture(c->context, c->context.target + 272 * 20, 16, 16,
+                                   reinterpret_cast<const ColourWord*>(c->context.target + 272 * 30), mode);
+                        setLightmap(c->context, reinterpret_cast<const PixelWord*>(c->context.target + 272 * 40), 4, 4);
+                    }
+                drawAndCompare(p, uv, light, z);
+            }
+}
+
 // Triangles reaching far outside the image, up to the +-2^20 limit and past it.
 TEST_F(PerspectiveAgainstReference, farTrianglesMatchTheLiteralWalk) {
     makeImages(64, 48, 256);
