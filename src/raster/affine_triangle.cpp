@@ -136,17 +136,6 @@ struct HalfPasses {
     SpanWalk walk;
 };
 
-// The compositor's walk of `walk`, restricted to rows `from` to `to` in either order.
-bool spanWalkRows(const SpanWalk& walk, int32_t from, int32_t to, SpanWalk& part) {
-    part = walk;
-    part.firstRow = std::max(std::min(from, to), walk.firstRow);
-    part.lastRow = std::min(std::max(from, to), walk.lastRow);
-    const int64_t skipped = static_cast<int64_t>(part.firstRow) - walk.firstRow;
-    part.leftFx = wrapAdvance(walk.leftFx, walk.leftStepFx, skipped);
-    part.rightFx = wrapAdvance(walk.rightFx, walk.rightStepFx, skipped);
-    return part.firstRow <= part.lastRow;
-}
-
 // DRAWTRI pass by pass over the normalised halves: both texture halves, both light halves,
 // light into texture over each half, texture into the target over each half.
 void drawHalvesPassByPass(RenderContext& context, TriangleHalves& t) {

@@ -74,19 +74,28 @@ struct BlockSpan {
     int32_t uStepFx, vStepFx;
 };
 
+// The blocks a row whose 22.10 edges are leftFx and rightFx covers: floor(xl / 16) to
+// ceil(xr / 16) - 1, those holding pixels xl to xr - 1, clipped to blocks 0 to lastBlock
+// (none when first > last).
+struct BlockColumns {
+    int32_t first, last;
+};
+constexpr BlockColumns blockColumns(int32_t leftFx, int32_t rightFx, int32_t lastBlock) {
+    const int32_t xl = shiftRightArithmetic(leftFx, kFixedShift), xr = shiftRightArithmetic(rightFx, kFixedShift);
+    return {std::max(shiftRightArithmetic(xl, kBlockShift), 0),
+            std::min(shiftRightArithmetic(xr + kBlockWidth - 1, kBlockShift) - 1, lastBlock)};
+}
+
 // Calls block(span) for every block of every row of the walk, top to bottom and left to
-// right. A row whose edges meet covers nothing; any other covers blocks floor(xl / 16) to
-// ceil(xr / 16) - 1, those holding pixels xl to xr - 1, clipped to blocks 0 to lastBlock.
-// Block c takes cu = U[c], su = (U[c + 1] - cu) >> 4 (arithmetic), likewise v.
+// right. A row whose edges meet covers nothing; any other covers its blockColumns. Block c
+// takes cu = U[c], su = (U[c + 1] - cu) >> 4 (arithmetic), likewise v.
 template <typename Block>
 inline void forEachBlock(const BlockWalk& walk, Block block) {
     int32_t leftFx = walk.leftFx, rightFx = walk.rightFx;
     for (int32_t y = walk.firstRow; y <= walk.lastRow;
          ++y, leftFx = wrapAdd(leftFx, walk.leftStepFx), rightFx = wrapAdd(rightFx, walk.rightStepFx)) {
         if (leftFx == rightFx) continue;
-        const int32_t xl = shiftRightArithmetic(leftFx, kFixedShift), xr = shiftRightArithmetic(rightFx, kFixedShift);
-        const int32_t first = std::max(shiftRightArithmetic(xl, kBlockShift), 0);
-        const int32_t last = std::min(shiftRightArithmetic(xr + kBlockWidth - 1, kBlockShift) - 1, walk.lastBlock);
+        const auto [first, last] = blockColumns(leftFx, rightFx, walk.lastBlock);
         uint8_t* pixels = walk.layer + pixelOffset(walk.pitch, first * kBlockWidth, y);
         const int32_t steps = y - walk.gridRow + 1;
         const auto u = [&](int32_t c) { return wrapAdd(walk.u[c], wrapMul(steps, walk.uStep[c])); };

@@ -33,16 +33,14 @@
 namespace velkano {
 namespace {
 
-// A half as the texturers leave it: rows limited to the image, walked top to bottom (both
-// included), composited on top to bottom - 1; its 22.10 edges on the row the walk is on. The
-// light pass finds the limited record and, like the compositor, takes a half whose limited
-// rows have shrunk to one row for a flat one: that row gets texels but no light.
+// A half as the texturers leave it: its rows limited to the image, walked top to bottom (both
+// included; composited on all but the last), and its 22.10 edges on the first. The light pass
+// finds the limited record and, like the compositor, takes a half whose limited rows have
+// shrunk to one row for a flat one: that row gets texels but no light.
 struct HalfRows {
-    bool active;
-    bool lit() const { return top != bottom; }
-    int32_t top, bottom;
-    int32_t leftFx, rightFx;
-    int32_t leftStepFx, rightStepFx;
+    bool active = false;
+    SpanWalk walk{};
+    bool lit() const { return walk.firstRow != walk.lastRow; }
 };
 
 HalfRows halfRows(const RenderContext& context, SpanRegion& region) {
@@ -53,24 +51,18 @@ HalfRows halfRows(const RenderContext& context, SpanRegion& region) {
     if (region.top > region.bottom) return {};  // wholly above or below the image
     const int32_t rows = region.bottom - region.top;
     return {true,
-            region.top,
-            region.bottom,
-            wrapMul(region.topLeftX, kFixedOne),
-            wrapMul(region.topRightX, kFixedOne),
-            rows == 0 ? 0 : edgeStepFx(region.topLeftX, region.bottomLeftX, rows),
-            rows == 0 ? 0 : edgeStepFx(region.topRightX, region.bottomRightX, rows)};
+            {region.top, region.bottom, wrapMul(region.topLeftX, kFixedOne), wrapMul(region.topRightX, kFixedOne),
+             rows == 0 ? 0 : edgeStepFx(region.topLeftX, region.bottomLeftX, rows),
+             rows == 0 ? 0 : edgeStepFx(region.topRightX, region.bottomRightX, rows)}};
 }
 
-// The block columns a half's rows read: blocks floor(xl / 16) to ceil(xr / 16) - 1 clipped to
-// 0..lastBlock, and the grid column right of the last. The edges are straight, so their
-// extremes lie on the first and last rows.
-std::pair<int32_t, int32_t> gridColumnsRead(const HalfRows& half, int32_t lastBlock) {
-    const int32_t rows = half.bottom - half.top;
-    const int32_t leftFx = std::min(half.leftFx, wrapAdvance(half.leftFx, half.leftStepFx, rows));
-    const int32_t rightFx = std::max(half.rightFx, wrapAdvance(half.rightFx, half.rightStepFx, rows));
-    const int32_t first = std::max(shiftRightArithmetic(shiftRightArithmetic(leftFx, kFixedShift), kBlockShift), 0);
-    const int32_t last = std::min(
-        shiftRightArithmetic(shiftRightArithmetic(rightFx, kFixedShift) + kBlockWidth - 1, kBlockShift) - 1, lastBlock);
+// The grid columns a half's rows read: its blocks and the grid column right of the last. The
+// edges are straight, so their extremes lie on the first and last rows.
+std::pair<int32_t, int32_t> gridColumnsRead(const SpanWalk& walk, int32_t lastBlock) {
+    const int32_t rows = walk.lastRow - walk.firstRow;
+    const int32_t leftFx = std::min(walk.leftFx, wrapAdvance(walk.leftFx, walk.leftStepFx, rows));
+    const int32_t rightFx = std::max(walk.rightFx, wrapAdvance(walk.rightFx, walk.rightStepFx, rows));
+    const auto [first, last] = blockColumns(leftFx, rightFx, lastBlock);
     return {first, last + 1};
 }
 
@@ -93,9 +85,9 @@ void drawPerspectiveRows(RenderContext& context, const float positions[6], const
     for (int h = 0; h < 2; ++h) {
         rows[h] = halfRows(context, regions[h]);
         if (!rows[h].active) continue;
-        firstRow = std::min(firstRow, rows[h].top);
-        lastRow = std::max(lastRow, rows[h].bottom);
-        const auto [first, last] = gridColumnsRead(rows[h], lastBlock);
+        firstRow = std::min(firstRow, rows[h].walk.firstRow);
+        lastRow = std::max(lastRow, rows[h].walk.lastRow);
+        const auto [first, last] = gridColumnsRead(rows[h].walk, lastBlock);
         if (first < last) firstColumn = std::min(firstColumn, first), lastColumn = std::max(lastColumn, last);
     }
     if (firstRow > lastRow) return;  // no half on the image's rows: nothing is written
@@ -140,33 +132,26 @@ void drawPerspectiveRows(RenderContext& context, const float positions[6], const
         const int32_t j = blocks ? shiftRightArithmetic(top - range.firstRow, kGridBandShift) : 0;
         const int32_t bottom = blocks ? std::min(lastRow, range.firstRow + (j + 1) * kGridBandRows - 1) : lastRow;
         if (blocks) band.moveTo(j, evaluateFirst, evaluateLast, evaluate);
-        // The rows of a half within this band, first..last, and its edges on the first.
-        const auto within = [&](const HalfRows& half, int32_t halfLast) {
-            return std::pair{std::max(top, half.top), std::min(bottom, halfLast)};
-        };
+        // Each half's texels, then its light, on this band's rows; then their lighting and final
+        // write, each by the half that composites it (all its rows but the last).
+        SpanWalk part{};
         const auto blocksOf = [&](BlockKernel kernel, uint8_t* layer, int set) {
-            for (const HalfRows& half : rows) {
-                const auto [first, last] = within(half, half.bottom);
-                if (!half.active || first > last || (set != 0 && !half.lit())) continue;
-                const int32_t skipped = first - half.top;
-                kernel(context, BlockWalk{layer, pitch, widthPx, lastBlock, first, last,
-                                          wrapAdvance(half.leftFx, half.leftStepFx, skipped),
-                                          wrapAdvance(half.rightFx, half.rightStepFx, skipped), half.leftStepFx,
-                                          half.rightStepFx, band.gridRow(set), band.gridRow(set + 1), band.steps(set),
-                                          band.steps(set + 1), range.firstRow + j * kGridBandRows});
-            }
+            for (const HalfRows& half : rows)
+                if (half.active && (set == 0 || half.lit()) && spanWalkRows(half.walk, top, bottom, part))
+                    kernel(context, BlockWalk{layer, pitch, widthPx, lastBlock, part.firstRow, part.lastRow,
+                                              part.leftFx, part.rightFx, part.leftStepFx, part.rightStepFx,
+                                              band.gridRow(set), band.gridRow(set + 1), band.steps(set),
+                                              band.steps(set + 1), range.firstRow + j * kGridBandRows});
         };
         if (blocks) {
             blocksOf(textureBlocks, context.textureLayer, 0);
             if (lit) blocksOf(lightmapBlocks, context.lightLayer, 2);
         }
         for (const HalfRows& half : rows) {
-            const auto [first, last] = within(half, half.bottom - 1);  // row `bottom` is not composited
-            if (!half.active || first > last || composite == nullptr) continue;
-            const int32_t skipped = first - half.top;
-            composite(images, SpanWalk{first, last, wrapAdvance(half.leftFx, half.leftStepFx, skipped),
-                                       wrapAdvance(half.rightFx, half.rightStepFx, skipped), half.leftStepFx,
-                                       half.rightStepFx});
+            SpanWalk composited = half.walk;
+            --composited.lastRow;
+            if (half.active && composite != nullptr && spanWalkRows(composited, top, bottom, part))
+                composite(images, part);
         }
         top = bottom + 1;
     }

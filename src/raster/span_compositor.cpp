@@ -96,6 +96,16 @@ bool spanWalk(const RenderContext& context, SpanRegion& region, SpanWalk& walk) 
     return walk.firstRow <= walk.lastRow;
 }
 
+bool spanWalkRows(const SpanWalk& walk, int32_t from, int32_t to, SpanWalk& part) {
+    part = walk;
+    part.firstRow = std::max(std::min(from, to), walk.firstRow);
+    part.lastRow = std::min(std::max(from, to), walk.lastRow);
+    const int64_t skipped = static_cast<int64_t>(part.firstRow) - walk.firstRow;
+    part.leftFx = wrapAdvance(walk.leftFx, walk.leftStepFx, skipped);
+    part.rightFx = wrapAdvance(walk.rightFx, walk.rightStepFx, skipped);
+    return part.firstRow <= part.lastRow;
+}
+
 void normaliseSpanRegion(SpanRegion& region) {
     if (region.top > region.bottom) {
         std::swap(region.top, region.bottom);

@@ -70,6 +70,9 @@ struct SpanWalk {
 // The walk of a region (normalised in place first) over the image's rows, or false when none
 // of its rows lies there.
 bool spanWalk(const RenderContext& context, SpanRegion& region, SpanWalk& walk);
+// `walk` restricted to rows `from` to `to` (in either order), its edges stepped on to the
+// first of them; false when none of them is a row of the walk.
+bool spanWalkRows(const SpanWalk& walk, int32_t from, int32_t to, SpanWalk& part);
 
 // Calls span(y, x, count) for each row of the walk whose span, columns floor(left) to
 // floor(right) - 1 clipped to 0 to widthPx - 1, is not empty. Edges step by wrapping adds.
