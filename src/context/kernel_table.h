@@ -44,6 +44,7 @@ using LightRowsKernel = void (*)(LightRows& rows);
 using GridPointsKernel = void (*)(const GridPoints& points);
 // raster/persp_triangle.h
 using BlockKernel = void (*)(const RenderContext& context, const BlockWalk& walk);
+using LitBlockKernel = void (*)(const RenderContext& context, const BlockWalk& texture, const BlockWalk& light);
 
 struct KernelTable {
     SimdLevel level;
@@ -58,6 +59,7 @@ struct KernelTable {
     LightRowsKernel lightRows;
     GridPointsKernel gridPoints;
     BlockKernel textureBlocks, lightmapBlocks;  // likewise for the fit of the bound image
+    LitBlockKernel litBlocks;                   // for a texture and a lightmap that both fit
 };
 
 // The table of the level in force.

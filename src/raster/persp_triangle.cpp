@@ -36,6 +36,11 @@ void lightmapBlocksScalar(const RenderContext& context, const BlockWalk& walk) {
     forEachBlock(walk, [&](const BlockSpan& block) { lightmapBlockScalar(context, block); });
 }
 
+void litBlocksScalar(const RenderContext& context, const BlockWalk& texture, const BlockWalk& light) {
+    textureBlocksScalar(context, texture);
+    lightmapBlocksScalar(context, light);
+}
+
 void drawPerspectiveTriangle(RenderContext& context, const float* positions, const float* texCoords,
                              const float* lightmapCoords, const float* depths) {
     const bool lit = context.lightmap != nullptr;
@@ -63,6 +68,8 @@ void installBlockKernels(KernelTable& table) {
     constexpr BlockKernel kLightmap[] = {lightmapBlocksScalar, lightmapBlocksSse2, lightmapBlocksAvx2};
     table.textureBlocks = kTexture[static_cast<size_t>(table.level)];
     table.lightmapBlocks = kLightmap[static_cast<size_t>(table.level)];
+    constexpr LitBlockKernel kLit[] = {litBlocksScalar, litBlocksSse2, litBlocksAvx2};
+    table.litBlocks = kLit[static_cast<size_t>(table.level)];
 }
 
 }  // namespace velkano

@@ -86,30 +86,68 @@ constexpr BlockColumns blockColumns(int32_t leftFx, int32_t rightFx, int32_t las
             std::min(shiftRightArithmetic(xr + kBlockWidth - 1, kBlockShift) - 1, lastBlock)};
 }
 
-// Calls block(span) for every block of every row of the walk, top to bottom and left to
-// right. A row whose edges meet covers nothing; any other covers its blockColumns. Block c
-// takes cu = U[c], su = (U[c + 1] - cu) >> 4 (arithmetic), likewise v.
-template <typename Block>
-inline void forEachBlock(const BlockWalk& walk, Block block) {
+// Calls row(y, first, last) for every row of the walk that covers blocks, top to bottom. A
+// row whose edges meet covers nothing; any other covers its blockColumns.
+template <typename Row>
+inline void forEachBlockRow(const BlockWalk& walk, Row row) {
     int32_t leftFx = walk.leftFx, rightFx = walk.rightFx;
     for (int32_t y = walk.firstRow; y <= walk.lastRow;
          ++y, leftFx = wrapAdd(leftFx, walk.leftStepFx), rightFx = wrapAdd(rightFx, walk.rightStepFx)) {
         if (leftFx == rightFx) continue;
         const auto [first, last] = blockColumns(leftFx, rightFx, walk.lastBlock);
-        uint8_t* pixels = walk.layer + pixelOffset(walk.pitch, first * kBlockWidth, y);
-        const int32_t steps = y - walk.gridRow + 1;
-        const auto u = [&](int32_t c) { return wrapAdd(walk.u[c], wrapMul(steps, walk.uStep[c])); };
-        const auto v = [&](int32_t c) { return wrapAdd(walk.v[c], wrapMul(steps, walk.vStep[c])); };
-        int32_t cu = first <= last ? u(first) : 0, cv = first <= last ? v(first) : 0;
-        for (int32_t c = first; c <= last; ++c, pixels += 4 * kBlockWidth) {
-            const int32_t x = c * kBlockWidth;
-            const int32_t nu = u(c + 1), nv = v(c + 1);
-            block(BlockSpan{pixels, x, y, std::min(walk.widthPx - x, kBlockWidth), cu, cv,
-                            shiftRightArithmetic(wrapSub(nu, cu), kBlockShift),
-                            shiftRightArithmetic(wrapSub(nv, cv), kBlockShift)});
-            cu = nu, cv = nv;
-        }
+        if (first <= last) row(y, first, last);
     }
+}
+
+// The blocks of row y from block `first` on, left to right, as next() gives them. Block c
+// takes cu = U[c], su = (U[c + 1] - cu) >> 4 (arithmetic), likewise v.
+class RowBlocks {
+public:
+    RowBlocks(const BlockWalk& walk, int32_t y, int32_t first)
+        : walk_(walk), pixels_(walk.layer + pixelOffset(walk.pitch, first * kBlockWidth, y)), y_(y),
+          steps_(y - walk.gridRow + 1), c_(first), cu_(u(first)), cv_(v(first)) {}
+
+    BlockSpan next() {
+        const int32_t x = c_ * kBlockWidth;
+        const int32_t nu = u(c_ + 1), nv = v(c_ + 1);
+        const BlockSpan span{pixels_, x, y_, std::min(walk_.widthPx - x, kBlockWidth), cu_, cv_,
+                             shiftRightArithmetic(wrapSub(nu, cu_), kBlockShift),
+                             shiftRightArithmetic(wrapSub(nv, cv_), kBlockShift)};
+        ++c_, pixels_ += 4 * kBlockWidth, cu_ = nu, cv_ = nv;
+        return span;
+    }
+
+private:
+    int32_t u(int32_t c) const { return wrapAdd(walk_.u[c], wrapMul(steps_, walk_.uStep[c])); }
+    int32_t v(int32_t c) const { return wrapAdd(walk_.v[c], wrapMul(steps_, walk_.vStep[c])); }
+
+    const BlockWalk& walk_;
+    uint8_t* pixels_;
+    int32_t y_, steps_, c_, cu_, cv_;
+};
+
+// Calls block(span) for every block of every row of the walk, top to bottom and left to right.
+template <typename Block>
+inline void forEachBlock(const BlockWalk& walk, Block block) {
+    forEachBlockRow(walk, [&](int32_t y, int32_t first, int32_t last) {
+        RowBlocks blocks(walk, y, first);
+        for (int32_t c = first; c <= last; ++c) block(blocks.next());
+    });
+}
+
+// A lit walk: the texture walk's rows and edges, with the light layer and the lightmap's
+// coordinates beside the texture's. Calls block(texels, light) for every block, in the order
+// of forEachBlock; the two layers are apart, so this writes what the texture walk followed
+// by the light walk would.
+template <typename Block>
+inline void forEachBlockPair(const BlockWalk& texture, const BlockWalk& light, Block block) {
+    forEachBlockRow(texture, [&](int32_t y, int32_t first, int32_t last) {
+        RowBlocks texels(texture, y, first), words(light, y, first);
+        for (int32_t c = first; c <= last; ++c) {
+            const BlockSpan t = texels.next();
+            block(t, words.next());
+        }
+    });
 }
 
 void textureBlocksScalar(const RenderContext& context, const BlockWalk& walk);
@@ -118,6 +156,11 @@ void lightmapBlocksScalar(const RenderContext& context, const BlockWalk& walk);
 void lightmapBlocksSse2(const RenderContext& context, const BlockWalk& walk);
 void textureBlocksAvx2(const RenderContext& context, const BlockWalk& walk);
 void lightmapBlocksAvx2(const RenderContext& context, const BlockWalk& walk);
+// Both walks of a lit half, which share rows and edges: texture then light at the scalar
+// level, block by block in one walk at the packed ones.
+void litBlocksScalar(const RenderContext& context, const BlockWalk& texture, const BlockWalk& light);
+void litBlocksSse2(const RenderContext& context, const BlockWalk& texture, const BlockWalk& light);
+void litBlocksAvx2(const RenderContext& context, const BlockWalk& texture, const BlockWalk& light);
 // The lightmap words of one block span.
 void lightmapBlockScalar(const RenderContext& context, const BlockSpan& span);
 

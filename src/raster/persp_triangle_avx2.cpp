@@ -5,6 +5,7 @@
 #include <immintrin.h>
 
 #include <cstddef>
+#include <utility>
 
 #include "raster/persp_triangle.h"
 #include "raster/triangle_spans.h"
@@ -14,16 +15,20 @@
 namespace velkano {
 namespace {
 
-// Sixteen pixels from `fetch`, coordinates stepped eight lanes at a time; `uOffset` and
-// `vOffset` are added to each step's coordinates before the fetch.
+// Sixteen pixels from `fetch` at `pixels`: lanes u and v hold the coordinates of the first
+// eight, uStep8 and vStep8 eight steps; `uOffset` and `vOffset` are added before the fetch.
+template <typename Fetch>
+inline void wholeBlockAvx2(uint8_t* pixels, const Fetch& fetch, __m256i u, __m256i v, __m256i uStep8, __m256i vStep8,
+                           __m256i uOffset, __m256i vOffset) {
+    u = _mm256_add_epi32(u, uOffset), v = _mm256_add_epi32(v, vOffset);
+    auto* out = reinterpret_cast<__m256i*>(pixels);
+    _mm256_storeu_si256(out, fetch(u, v));
+    _mm256_storeu_si256(out + 1, fetch(_mm256_add_epi32(u, uStep8), _mm256_add_epi32(v, vStep8)));
+}
 template <typename Fetch>
 inline void wholeBlockAvx2(const BlockSpan& block, const Fetch& fetch, __m256i uOffset, __m256i vOffset) {
-    const __m256i u = _mm256_add_epi32(steppedLanes8(block.uFx, block.uStepFx), uOffset);
-    const __m256i v = _mm256_add_epi32(steppedLanes8(block.vFx, block.vStepFx), vOffset);
-    auto* out = reinterpret_cast<__m256i*>(block.pixels);
-    _mm256_storeu_si256(out, fetch(u, v));
-    _mm256_storeu_si256(
-        out + 1, fetch(_mm256_add_epi32(u, eightSteps(block.uStepFx)), _mm256_add_epi32(v, eightSteps(block.vStepFx))));
+    wholeBlockAvx2(block.pixels, fetch, steppedLanes8(block.uFx, block.uStepFx), steppedLanes8(block.vFx, block.vStepFx),
+                   eightSteps(block.uStepFx), eightSteps(block.vStepFx), uOffset, vOffset);
 }
 
 }  // namespace
@@ -41,21 +46,85 @@ void textureBlocksAvx2(const RenderContext& context, const BlockWalk& walk) {
     });
 }
 
+namespace {
+
+// The lightmap's sample offsets of even rows, then of odd rows: blocks start on even columns,
+// so the lanes' column parities alternate 0, 1.
+struct LightmapOffsetsAvx2 {
+    __m256i u[2], v[2];
+    LightmapOffsetsAvx2() {
+        const auto offsets = [](auto offset, int32_t y) {
+            const int32_t even = offset(0, y), odd = offset(1, y);
+            return _mm256_setr_epi32(even, odd, even, odd, even, odd, even, odd);
+        };
+        u[0] = offsets(lightmapSampleOffsetU, 0), u[1] = offsets(lightmapSampleOffsetU, 1);
+        v[0] = offsets(lightmapSampleOffsetV, 0), v[1] = offsets(lightmapSampleOffsetV, 1);
+    }
+};
+
+}  // namespace
+
 void lightmapBlocksAvx2(const RenderContext& context, const BlockWalk& walk) {
     const LightmapOctAvx2 words(context);
-    // Blocks start on even columns, so the lanes' column parities alternate 0, 1; the
-    // offsets of even rows, then of odd rows.
-    const auto offsets = [](auto offset, int32_t y) {
-        const int32_t even = offset(0, y), odd = offset(1, y);
-        return _mm256_setr_epi32(even, odd, even, odd, even, odd, even, odd);
-    };
-    const __m256i uOffset[2] = {offsets(lightmapSampleOffsetU, 0), offsets(lightmapSampleOffsetU, 1)};
-    const __m256i vOffset[2] = {offsets(lightmapSampleOffsetV, 0), offsets(lightmapSampleOffsetV, 1)};
+    const LightmapOffsetsAvx2 offsets;
     forEachBlock(walk, [&](const BlockSpan& block) {
         if (block.count == kBlockWidth) {
-            wholeBlockAvx2(block, words, uOffset[block.y & 1], vOffset[block.y & 1]);
+            wholeBlockAvx2(block, words, offsets.u[block.y & 1], offsets.v[block.y & 1]);
         } else {
             lightmapBlockScalar(context, block);
+        }
+    });
+}
+
+// The block rule of RowBlocks with the four coordinates of a lit walk (texture u, v, then
+// lightmap u, v) in the lanes of one register: a row's grid column once per block, the
+// block's lanes by broadcasts, so a row's blocks take no scalar set-up.
+void litBlocksAvx2(const RenderContext& context, const BlockWalk& texture, const BlockWalk& light) {
+    const TexelOctAvx2 texels(context);
+    const LightmapOctAvx2 words(context);
+    const LightmapOffsetsAvx2 offsets;
+    const __m256i none = _mm256_setzero_si256(), k = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+    // Row y's values of grid column c, U[c] = u[c] + (y - gridRow + 1) uStep[c] (wrapping).
+    const auto column = [&](int32_t c, __m128i steps) {
+        const __m128i value = _mm_setr_epi32(texture.u[c], texture.v[c], light.u[c], light.v[c]);
+        const __m128i step = _mm_setr_epi32(texture.uStep[c], texture.vStep[c], light.uStep[c], light.vStep[c]);
+        return _mm_add_epi32(value, _mm_mullo_epi32(step, steps));
+    };
+    forEachBlockRow(texture, [&](int32_t y, int32_t first, int32_t last) {
+        const __m128i steps = _mm_setr_epi32(y - texture.gridRow + 1, y - texture.gridRow + 1, y - light.gridRow + 1,
+                                             y - light.gridRow + 1);
+        uint8_t* texelPixels = texture.layer + pixelOffset(texture.pitch, first * kBlockWidth, y);
+        uint8_t* lightPixels = light.layer + pixelOffset(light.pitch, first * kBlockWidth, y);
+        __m128i here = column(first, steps);
+        for (int32_t c = first; c <= last; ++c, texelPixels += 4 * kBlockWidth, lightPixels += 4 * kBlockWidth) {
+            const __m128i next = column(c + 1, steps);
+            const __m128i blockSteps = _mm_srai_epi32(_mm_sub_epi32(next, here), kBlockShift);
+            const int32_t x = c * kBlockWidth;
+            if (texture.widthPx - x >= kBlockWidth) {
+                const __m256i values = _mm256_castsi128_si256(here), stepsOf = _mm256_castsi128_si256(blockSteps);
+                // Lane `set` of the values, stepped k times, and eight steps of it.
+                const auto lanes = [&](int set) {
+                    const __m256i which = _mm256_set1_epi32(set);
+                    const __m256i step = _mm256_permutevar8x32_epi32(stepsOf, which);
+                    return std::pair{_mm256_add_epi32(_mm256_permutevar8x32_epi32(values, which),
+                                                      _mm256_mullo_epi32(step, k)),
+                                     _mm256_slli_epi32(step, 3)};
+                };
+                const auto [u, uStep8] = lanes(0);
+                const auto [v, vStep8] = lanes(1);
+                wholeBlockAvx2(texelPixels, texels, u, v, uStep8, vStep8, none, none);
+                const auto [lu, luStep8] = lanes(2);
+                const auto [lv, lvStep8] = lanes(3);
+                wholeBlockAvx2(lightPixels, words, lu, lv, luStep8, lvStep8, offsets.u[y & 1], offsets.v[y & 1]);
+            } else {
+                const int32_t count = texture.widthPx - x;
+                textureSpanAvx2(context, TextureSpan{texelPixels, count, _mm_cvtsi128_si32(here), _mm_extract_epi32(here, 1),
+                                                     _mm_cvtsi128_si32(blockSteps), _mm_extract_epi32(blockSteps, 1)});
+                lightmapBlockScalar(context, BlockSpan{lightPixels, x, y, count, _mm_extract_epi32(here, 2),
+                                                       _mm_extract_epi32(here, 3), _mm_extract_epi32(blockSteps, 2),
+                                                       _mm_extract_epi32(blockSteps, 3)});
+            }
+            here = next;
         }
     });
 }

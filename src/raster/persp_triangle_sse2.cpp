@@ -48,20 +48,47 @@ void textureBlocksSse2(const RenderContext& context, const BlockWalk& walk) {
     });
 }
 
+namespace {
+
+// The lightmap's sample offsets of even rows, then of odd rows: blocks start on even columns,
+// so the lanes' column parities are 0, 1, 0, 1.
+struct LightmapOffsetsSse2 {
+    __m128i u[2], v[2];
+    LightmapOffsetsSse2() {
+        const auto offsets = [](auto offset, int32_t y) {
+            return _mm_setr_epi32(offset(0, y), offset(1, y), offset(2, y), offset(3, y));
+        };
+        u[0] = offsets(lightmapSampleOffsetU, 0), u[1] = offsets(lightmapSampleOffsetU, 1);
+        v[0] = offsets(lightmapSampleOffsetV, 0), v[1] = offsets(lightmapSampleOffsetV, 1);
+    }
+};
+
+}  // namespace
+
 void lightmapBlocksSse2(const RenderContext& context, const BlockWalk& walk) {
     const LightmapQuadSse2 words(context);
-    // Blocks start on even columns, so the lanes' column parities are 0, 1, 0, 1; the offsets
-    // of even rows, then of odd rows.
-    const auto offsets = [](auto offset, int32_t y) {
-        return _mm_setr_epi32(offset(0, y), offset(1, y), offset(2, y), offset(3, y));
-    };
-    const __m128i uOffset[2] = {offsets(lightmapSampleOffsetU, 0), offsets(lightmapSampleOffsetU, 1)};
-    const __m128i vOffset[2] = {offsets(lightmapSampleOffsetV, 0), offsets(lightmapSampleOffsetV, 1)};
+    const LightmapOffsetsSse2 offsets;
     forEachBlock(walk, [&](const BlockSpan& block) {
         if (block.count == kBlockWidth) {
-            wholeBlockSse2(block, words, uOffset[block.y & 1], vOffset[block.y & 1]);
+            wholeBlockSse2(block, words, offsets.u[block.y & 1], offsets.v[block.y & 1]);
         } else {
             lightmapBlockScalar(context, block);
+        }
+    });
+}
+
+void litBlocksSse2(const RenderContext& context, const BlockWalk& texture, const BlockWalk& light) {
+    const TexelQuadSse2 texels(context);
+    const LightmapQuadSse2 words(context);
+    const LightmapOffsetsSse2 offsets;
+    const __m128i none = _mm_setzero_si128();
+    forEachBlockPair(texture, light, [&](const BlockSpan& t, const BlockSpan& l) {
+        if (t.count == kBlockWidth) {
+            wholeBlockSse2(t, texels, none, none);
+            wholeBlockSse2(l, words, offsets.u[l.y & 1], offsets.v[l.y & 1]);
+        } else {
+            textureSpanSse2(context, TextureSpan{t.pixels, t.count, t.uFx, t.vFx, t.uStepFx, t.vStepFx});
+            lightmapBlockScalar(context, l);
         }
     });
 }

@@ -110,9 +110,12 @@ void drawPerspectiveRows(RenderContext& context, const float positions[6], const
                                   1, out[0], out[1], out[2], out[3]});
     };
 
-    const BlockKernel textureBlocks = textureFitsPackedOffsets(context) ? kernels().textureBlocks : textureBlocksScalar;
-    const BlockKernel lightmapBlocks = lit && lightmapFitsPackedOffsets(context) ? kernels().lightmapBlocks
-                                                                                 : lightmapBlocksScalar;
+    const bool textureFits = textureFitsPackedOffsets(context);
+    const bool lightmapFits = lit && lightmapFitsPackedOffsets(context);
+    const BlockKernel textureBlocks = textureFits ? kernels().textureBlocks : textureBlocksScalar;
+    const BlockKernel lightmapBlocks = lightmapFits ? kernels().lightmapBlocks : lightmapBlocksScalar;
+    // Both layers in one walk of each lit half when both images fit the packed kernels.
+    const LitBlockKernel litBlocks = textureFits && lightmapFits ? kernels().litBlocks : nullptr;
     const size_t pitch = static_cast<size_t>(context.pitch);
     // The bands' compositing: lit and combined in one step, or only lit when the mode writes
     // nothing or its write is a pass of its own, or only combined without a lightmap.
@@ -135,15 +138,28 @@ void drawPerspectiveRows(RenderContext& context, const float positions[6], const
         // Each half's texels, then its light, on this band's rows; then their lighting and final
         // write, each by the half that composites it (all its rows but the last).
         SpanWalk part{};
+        const auto walkOf = [&](uint8_t* layer, int set) {
+            return BlockWalk{layer,          pitch,          widthPx,           lastBlock,
+                             part.firstRow,  part.lastRow,   part.leftFx,       part.rightFx,
+                             part.leftStepFx, part.rightStepFx, band.gridRow(set), band.gridRow(set + 1),
+                             band.steps(set), band.steps(set + 1), range.firstRow + j * kGridBandRows};
+        };
         const auto blocksOf = [&](BlockKernel kernel, uint8_t* layer, int set) {
             for (const HalfRows& half : rows)
                 if (half.active && (set == 0 || half.lit()) && spanWalkRows(half.walk, top, bottom, part))
-                    kernel(context, BlockWalk{layer, pitch, widthPx, lastBlock, part.firstRow, part.lastRow,
-                                              part.leftFx, part.rightFx, part.leftStepFx, part.rightStepFx,
-                                              band.gridRow(set), band.gridRow(set + 1), band.steps(set),
-                                              band.steps(set + 1), range.firstRow + j * kGridBandRows});
+                    kernel(context, walkOf(layer, set));
         };
-        if (blocks) {
+        if (blocks && litBlocks != nullptr) {
+            // The layers are apart: each half's texels and light in one walk write what the
+            // texels of both halves and then the light of both would.
+            for (const HalfRows& half : rows) {
+                if (!half.active || !spanWalkRows(half.walk, top, bottom, part)) continue;
+                if (half.lit())
+                    litBlocks(context, walkOf(context.textureLayer, 0), walkOf(context.lightLayer, 2));
+                else
+                    textureBlocks(context, walkOf(context.textureLayer, 0));
+            }
+        } else if (blocks) {
             blocksOf(textureBlocks, context.textureLayer, 0);
             if (lit) blocksOf(lightmapBlocks, context.lightLayer, 2);
         }

@@ -205,6 +205,10 @@ TEST(blockKernels, packedMatchScalar) {
             const KernelTable& table = kernelTable(level);
             const std::pair<BlockKernel, BlockKernel> kernels[] = {{textureBlocksScalar, table.textureBlocks},
                                                                    {lightmapBlocksScalar, table.lightmapBlocks}};
+            const auto context = [&] {
+                return ::testing::Message() << "trial " << trial << " level " << static_cast<int>(level) << " texture "
+                                            << t.width << "x" << t.height << " lightmap " << l.width << "x" << l.height;
+            };
             for (const auto& [reference, twin] : kernels) {
                 scalar.copyImagesFrom(start);
                 packed.copyImagesFrom(start);
@@ -212,10 +216,26 @@ TEST(blockKernels, packedMatchScalar) {
                     walk.layer = c->context.textureLayer;
                     kernel(c->context, walk);
                 }
-                ASSERT_EQ(packed.differenceFrom(scalar), "")
-                    << "trial " << trial << " level " << static_cast<int>(level) << " texture " << t.width << "x"
-                    << t.height << " lightmap " << l.width << "x" << l.height;
+                ASSERT_EQ(packed.differenceFrom(scalar), "") << context();
             }
+            // Both layers in one walk: the light's coordinates from other columns of the tables,
+            // its band's grid row elsewhere.
+            BlockWalk light = walk;
+            light.u = v.entries + 8, light.v = u.entries + 8, light.uStep = v.entries + 12, light.vStep = u.entries + 12;
+            light.gridRow = firstRow - static_cast<int32_t>(rng.next() % 16);
+            scalar.copyImagesFrom(start);
+            packed.copyImagesFrom(start);
+            for (GuardedContext* c : {&scalar, &packed}) {
+                walk.layer = c->context.textureLayer;
+                light.layer = c->context.lightLayer;
+                if (c == &scalar) {
+                    textureBlocksScalar(c->context, walk);
+                    lightmapBlocksScalar(c->context, light);
+                } else {
+                    table.litBlocks(c->context, walk, light);
+                }
+            }
+            ASSERT_EQ(packed.differenceFrom(scalar), "") << context() << " lit";
         }
     }
 }
