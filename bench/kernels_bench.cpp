@@ -490,6 +490,13 @@ std::vector<KernelCase> kernelCases(const KernelData& data) {
         perItem<&KernelTable::textureBlocks>("textureBlocks", "pixels", data.blockPixels, data.textureWalks, context));
     cases.push_back(perItem<&KernelTable::lightmapBlocks>("lightmapBlocks", "pixels", data.blockPixels,
                                                           data.lightmapWalks, context));
+    // Both walks of each half in one: the pixels of both layers.
+    cases.push_back({"litBlocks", "pixels", 2 * data.blockPixels,
+                     [&data](const KernelTable& k) {
+                         for (size_t i = 0; i < data.textureWalks.size(); ++i)
+                             k.litBlocks(data.context, data.textureWalks[i], data.lightmapWalks[i]);
+                     },
+                     [](const KernelTable& k) { return address(k.litBlocks); }, nullptr});
     return cases;
 }
 
