@@ -114,8 +114,8 @@ GridBands::GridBands(int32_t* storage, int32_t columns, int sets) : sets_(sets) 
 }
 
 void installGridKernels(KernelTable& table) {
-    const bool packed = table.level != SimdLevel::Scalar;
-    table.gridPoints = packed ? gridPointsSse2 : gridPointsScalar;
+    constexpr GridPointsKernel kGridPoints[] = {gridPointsScalar, gridPointsSse2, gridPointsAvx2};
+    table.gridPoints = kGridPoints[static_cast<size_t>(table.level)];
 }
 
 }  // namespace velkano

@@ -76,7 +76,7 @@ GridRowWeights gridRowWeights(const GridFill& fill, const GridRange& range, int3
 // the weights of column `first` and their binary32 step; U = floor((pu0 w0 + pu1 w1 +
 // pu2 w2) q 1024), V likewise, into u[c * stride] and v[c * stride] (lightU, lightV for the
 // second set). The packed twin works two columns at a time, each lane the same double
-// arithmetic.
+// arithmetic; the AVX2 one four columns at a time.
 struct GridPoints {
     const GridFill* texture;
     const GridFill* light;  // null: the first set only
@@ -91,6 +91,7 @@ struct GridPoints {
 };
 void gridPointsScalar(const GridPoints& points);
 void gridPointsSse2(const GridPoints& points);
+void gridPointsAvx2(const GridPoints& points);
 
 // The weights of grid row r at `column` (cmin <= column), stepped on from column cmin one
 // binary32 addition at a time, as a whole-row pass reaches it.

@@ -5,7 +5,6 @@
 #include <array>
 #include <cstring>
 #include <limits>
-#include <utility>
 #include <vector>
 
 #include "../support/guarded_bytes.h"
@@ -122,9 +121,17 @@ TEST(GridBands, eachRowTakesOneMoreFlooredStep) {
     }
 }
 
+// The grid point kernels this machine runs, scalar first.
+std::vector<GridPointsKernel> gridPointKernels() {
+    std::vector<GridPointsKernel> kernels{gridPointsScalar, gridPointsSse2};
+    if (detectedSimdLevel() == SimdLevel::Avx2) kernels.push_back(gridPointsAvx2);
+    return kernels;
+}
+
 // The packed grid points against the scalar ones over random triangles, coordinates and
 // depths (NaN, infinities, zero and negative depths, values past 2^31 included), for one and
-// for two coordinate sets, from random first columns: the same values, entry for entry.
+// for two coordinate sets, from random first columns, 1 to 9 columns (every tail of two and
+// of four lanes): the same values, entry for entry, and nothing written past the last column.
 TEST(gridPoints, packedMatchScalar) {
     constexpr int32_t kHeight = 50;
     Random rng(19);
@@ -147,14 +154,22 @@ TEST(gridPoints, packedMatchScalar) {
         if (range.empty()) continue;
         const GridFill fill = gridFill(range, p, uv, z), lightFill = gridFillWithCoordinates(fill, light);
         const int32_t first = range.firstColumn + static_cast<int32_t>(rng.next() % 2);
+        const int32_t last = first + trial % 9;  // the weights step on past cmax alike
         for (int32_t r = range.firstRow; r <= range.lastRow + kGridBandRows; r += kGridBandRows) {
-            std::vector<int32_t> got(4 * 8, 7), want(4 * 8, 7);  // one set leaves the light entries alone
-            for (auto [kernel, out] : {std::pair<GridPointsKernel, std::vector<int32_t>*>{gridPointsScalar, &want},
-                                       std::pair<GridPointsKernel, std::vector<int32_t>*>{gridPointsSse2, &got}})
+            std::vector<int32_t> want;
+            for (GridPointsKernel kernel : gridPointKernels()) {
+                // Four entries per column up to one past the last; one set leaves the light
+                // entries alone.
+                std::vector<int32_t> got(4 * static_cast<size_t>(last + 2), 7);
                 kernel(GridPoints{&fill, trial % 2 ? &lightFill : nullptr, gridRowWeightsAt(fill, range, r, first),
-                                  first, range.lastColumn, 4, out->data(), out->data() + 1, out->data() + 2,
-                                  out->data() + 3});
-            ASSERT_EQ(got, want) << "trial " << trial << " row " << r;
+                                  first, last, 4, got.data(), got.data() + 1, got.data() + 2, got.data() + 3});
+                if (kernel == gridPointsScalar) {
+                    want = got;
+                    continue;
+                }
+                ASSERT_EQ(got, want) << "trial " << trial << " row " << r << " columns " << first << ".." << last
+                                     << (kernel == gridPointsSse2 ? " sse2" : " avx2");
+            }
         }
     }
 }
@@ -199,7 +214,7 @@ TEST(gridPoints, weightsAndStepsAreRoundedToBinary32) {
     const GridFill fill = gridFill(range, p, uv, depths);
     const int32_t uRow0[8] = {-690, 1938, 5313, 9804, 16074, 25443, 40959, 71632};
     const int32_t vRow16[8] = {3341, 3290, 3224, 3136, 3014, 2831, 2528, 1928};
-    for (GridPointsKernel kernel : {gridPointsScalar, gridPointsSse2}) {
+    for (GridPointsKernel kernel : gridPointKernels()) {
         EXPECT_EQ(evaluateRow(kernel, fill, range, 0, 0, 7).u, std::vector<int32_t>(uRow0, uRow0 + 8));
         EXPECT_EQ(evaluateRow(kernel, fill, range, 16, 0, 7).v, std::vector<int32_t>(vRow16, vRow16 + 8));
     }
