@@ -40,10 +40,10 @@ void drawPerspectiveRows(RenderContext& context, const float positions[6], const
                          const float lightmapCoords[6], const float depths[3], const SpanRegion (&halves)[2]);
 
 // Rows firstRow to lastRow (both included) of a half, all in one band of the grid: its
-// 22.10 edges on firstRow and their steps, the layer the blocks go to, and the band's grid.
-// Row y takes U[c] = u[c] + (y - gridRow + 1) uStep[c] (wrapping), V likewise: the value the
-// band's rows step to from grid row gridRow. Blocks past lastBlock, and pixels from widthPx
-// on, lie outside the image.
+// 22.10 edges on firstRow and their steps, the layer the blocks go to, and the band's grid,
+// block column c at entry c * stride of u, v, uStep and vStep. Row y takes U[c] = u[c] +
+// (y - gridRow + 1) uStep[c] (wrapping), V likewise: the value the band's rows step to from
+// grid row gridRow. Blocks past lastBlock, and pixels from widthPx on, lie outside the image.
 struct BlockWalk {
     uint8_t* layer;
     size_t pitch;
@@ -58,6 +58,7 @@ struct BlockWalk {
     const int32_t* uStep;
     const int32_t* vStep;
     int32_t gridRow;
+    int32_t stride = 1;
 };
 
 // One block of row y, or its first `count` pixels: pixel k (column x + k) takes
@@ -118,8 +119,9 @@ public:
     }
 
 private:
-    int32_t u(int32_t c) const { return wrapAdd(walk_.u[c], wrapMul(steps_, walk_.uStep[c])); }
-    int32_t v(int32_t c) const { return wrapAdd(walk_.v[c], wrapMul(steps_, walk_.vStep[c])); }
+    int32_t u(int32_t c) const { return wrapAdd(walk_.u[at(c)], wrapMul(steps_, walk_.uStep[at(c)])); }
+    int32_t v(int32_t c) const { return wrapAdd(walk_.v[at(c)], wrapMul(steps_, walk_.vStep[at(c)])); }
+    size_t at(int32_t c) const { return static_cast<size_t>(c) * static_cast<size_t>(walk_.stride); }
 
     const BlockWalk& walk_;
     uint8_t* pixels_;

@@ -79,15 +79,25 @@ void lightmapBlocksAvx2(const RenderContext& context, const BlockWalk& walk) {
 // The block rule of RowBlocks with the four coordinates of a lit walk (texture u, v, then
 // lightmap u, v) in the lanes of one register: a row's grid column once per block, the
 // block's lanes by broadcasts, so a row's blocks take no scalar set-up.
-void litBlocksAvx2(const RenderContext& context, const BlockWalk& texture, const BlockWalk& light) {
+namespace {
+
+// Adjacent: the four coordinate rows side by side in one table (GridBands' layout for a lit
+// walk), so a column's values are one load.
+template <bool Adjacent>
+void litBlocksAvx2Layout(const RenderContext& context, const BlockWalk& texture, const BlockWalk& light) {
     const TexelOctAvx2 texels(context);
     const LightmapOctAvx2 words(context);
     const LightmapOffsetsAvx2 offsets;
     const __m256i none = _mm256_setzero_si256(), k = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
+    const size_t textureStride = static_cast<size_t>(texture.stride), lightStride = static_cast<size_t>(light.stride);
     // Row y's values of grid column c, U[c] = u[c] + (y - gridRow + 1) uStep[c] (wrapping).
     const auto column = [&](int32_t c, __m128i steps) {
-        const __m128i value = _mm_setr_epi32(texture.u[c], texture.v[c], light.u[c], light.v[c]);
-        const __m128i step = _mm_setr_epi32(texture.uStep[c], texture.vStep[c], light.uStep[c], light.vStep[c]);
+        const size_t t = static_cast<size_t>(c) * textureStride, l = static_cast<size_t>(c) * lightStride;
+        const auto load = [](const int32_t* at) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at)); };
+        const __m128i value = Adjacent ? load(texture.u + t)
+                                       : _mm_setr_epi32(texture.u[t], texture.v[t], light.u[l], light.v[l]);
+        const __m128i step = Adjacent ? load(texture.uStep + t)
+                                      : _mm_setr_epi32(texture.uStep[t], texture.vStep[t], light.uStep[l], light.vStep[l]);
         return _mm_add_epi32(value, _mm_mullo_epi32(step, steps));
     };
     forEachBlockRow(texture, [&](int32_t y, int32_t first, int32_t last) {
@@ -127,6 +137,19 @@ void litBlocksAvx2(const RenderContext& context, const BlockWalk& texture, const
             here = next;
         }
     });
+}
+
+}  // namespace
+
+void litBlocksAvx2(const RenderContext& context, const BlockWalk& texture, const BlockWalk& light) {
+    const bool adjacent = texture.stride == 4 && light.stride == 4 && texture.v == texture.u + 1 &&
+                          light.u == texture.u + 2 && light.v == texture.u + 3 && texture.vStep == texture.uStep + 1 &&
+                          light.uStep == texture.uStep + 2 && light.vStep == texture.uStep + 3;
+    if (adjacent) {
+        litBlocksAvx2Layout<true>(context, texture, light);
+    } else {
+        litBlocksAvx2Layout<false>(context, texture, light);
+    }
 }
 
 }  // namespace velkano

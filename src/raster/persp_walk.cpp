@@ -107,7 +107,7 @@ void drawPerspectiveRows(RenderContext& context, const float positions[6], const
         const int32_t r = range.firstRow + j * kGridBandRows;
         evaluatePoints(GridPoints{&textureFill, lit ? &lightFill : nullptr,
                                   gridRowWeightsAt(textureFill, range, r, evaluateFirst), evaluateFirst, evaluateLast,
-                                  1, out[0], out[1], out[2], out[3]});
+                                  static_cast<size_t>(band.stride()), out[0], out[1], out[2], out[3]});
     };
 
     const bool textureFits = textureFitsPackedOffsets(context);
@@ -142,7 +142,8 @@ void drawPerspectiveRows(RenderContext& context, const float positions[6], const
             return BlockWalk{layer,          pitch,          widthPx,           lastBlock,
                              part.firstRow,  part.lastRow,   part.leftFx,       part.rightFx,
                              part.leftStepFx, part.rightStepFx, band.gridRow(set), band.gridRow(set + 1),
-                             band.steps(set), band.steps(set + 1), range.firstRow + j * kGridBandRows};
+                             band.steps(set), band.steps(set + 1), range.firstRow + j * kGridBandRows,
+                             band.stride()};
         };
         const auto blocksOf = [&](BlockKernel kernel, uint8_t* layer, int set) {
             for (const HalfRows& half : rows)

@@ -104,14 +104,9 @@ void gridPointsScalar(const GridPoints& points) {
     }
 }
 
-GridBands::GridBands(int32_t* storage, int32_t columns, int sets) : sets_(sets) {
-    for (size_t s = 0; s < static_cast<size_t>(sets); ++s) {
-        int32_t* rows = storage + 3 * s * static_cast<size_t>(columns);
-        base_[s] = rows;
-        next_[s] = rows + columns;
-        step_[s] = rows + 2 * static_cast<size_t>(columns);
-    }
-}
+GridBands::GridBands(int32_t* storage, int32_t columns, int sets)
+    : sets_(sets), base_(storage), next_(storage + static_cast<size_t>(columns) * static_cast<size_t>(sets)),
+      step_(storage + 2 * static_cast<size_t>(columns) * static_cast<size_t>(sets)) {}
 
 void installGridKernels(KernelTable& table) {
     constexpr GridPointsKernel kGridPoints[] = {gridPointsScalar, gridPointsSse2, gridPointsAvx2};

@@ -102,36 +102,45 @@ GridRowWeights gridRowWeightsAt(const GridFill& fill, const GridRange& range, in
 // s = (U[r + 16] - U[r]) >> 4 (arithmetic, wrapping difference). Row y of the band takes
 // U[r] + (y - r + 1) s, wrapping: the value a 16-row fill stepping from U[r] by repeated
 // additions of s gives that row (one step on at row r itself, about U[r + 16] at r + 15).
-// Rows live in caller storage of 3 * sets rows of `columns` entries, indexed by column.
+// Rows live in caller storage of 3 * sets * columns entries: the grid row, the next grid row
+// and the steps, each with a column's coordinate rows side by side (entry c * sets + set), so
+// a block column's values of every set are adjacent; stride() is the distance between columns.
 class GridBands {
 public:
     static constexpr int kMaxSets = 4;
 
     GridBands(int32_t* storage, int32_t columns, int sets);
 
-    const int32_t* gridRow(int set) const { return base_[static_cast<size_t>(set)]; }
-    const int32_t* steps(int set) const { return step_[static_cast<size_t>(set)]; }
+    int32_t stride() const { return sets_; }
+    const int32_t* gridRow(int set) const { return base_ + set; }
+    const int32_t* steps(int set) const { return step_ + set; }
 
     // Makes band `band` current over columns first..last. evaluate(band, rows) writes grid
-    // row `band` (the j-th, r = rmin + 16 j) into rows[set][c]; moving to the next band
-    // evaluates only the grid row after it.
+    // row `band` (the j-th, r = rmin + 16 j) into rows[set][c * stride()]; moving to the next
+    // band evaluates only the grid row after it.
     template <typename Evaluate>
     void moveTo(int32_t band, int32_t first, int32_t last, const Evaluate& evaluate) {
         if (band_ >= 0 && band == band_ + 1) {
             std::swap(base_, next_);
         } else {
-            evaluate(band, base_);
+            evaluate(band, rowsOf(base_));
         }
-        evaluate(band + 1, next_);
-        for (size_t s = 0; s < static_cast<size_t>(sets_); ++s)
-            for (int32_t c = first; c <= last; ++c)
-                step_[s][c] = shiftRightArithmetic(wrapSub(next_[s][c], base_[s][c]), kGridBandShift);
+        evaluate(band + 1, rowsOf(next_));
+        const size_t from = static_cast<size_t>(first) * static_cast<size_t>(sets_);
+        const size_t to = (static_cast<size_t>(last) + 1) * static_cast<size_t>(sets_);
+        for (size_t i = from; i < to; ++i) step_[i] = shiftRightArithmetic(wrapSub(next_[i], base_[i]), kGridBandShift);
         band_ = band;
     }
 
 private:
+    std::array<int32_t*, kMaxSets> rowsOf(int32_t* row) const {
+        std::array<int32_t*, kMaxSets> rows{};
+        for (int s = 0; s < sets_; ++s) rows[static_cast<size_t>(s)] = row + s;
+        return rows;
+    }
+
     int sets_;
-    std::array<int32_t*, kMaxSets> base_{}, next_{}, step_{};
+    int32_t *base_, *next_, *step_;
     int32_t band_ = -1;
 };
 

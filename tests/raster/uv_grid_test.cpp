@@ -110,11 +110,14 @@ TEST(GridBands, eachRowTakesOneMoreFlooredStep) {
     for (const auto& c : cases) {
         std::vector<int32_t> storage(3 * 2 * 4);
         GridBands bands(storage.data(), 4, 2);
+        const size_t column1 = static_cast<size_t>(bands.stride());
         bands.moveTo(0, 1, 1, [&](int32_t band, const std::array<int32_t*, GridBands::kMaxSets>& rows) {
-            rows[0][1] = band == 0 ? c.from : c.to;
-            rows[1][1] = 0;
+            rows[0][column1] = band == 0 ? c.from : c.to;
+            rows[1][column1] = 0;
         });
-        const auto row = [&](int32_t k) { return wrapAdd(bands.gridRow(0)[1], wrapMul(k + 1, bands.steps(0)[1])); };
+        const auto row = [&](int32_t k) {
+            return wrapAdd(bands.gridRow(0)[column1], wrapMul(k + 1, bands.steps(0)[column1]));
+        };
         EXPECT_EQ(row(0), c.firstRow) << c.from << " to " << c.to;
         EXPECT_EQ(row(15), c.lastRow) << c.from << " to " << c.to;
         for (int32_t k = 1; k < 16; ++k) EXPECT_EQ(wrapSub(row(k), row(k - 1)), wrapSub(c.firstRow, c.from));
