@@ -8,6 +8,9 @@
 //     middle row is walked by both halves; whole blocks overlap there, and both write the
 //     same values, since a pixel's value depends only on its block, row and column);
 //   - then those rows' lighting and final write, each row by the one half that composites it.
+// The texture and light layers are apart, so where one kernel can write both (litBlocks), each
+// lit half's texels and light go in one walk of its blocks, which writes what the two passes
+// over both halves would.
 // No later pass writes a row the walk has left behind. Squeezed halves keep their limited
 // rows and edges, and the edges of a band's first row are the exact 22.10 sums the whole
 // walk reaches there. Two cases keep the final write as a pass of its own, half by half after
