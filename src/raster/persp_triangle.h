@@ -111,7 +111,12 @@ public:
     BlockSpan next() {
         const int32_t x = c_ * kBlockWidth;
         const int32_t nu = u(c_ + 1), nv = v(c_ + 1);
-        const BlockSpan span{pixels_, x, y_, std::min(walk_.widthPx - x, kBlockWidth), cu_, cv_,
+        const BlockSpan span{pixels_,
+                             x,
+                             y_,
+                             std::min(walk_.widthPx - x, kBlockWidth),
+                             cu_,
+                             cv_,
                              shiftRightArithmetic(wrapSub(nu, cu_), kBlockShift),
                              shiftRightArithmetic(wrapSub(nv, cv_), kBlockShift)};
         ++c_, pixels_ += 4 * kBlockWidth, cu_ = nu, cv_ = nv;

@@ -27,26 +27,10 @@ inline void wholeBlockAvx2(uint8_t* pixels, const Fetch& fetch, __m256i u, __m25
 }
 template <typename Fetch>
 inline void wholeBlockAvx2(const BlockSpan& block, const Fetch& fetch, __m256i uOffset, __m256i vOffset) {
-    wholeBlockAvx2(block.pixels, fetch, steppedLanes8(block.uFx, block.uStepFx), steppedLanes8(block.vFx, block.vStepFx),
-                   eightSteps(block.uStepFx), eightSteps(block.vStepFx), uOffset, vOffset);
+    wholeBlockAvx2(block.pixels, fetch, steppedLanes8(block.uFx, block.uStepFx),
+                   steppedLanes8(block.vFx, block.vStepFx), eightSteps(block.uStepFx), eightSteps(block.vStepFx),
+                   uOffset, vOffset);
 }
-
-}  // namespace
-
-void textureBlocksAvx2(const RenderContext& context, const BlockWalk& walk) {
-    const TexelOctAvx2 texels(context);
-    const __m256i none = _mm256_setzero_si256();
-    forEachBlock(walk, [&](const BlockSpan& block) {
-        if (block.count == kBlockWidth) {
-            wholeBlockAvx2(block, texels, none, none);
-        } else {
-            textureSpanAvx2(context,
-                            TextureSpan{block.pixels, block.count, block.uFx, block.vFx, block.uStepFx, block.vStepFx});
-        }
-    });
-}
-
-namespace {
 
 // The lightmap's sample offsets of even rows, then of odd rows: blocks start on even columns,
 // so the lanes' column parities alternate 0, 1.
@@ -64,6 +48,19 @@ struct LightmapOffsetsAvx2 {
 
 }  // namespace
 
+void textureBlocksAvx2(const RenderContext& context, const BlockWalk& walk) {
+    const TexelOctAvx2 texels(context);
+    const __m256i none = _mm256_setzero_si256();
+    forEachBlock(walk, [&](const BlockSpan& block) {
+        if (block.count == kBlockWidth) {
+            wholeBlockAvx2(block, texels, none, none);
+        } else {
+            textureSpanAvx2(context,
+                            TextureSpan{block.pixels, block.count, block.uFx, block.vFx, block.uStepFx, block.vStepFx});
+        }
+    });
+}
+
 void lightmapBlocksAvx2(const RenderContext& context, const BlockWalk& walk) {
     const LightmapOctAvx2 words(context);
     const LightmapOffsetsAvx2 offsets;
@@ -76,13 +73,13 @@ void lightmapBlocksAvx2(const RenderContext& context, const BlockWalk& walk) {
     });
 }
 
-// The block rule of RowBlocks with the four coordinates of a lit walk (texture u, v, then
-// lightmap u, v) in the lanes of one register: a row's grid column once per block, the
-// block's lanes by broadcasts, so a row's blocks take no scalar set-up.
 namespace {
 
-// Adjacent: the four coordinate rows side by side in one table (GridBands' layout for a lit
-// walk), so a column's values are one load.
+// The block rule of RowBlocks with the four coordinates of a lit walk (texture u, v, then
+// lightmap u, v) in the lanes of one register: a row's grid column once per block, the
+// block's lanes by broadcasts, so a row's blocks take no scalar set-up. Adjacent: the four
+// coordinate rows side by side in one table (GridBands' layout for a lit walk), so a column's
+// values are one load.
 template <bool Adjacent>
 void litBlocksAvx2Layout(const RenderContext& context, const BlockWalk& texture, const BlockWalk& light) {
     const TexelOctAvx2 texels(context);
@@ -96,8 +93,9 @@ void litBlocksAvx2Layout(const RenderContext& context, const BlockWalk& texture,
         const auto load = [](const int32_t* at) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at)); };
         const __m128i value = Adjacent ? load(texture.u + t)
                                        : _mm_setr_epi32(texture.u[t], texture.v[t], light.u[l], light.v[l]);
-        const __m128i step = Adjacent ? load(texture.uStep + t)
-                                      : _mm_setr_epi32(texture.uStep[t], texture.vStep[t], light.uStep[l], light.vStep[l]);
+        const __m128i step = Adjacent
+                                 ? load(texture.uStep + t)
+                                 : _mm_setr_epi32(texture.uStep[t], texture.vStep[t], light.uStep[l], light.vStep[l]);
         return _mm_add_epi32(value, _mm_mullo_epi32(step, steps));
     };
     forEachBlockRow(texture, [&](int32_t y, int32_t first, int32_t last) {
@@ -116,9 +114,9 @@ void litBlocksAvx2Layout(const RenderContext& context, const BlockWalk& texture,
                 const auto lanes = [&](int set) {
                     const __m256i which = _mm256_set1_epi32(set);
                     const __m256i step = _mm256_permutevar8x32_epi32(stepsOf, which);
-                    return std::pair{_mm256_add_epi32(_mm256_permutevar8x32_epi32(values, which),
-                                                      _mm256_mullo_epi32(step, k)),
-                                     _mm256_slli_epi32(step, 3)};
+                    return std::pair{
+                        _mm256_add_epi32(_mm256_permutevar8x32_epi32(values, which), _mm256_mullo_epi32(step, k)),
+                        _mm256_slli_epi32(step, 3)};
                 };
                 const auto [u, uStep8] = lanes(0);
                 const auto [v, vStep8] = lanes(1);
@@ -128,11 +126,12 @@ void litBlocksAvx2Layout(const RenderContext& context, const BlockWalk& texture,
                 wholeBlockAvx2(lightPixels, words, lu, lv, luStep8, lvStep8, offsets.u[y & 1], offsets.v[y & 1]);
             } else {
                 const int32_t count = texture.widthPx - x;
-                textureSpanAvx2(context, TextureSpan{texelPixels, count, _mm_cvtsi128_si32(here), _mm_extract_epi32(here, 1),
-                                                     _mm_cvtsi128_si32(blockSteps), _mm_extract_epi32(blockSteps, 1)});
-                lightmapBlockScalar(context, BlockSpan{lightPixels, x, y, count, _mm_extract_epi32(here, 2),
-                                                       _mm_extract_epi32(here, 3), _mm_extract_epi32(blockSteps, 2),
-                                                       _mm_extract_epi32(blockSteps, 3)});
+                textureSpanAvx2(context,
+                                TextureSpan{texelPixels, count, _mm_cvtsi128_si32(here), _mm_extract_epi32(here, 1),
+                                            _mm_cvtsi128_si32(blockSteps), _mm_extract_epi32(blockSteps, 1)});
+                lightmapBlockScalar(
+                    context, BlockSpan{lightPixels, x, y, count, _mm_extract_epi32(here, 2), _mm_extract_epi32(here, 3),
+                                       _mm_extract_epi32(blockSteps, 2), _mm_extract_epi32(blockSteps, 3)});
             }
             here = next;
         }

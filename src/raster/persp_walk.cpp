@@ -142,10 +142,21 @@ void drawPerspectiveRows(RenderContext& context, const float positions[6], const
         // write, each by the half that composites it (all its rows but the last).
         SpanWalk part{};
         const auto walkOf = [&](uint8_t* layer, int set) {
-            return BlockWalk{layer,          pitch,          widthPx,           lastBlock,
-                             part.firstRow,  part.lastRow,   part.leftFx,       part.rightFx,
-                             part.leftStepFx, part.rightStepFx, band.gridRow(set), band.gridRow(set + 1),
-                             band.steps(set), band.steps(set + 1), range.firstRow + j * kGridBandRows,
+            return BlockWalk{layer,
+                             pitch,
+                             widthPx,
+                             lastBlock,
+                             part.firstRow,
+                             part.lastRow,
+                             part.leftFx,
+                             part.rightFx,
+                             part.leftStepFx,
+                             part.rightStepFx,
+                             band.gridRow(set),
+                             band.gridRow(set + 1),
+                             band.steps(set),
+                             band.steps(set + 1),
+                             range.firstRow + j * kGridBandRows,
                              band.stride()};
         };
         const auto blocksOf = [&](BlockKernel kernel, uint8_t* layer, int set) {
@@ -158,10 +169,8 @@ void drawPerspectiveRows(RenderContext& context, const float positions[6], const
             // texels of both halves and then the light of both would.
             for (const HalfRows& half : rows) {
                 if (!half.active || !spanWalkRows(half.walk, top, bottom, part)) continue;
-                if (half.lit())
-                    litBlocks(context, walkOf(context.textureLayer, 0), walkOf(context.lightLayer, 2));
-                else
-                    textureBlocks(context, walkOf(context.textureLayer, 0));
+                if (half.lit()) litBlocks(context, walkOf(context.textureLayer, 0), walkOf(context.lightLayer, 2));
+                else textureBlocks(context, walkOf(context.textureLayer, 0));
             }
         } else if (blocks) {
             blocksOf(textureBlocks, context.textureLayer, 0);

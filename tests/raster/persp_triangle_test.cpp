@@ -221,7 +221,8 @@ TEST(blockKernels, packedMatchScalar) {
             // Both layers in one walk: the light's coordinates from other columns of the tables,
             // its band's grid row elsewhere.
             BlockWalk texture = walk, light = walk;
-            light.u = v.entries + 8, light.v = u.entries + 8, light.uStep = v.entries + 12, light.vStep = u.entries + 12;
+            light.u = v.entries + 8, light.v = u.entries + 8, light.uStep = v.entries + 12,
+            light.vStep = u.entries + 12;
             light.gridRow = firstRow - static_cast<int32_t>(rng.next() % 16);
             // Every other trial, the band walk's layout: the four rows side by side per column.
             std::vector<int32_t> sideBySide(2 * 4 * 4);
@@ -230,7 +231,8 @@ TEST(blockKernels, packedMatchScalar) {
                 for (size_t c = 0; c < 4; ++c)
                     for (const auto& [set, from] : {std::pair{0, &walk}, std::pair{2, &light}}) {
                         sideBySide[4 * c + set] = from->u[c], sideBySide[4 * c + set + 1] = from->v[c];
-                        sideBySide[16 + 4 * c + set] = from->uStep[c], sideBySide[16 + 4 * c + set + 1] = from->vStep[c];
+                        sideBySide[16 + 4 * c + set] = from->uStep[c],
+                                                sideBySide[16 + 4 * c + set + 1] = from->vStep[c];
                     }
                 const int32_t* rows = sideBySide.data();
                 texture.u = rows, texture.v = rows + 1, texture.uStep = rows + 16, texture.vStep = rows + 17;
