@@ -33,23 +33,6 @@ inline void wholeBlockSse2(const BlockSpan& block, const Fetch& fetch, __m128i u
     _mm_storeu_si128(out + 3, fetch(_mm_add_epi32(u, uOffset), _mm_add_epi32(v, vOffset)));
 }
 
-}  // namespace
-
-void textureBlocksSse2(const RenderContext& context, const BlockWalk& walk) {
-    const TexelQuadSse2 texels(context);
-    const __m128i none = _mm_setzero_si128();
-    forEachBlock(walk, [&](const BlockSpan& block) {
-        if (block.count == kBlockWidth) {
-            wholeBlockSse2(block, texels, none, none);
-        } else {
-            textureSpanSse2(context,
-                            TextureSpan{block.pixels, block.count, block.uFx, block.vFx, block.uStepFx, block.vStepFx});
-        }
-    });
-}
-
-namespace {
-
 // The lightmap's sample offsets of even rows, then of odd rows: blocks start on even columns,
 // so the lanes' column parities are 0, 1, 0, 1.
 struct LightmapOffsetsSse2 {
@@ -63,33 +46,49 @@ struct LightmapOffsetsSse2 {
     }
 };
 
+// One block of a texture walk: a whole block packed, a block cut by the image's right edge by
+// the span kernel.
+inline void textureBlockSse2(const RenderContext& context, const TexelQuadSse2& texels, const BlockSpan& block) {
+    if (block.count == kBlockWidth) {
+        const __m128i none = _mm_setzero_si128();
+        wholeBlockSse2(block, texels, none, none);
+    } else {
+        textureSpanSse2(context,
+                        TextureSpan{block.pixels, block.count, block.uFx, block.vFx, block.uStepFx, block.vStepFx});
+    }
+}
+
+// One block of a lightmap walk: a whole block packed, a block cut by the image's right edge
+// one word at a time.
+inline void lightmapBlockSse2(const RenderContext& context, const LightmapQuadSse2& words,
+                              const LightmapOffsetsSse2& offsets, const BlockSpan& block) {
+    if (block.count == kBlockWidth) {
+        wholeBlockSse2(block, words, offsets.u[block.y & 1], offsets.v[block.y & 1]);
+    } else {
+        lightmapBlockScalar(context, block);
+    }
+}
+
 }  // namespace
+
+void textureBlocksSse2(const RenderContext& context, const BlockWalk& walk) {
+    const TexelQuadSse2 texels(context);
+    forEachBlock(walk, [&](const BlockSpan& block) { textureBlockSse2(context, texels, block); });
+}
 
 void lightmapBlocksSse2(const RenderContext& context, const BlockWalk& walk) {
     const LightmapQuadSse2 words(context);
     const LightmapOffsetsSse2 offsets;
-    forEachBlock(walk, [&](const BlockSpan& block) {
-        if (block.count == kBlockWidth) {
-            wholeBlockSse2(block, words, offsets.u[block.y & 1], offsets.v[block.y & 1]);
-        } else {
-            lightmapBlockScalar(context, block);
-        }
-    });
+    forEachBlock(walk, [&](const BlockSpan& block) { lightmapBlockSse2(context, words, offsets, block); });
 }
 
 void litBlocksSse2(const RenderContext& context, const BlockWalk& texture, const BlockWalk& light) {
     const TexelQuadSse2 texels(context);
     const LightmapQuadSse2 words(context);
     const LightmapOffsetsSse2 offsets;
-    const __m128i none = _mm_setzero_si128();
     forEachBlockPair(texture, light, [&](const BlockSpan& t, const BlockSpan& l) {
-        if (t.count == kBlockWidth) {
-            wholeBlockSse2(t, texels, none, none);
-            wholeBlockSse2(l, words, offsets.u[l.y & 1], offsets.v[l.y & 1]);
-        } else {
-            textureSpanSse2(context, TextureSpan{t.pixels, t.count, t.uFx, t.vFx, t.uStepFx, t.vStepFx});
-            lightmapBlockScalar(context, l);
-        }
+        textureBlockSse2(context, texels, t);
+        lightmapBlockSse2(context, words, offsets, l);
     });
 }
 
