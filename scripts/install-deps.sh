@@ -6,8 +6,8 @@ set -euo pipefail
 packages=(
     cmake g++ make pkg-config clang libclang-rt-14-dev
     googletest libgtest-dev libbenchmark-dev
-    libpng-dev libpixman-1-dev libsdl2-dev libosmesa6-dev
-    g++-mingw-w64-i686-win32 g++-mingw-w64-i686-posix binutils-mingw-w64-i686
+    libpng-dev libpixman-1-dev libsdl2-dev libosmesa6-dev zlib1g-dev libxxhash-dev
+    g++-mingw-w64-i686-win32 g++-mingw-w64-i686-posix binutils-mingw-w64-i686 libz-mingw-w64-dev
     wine wine32:i386
 )
 
