@@ -8,6 +8,10 @@ install(TARGETS velkano EXPORT velkanoTargets
     ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
     RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
     PUBLIC_HEADER DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+# The capture variant: the library alone (same header), to LD_PRELOAD over libvelkano.so.
+if(NOT WIN32)
+    install(TARGETS velkano_capture LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
+endif()
 
 set(VELKANO_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/velkano)
 install(EXPORT velkanoTargets NAMESPACE velkano:: DESTINATION ${VELKANO_CMAKE_DIR})

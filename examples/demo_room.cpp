@@ -195,7 +195,7 @@ std::vector<ClipVertex> clipToFrustum(std::vector<ClipVertex> polygon) {
 // against cracks. On screen, 1 / depth and every coordinate divided by depth are linear, so
 // a grown corner takes its weights of those; a corner where 1 / depth would fall to less than
 // half the triangle's smallest (far beyond its far end) keeps its place.
-void drawPolygon(const std::vector<ClipVertex>& polygon) {
+void drawPolygon(const DemoApi& api, const std::vector<ClipVertex>& polygon) {
     for (size_t i = 1; i + 1 < polygon.size(); ++i) {
         const ClipVertex* corners[3] = {&polygon[0], &polygon[i], &polygon[i + 1]};
         double screen[6], perDepth[3][5];
@@ -224,20 +224,20 @@ void drawPolygon(const std::vector<ClipVertex>& polygon) {
                             lightTexels[2 * k + 1] = static_cast<float>(v[4] / v[0]);
             depths[k] = static_cast<float>(1 / v[0]);
         }
-        DRAWPERSPTRI(positions, texels, lightTexels, depths);
+        api.drawPerspTri(positions, texels, lightTexels, depths);
     }
 }
 
 // Clips and draws the part of `surface` from z0 to z1; its lightmap spans kLightPeriod
 // units along z and the whole surface across.
-void drawStrip(const Camera& camera, const Surface& surface, double z0, double z1) {
+void drawStrip(const DemoApi& api, const Camera& camera, const Surface& surface, double z0, double z1) {
     std::vector<ClipVertex> quad;
     for (const auto& [z, s] : {std::pair{z0, 0.0}, std::pair{z1, 0.0}, std::pair{z1, 1.0}, std::pair{z0, 1.0}}) {
         const double lightTexelsPerUnit = Room::kLightmapWidth / kLightPeriod;
         quad.push_back({camera.toView(surface.at(z, s)), surface.uz * z + surface.us * s,
                         surface.vz * z + surface.vs * s, lightTexelsPerUnit * z, Room::kLightmapHeight * s});
     }
-    drawPolygon(clipToFrustum(std::move(quad)));
+    drawPolygon(api, clipToFrustum(std::move(quad)));
 }
 
 }  // namespace
@@ -294,7 +294,7 @@ std::array<Vec3, 4> Room::furnaceCorners() {
 }
 
 // Seen from inside, the faces of a box never overlap on screen, so they need no sorting.
-void Room::draw(const Camera& camera, double flickerPower) {
+void Room::draw(const DemoApi& api, const Camera& camera, double flickerPower) {
     flickerPower_ = flickerPower;
     bakeLightmaps();
     // Each surface is laid out in strips 2 units long, like the tiles of a level; the
@@ -311,20 +311,20 @@ void Room::draw(const Camera& camera, double flickerPower) {
         {ceilingPanels_, kCeilingSurface, ceilingLight_},
     };
     for (const auto& layer : layers) {
-        layer.texture.bind(0);
-        layer.lightmap.bind();
-        for (double z = 0; z < kLength; z += kStripLength) drawStrip(camera, layer.surface, z, z + kStripLength);
+        layer.texture.bind(api, 0);
+        layer.lightmap.bind(api);
+        for (double z = 0; z < kLength; z += kStripLength) drawStrip(api, camera, layer.surface, z, z + kStripLength);
     }
 
     // The furnace door: the plain texture, no lightmap, so it glows in the dark.
-    furnace_.bind(0);
-    SETLIGHTMAP(nullptr, 0, 0);
+    furnace_.bind(api, 0);
+    api.setLightmap(nullptr, 0, 0);
     std::vector<ClipVertex> door;
     const std::array<Vec3, 4> corners = furnaceCorners();
     for (const Vec3& corner : corners)
         door.push_back(
             {camera.toView(corner), (corner.x + kHalfWidth) * 16, (corner.y - kCeiling) * 64 / kWallHeight, 0, 0});
-    drawPolygon(clipToFrustum(std::move(door)));
+    drawPolygon(api, clipToFrustum(std::move(door)));
 }
 
 }  // namespace demo

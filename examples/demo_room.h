@@ -27,7 +27,7 @@ public:
     Room();
     // Bakes the lightmaps with the flickering lamps at `flickerPower` (1 is steady) and
     // draws the corridor as seen by `camera`. Leaves the lightmap unbound.
-    void draw(const Camera& camera, double flickerPower);
+    void draw(const DemoApi& api, const Camera& camera, double flickerPower);
     // Every lamp along the corridor, its colour scaled by its power at the last draw.
     std::vector<Lamp> lamps() const;
     // The furnace door at the far end, as four corners in world space.
@@ -36,7 +36,7 @@ public:
 private:
     struct Lightmap {
         std::array<std::uint32_t, kLightmapWidth * kLightmapHeight> words;
-        void bind() const { SETLIGHTMAP(words.data(), kLightmapWidth, kLightmapHeight); }
+        void bind(const DemoApi& api) const { api.setLightmap(words.data(), kLightmapWidth, kLightmapHeight); }
     };
     void bakeLightmaps();
 

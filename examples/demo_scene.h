@@ -1,8 +1,8 @@
-// demo_scene.h: what the demo's parts share: the image size, colour words, indexed
-// textures, 3D vectors and the camera that every 3D part projects through.
+// demo_scene.h: what the demo's parts share: the image, colour words, indexed textures, 3D
+// vectors and the camera that every 3D part projects through.
 #pragma once
 
-#include "velkano.h"
+#include "demo_api.h"
 
 #include <algorithm>
 #include <cmath>
@@ -13,6 +13,12 @@ namespace demo {
 
 constexpr int kWidth = 320;
 constexpr int kHeight = 240;
+constexpr int kPitch = 1312;  // 328 words per row: 8 words of padding the host never shows
+
+struct Image {
+    std::vector<std::uint32_t> words = std::vector<std::uint32_t>(kPitch / 4 * kHeight);
+    std::uint32_t at(int x, int y) const { return words[static_cast<size_t>(y) * (kPitch / 4) + x]; }
+};
 
 // A pixel word 0x00RRGGBB from channels 0 to 255 (clamped, rounded).
 inline std::uint32_t rgb(double r, double g, double b) {
@@ -35,7 +41,9 @@ struct IndexedTexture {
     explicit IndexedTexture(int w, int h = 0)
         : width(w), height(h ? h : w), indices(static_cast<size_t>(width) * height) {}
     std::uint8_t& at(int x, int y) { return indices[static_cast<size_t>(y) * width + x]; }
-    void bind(int blendMode) const { SETTEXTURE(indices.data(), width, height, palette.data(), blendMode); }
+    void bind(const DemoApi& api, int blendMode) const {
+        api.setTexture(indices.data(), width, height, palette.data(), blendMode);
+    }
 };
 
 struct Vec3 {

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The main job on a fresh Debian 12 machine (as root): installs what is missing, builds the
-# native library and Velkano.dll, and runs the demo, which writes its frames as PNG files.
+# native library and Velkano.dll, and runs the demo, which writes its frames as PNG files,
+# with the capture library preloaded, so its calls are recorded to demo-frames/demo.vktrace.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -10,4 +11,12 @@ cmake --build build -j"$(nproc)"
 
 echo "native library: $(pwd)/build/libvelkano.so"
 echo "Windows DLL:    $(pwd)/build/win32/bin/Velkano.dll"
-./build/examples/velkano_demo "$(pwd)/demo-frames"
+echo "capture:        $(pwd)/build/libvelkano_capture.so, $(pwd)/build/win32/capture/Velkano.dll"
+mkdir -p demo-frames
+VELKANO_TRACE="$(pwd)/demo-frames/demo.vktrace" LD_PRELOAD="$(pwd)/build/libvelkano_capture.so" \
+    ./build/examples/velkano_demo "$(pwd)/demo-frames"
+echo "the demo's calls are recorded in $(pwd)/demo-frames/demo.vktrace; replay them with"
+echo "  build/tools/velkano-replay demo-frames/demo.vktrace        # checks every frame"
+echo "  build/tools/velkano-replay --png replayed demo-frames/demo.vktrace"
+echo "  build/tools/velkano-replay --calls demo-frames/demo.vktrace | less"
+echo "  build/tools/velkano-replay --profile demo-frames/demo.vktrace"

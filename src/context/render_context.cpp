@@ -61,8 +61,12 @@ int32_t drawableWidth(const RenderContext& context) {
 }
 
 size_t targetSizeBytes(const RenderContext& context) {
-    if (context.pitch <= 0 || context.height <= 0 || context.target == nullptr) return 0;
-    const uint64_t sizeBytes = uint64_t(uint32_t(context.pitch)) * uint64_t(uint32_t(context.height));
+    return targetSizeBytes(context.target, context.pitch, context.height);
+}
+
+size_t targetSizeBytes(const void* target, int32_t pitch, int32_t height) {
+    if (pitch <= 0 || height <= 0 || target == nullptr) return 0;
+    const uint64_t sizeBytes = uint64_t(uint32_t(pitch)) * uint64_t(uint32_t(height));
     return sizeBytes > std::numeric_limits<size_t>::max() ? std::numeric_limits<size_t>::max()
                                                           : static_cast<size_t>(sizeBytes);
 }

@@ -69,7 +69,10 @@ void pauseThread(int32_t milliseconds);
 // Pixels per row the drawing calls may touch: 0 when width, height or pitch is 0 or less,
 // otherwise width limited to pitch / 4 so no pixel lies past its row's pitch.
 int32_t drawableWidth(const RenderContext& context);
-// Bytes of the flash block, pitch * height; 0 when either is 0 or less.
+// Bytes of the flash block, pitch * height; 0 when either is 0 or less or the target is null.
 size_t targetSizeBytes(const RenderContext& context);
+// The same rule for an image not bound yet (INIT's arguments); SIZE_MAX where the product
+// does not fit in size_t.
+size_t targetSizeBytes(const void* target, int32_t pitch, int32_t height);
 
 }  // namespace velkano

@@ -3,6 +3,7 @@
 
 #include <zlib.h>
 
+#include <cstdio>
 #include <cstring>
 
 #define XXH_INLINE_ALL  // header-only, so the capture variant needs no xxHash library at run time
@@ -94,25 +95,31 @@ void finishRecord(Bytes& out, size_t at) {
 const Signature& signature(EntryPoint entry) { return kSignatures[static_cast<size_t>(entry)]; }
 
 std::string_view readName(Read read) {
-    static constexpr std::array<std::string_view, 10> kNames = {
-        "image", "frameHash", "positions", "texCoords", "colours", "lightmapCoords", "depths", "texture", "palette",
-        "lightmap"};
+    static constexpr std::array<std::string_view, 10> kNames = {"image",   "frameHash",      "positions", "texCoords",
+                                                                "colours", "lightmapCoords", "depths",    "texture",
+                                                                "palette", "lightmap"};
     return kNames[static_cast<size_t>(read)];
 }
 
 size_t fixedReadBytes(Read read) {
     switch (read) {
-    case Read::Positions:
-    case Read::TexCoords:
-    case Read::LightmapCoords: return 6 * sizeof(float);
-    case Read::Colours:
-    case Read::Depths: return 3 * 4;
-    case Read::Palette: return 256 * 4;
-    default: return 0;
+        case Read::Positions:
+        case Read::TexCoords:
+        case Read::LightmapCoords: return 6 * sizeof(float);
+        case Read::Colours:
+        case Read::Depths: return 3 * 4;
+        case Read::Palette: return 256 * 4;
+        default: return 0;
     }
 }
 
 uint64_t contentHash(const void* data, size_t sizeBytes) { return XXH3_64bits(data, sizeBytes); }
+
+std::string hexText(uint64_t value, int digits) {
+    char text[24];
+    std::snprintf(text, sizeof text, "%0*llx", digits, static_cast<unsigned long long>(value));
+    return text;
+}
 
 void appendHeader(Bytes& out, const Header& header) {
     const size_t at = out.size();
@@ -139,8 +146,8 @@ void appendBlob(Bytes& out, uint64_t hash, std::span<const uint8_t> content) {
     uLongf packedBytes = compressBound(static_cast<uLong>(content.size()));
     const size_t dataAt = out.size();
     out.resize(dataAt + packedBytes);
-    const int status = compress2(out.data() + dataAt, &packedBytes, content.data(),
-                                 static_cast<uLong>(content.size()), 1);
+    const int status =
+        compress2(out.data() + dataAt, &packedBytes, content.data(), static_cast<uLong>(content.size()), 1);
     if (status == Z_OK && packedBytes < content.size()) {
         out.resize(dataAt + packedBytes);
     } else {

@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -123,6 +124,8 @@ struct Call {
 
 // The content hash of blobs and frames: XXH3, 64 bits, seed 0.
 uint64_t contentHash(const void* data, size_t sizeBytes);
+// `value` as lower-case hex, zero-padded to `digits`: how hashes and words are shown.
+std::string hexText(uint64_t value, int digits = 16);
 
 // ---- Writing: each function appends one whole record (or the header) to `out` --------------
 

@@ -47,17 +47,11 @@ private:
     bool short_ = false;
 };
 
-std::string hex(uint64_t value) {
-    char text[24];
-    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(value));
-    return text;
-}
-
 }  // namespace
 
 TraceReader::TraceReader(std::vector<uint8_t> file) : file_(std::move(file)) {
     if (file_.size() < kHeaderBytes) {
-        fail(0, "the file is " + std::to_string(file_.size()) + " bytes, shorter than a trace header");
+        fail(0, std::to_string(file_.size()) + " bytes: shorter than a trace header");
         return;
     }
     if (!std::equal(kMagic.begin(), kMagic.end(), file_.begin())) {
@@ -97,7 +91,7 @@ TraceReader::TraceReader(std::vector<uint8_t> file) : file_(std::move(file)) {
         return;
     }
     if ((header_.flags & ~kFlagExact) != 0) {
-        fail(22, "unknown flags 0x" + hex(header_.flags).substr(12));
+        fail(22, "unknown flags 0x" + hexText(header_.flags, 4));
         return;
     }
     offset_ = kHeaderBytes;
@@ -140,64 +134,66 @@ bool TraceReader::next(Record& record) {
     const auto known = [&](const Ref& ref) { return ref.state != RefState::Content || blobs_.count(ref.hash) != 0; };
 
     switch (static_cast<RecordType>(bytes[0])) {
-    case RecordType::Blob: {
-        record.type = RecordType::Blob;
-        const uint64_t hash = f.get(8);
-        const auto contentBytes = static_cast<uint32_t>(f.get(4));
-        const auto encoding = static_cast<uint8_t>(f.get(1));
-        if (f.isShort()) return fail(at, "blob record too short");
-        const auto stored = static_cast<uint32_t>(f.left());
-        if (contentBytes > kMaxBlobBytes) return fail(at, "blob of " + std::to_string(contentBytes) + " bytes, too big");
-        if (encoding == static_cast<uint8_t>(BlobEncoding::Stored)) {
-            if (stored != contentBytes) return fail(at, "stored blob: size does not match its record");
-        } else if (encoding == static_cast<uint8_t>(BlobEncoding::Deflate)) {
-            if (contentBytes > kMaxInflateRatio * stored + 64)
-                return fail(at, "compressed blob claims " + std::to_string(contentBytes) + " bytes from " +
-                                    std::to_string(stored) + ": more than deflate can give");
-        } else {
-            return fail(at, "unknown blob encoding " + std::to_string(encoding));
+        case RecordType::Blob: {
+            record.type = RecordType::Blob;
+            const uint64_t hash = f.get(8);
+            const auto contentBytes = static_cast<uint32_t>(f.get(4));
+            const auto encoding = static_cast<uint8_t>(f.get(1));
+            if (f.isShort()) return fail(at, "blob record too short");
+            const auto stored = static_cast<uint32_t>(f.left());
+            if (contentBytes > kMaxBlobBytes)
+                return fail(at, "blob of " + std::to_string(contentBytes) + " bytes, too big");
+            if (encoding == static_cast<uint8_t>(BlobEncoding::Stored)) {
+                if (stored != contentBytes) return fail(at, "stored blob: size does not match its record");
+            } else if (encoding == static_cast<uint8_t>(BlobEncoding::Deflate)) {
+                if (contentBytes > kMaxInflateRatio * stored + 64)
+                    return fail(at, "compressed blob claims " + std::to_string(contentBytes) + " bytes from " +
+                                        std::to_string(stored) + ": more than deflate can give");
+            } else {
+                return fail(at, "unknown blob encoding " + std::to_string(encoding));
+            }
+            if (blobs_.count(hash) != 0) return fail(at, "blob #" + hexText(hash) + " appears twice");
+            blobs_[hash] = StoredBlob{at + 5 + f.at(), stored, contentBytes, static_cast<BlobEncoding>(encoding)};
+            f.skip(stored);
+            record.ref = Ref{RefState::Content, hash};
+            record.blobBytes = contentBytes;
+            record.storedBytes = stored;
+            break;
         }
-        if (blobs_.count(hash) != 0) return fail(at, "blob #" + hex(hash) + " appears twice");
-        blobs_[hash] = StoredBlob{at + 5 + f.at(), stored, contentBytes, static_cast<BlobEncoding>(encoding)};
-        f.skip(stored);
-        record.ref = Ref{RefState::Content, hash};
-        record.blobBytes = contentBytes;
-        record.storedBytes = stored;
-        break;
-    }
-    case RecordType::Call: {
-        record.type = RecordType::Call;
-        const auto entry = static_cast<uint8_t>(f.get(1));
-        if (f.isShort() || entry >= kEntryPointCount) return fail(at, "unknown entry point " + std::to_string(entry));
-        record.call.entry = static_cast<EntryPoint>(entry);
-        const Signature& s = signature(record.call.entry);
-        for (size_t i = 0; i < s.argCount; ++i) record.call.args[i] = f.get(8);
-        for (size_t i = 0; i < s.readCount; ++i) {
-            Ref& ref = record.call.reads[i];
-            if (!readRef(ref)) return fail(at, std::string(s.name) + ": bad reference to " +
-                                                   std::string(readName(s.reads[i])));
-            if (s.reads[i] != Read::TargetHash && !known(ref))
-                return fail(at, std::string(s.name) + ": " + std::string(readName(s.reads[i])) + " refers to #" +
-                                    hex(ref.hash) + ", not in the trace before it");
+        case RecordType::Call: {
+            record.type = RecordType::Call;
+            const auto entry = static_cast<uint8_t>(f.get(1));
+            if (f.isShort() || entry >= kEntryPointCount)
+                return fail(at, "unknown entry point " + std::to_string(entry));
+            record.call.entry = static_cast<EntryPoint>(entry);
+            const Signature& s = signature(record.call.entry);
+            for (size_t i = 0; i < s.argCount; ++i) record.call.args[i] = f.get(8);
+            for (size_t i = 0; i < s.readCount; ++i) {
+                Ref& ref = record.call.reads[i];
+                if (!readRef(ref))
+                    return fail(at, std::string(s.name) + ": bad reference to " + std::string(readName(s.reads[i])));
+                if (s.reads[i] != Read::TargetHash && !known(ref))
+                    return fail(at, std::string(s.name) + ": " + std::string(readName(s.reads[i])) + " refers to #" +
+                                        hexText(ref.hash) + ", not in the trace before it");
+            }
+            if (f.isShort()) return fail(at, std::string(s.name) + ": call record too short");
+            break;
         }
-        if (f.isShort()) return fail(at, std::string(s.name) + ": call record too short");
-        break;
-    }
-    case RecordType::Image:
-    case RecordType::ImageHash: {
-        record.type = static_cast<RecordType>(bytes[0]);
-        if (!readRef(record.ref)) return fail(at, "bad image reference");
-        if (record.type == RecordType::Image && !known(record.ref))
-            return fail(at, "image refers to #" + hex(record.ref.hash) + ", not in the trace before it");
-        break;
-    }
-    case RecordType::End:
-        record.type = RecordType::End;
-        record.endCalls = f.get(8);
-        record.endFrames = static_cast<uint32_t>(f.get(4));
-        if (f.isShort()) return fail(at, "end record too short");
-        break;
-    default: return fail(at, "unknown record type " + std::to_string(bytes[0]));
+        case RecordType::Image:
+        case RecordType::ImageHash: {
+            record.type = static_cast<RecordType>(bytes[0]);
+            if (!readRef(record.ref)) return fail(at, "bad image reference");
+            if (record.type == RecordType::Image && !known(record.ref))
+                return fail(at, "image refers to #" + hexText(record.ref.hash) + ", not in the trace before it");
+            break;
+        }
+        case RecordType::End:
+            record.type = RecordType::End;
+            record.endCalls = f.get(8);
+            record.endFrames = static_cast<uint32_t>(f.get(4));
+            if (f.isShort()) return fail(at, "end record too short");
+            break;
+        default: return fail(at, "unknown record type " + std::to_string(bytes[0]));
     }
     if (f.left() != 0) return fail(at, "record has " + std::to_string(f.left()) + " bytes more than its fields");
 
@@ -212,36 +208,48 @@ bool TraceReader::next(Record& record) {
 }
 
 const std::vector<uint8_t>* TraceReader::content(uint64_t hash) {
-    if (haveDecoded_ && decodedHash_ == hash) return &decoded_;
+    if (const auto cached = decodedAt_.find(hash); cached != decodedAt_.end()) {
+        decoded_.splice(decoded_.begin(), decoded_, cached->second);
+        return &decoded_.front().content;
+    }
     const auto found = blobs_.find(hash);
     if (found == blobs_.end()) {
-        error_ = "no blob #" + hex(hash) + " in the trace";
+        error_ = "no blob #" + hexText(hash) + " in the trace";
         return nullptr;
     }
     const StoredBlob& blob = found->second;
     const uint8_t* data = file_.data() + blob.at;
-    haveDecoded_ = false;
-    decoded_.assign(blob.contentBytes, 0);
+    // Make room first, keeping at least the entry asked for.
+    while (!decoded_.empty() && decodedBytes_ + blob.contentBytes > kDecodedCacheBytes) {
+        decodedBytes_ -= decoded_.back().content.size();
+        decodedAt_.erase(decoded_.back().hash);
+        decoded_.pop_back();
+    }
+    decoded_.push_front(Decoded{hash, std::vector<uint8_t>(blob.contentBytes)});
+    decodedBytes_ += blob.contentBytes;
+    std::vector<uint8_t>& out = decoded_.front().content;
+    bool good = true;
     if (blob.encoding == BlobEncoding::Stored) {
-        std::memcpy(decoded_.data(), data, blob.contentBytes);
+        if (blob.contentBytes != 0) std::memcpy(out.data(), data, blob.contentBytes);
     } else {
         uLongf outBytes = blob.contentBytes;
         uLong inBytes = blob.storedBytes;
-        const int status = uncompress2(decoded_.data(), &outBytes, data, &inBytes);
-        if (status != Z_OK || outBytes != blob.contentBytes || inBytes != blob.storedBytes) {
-            error_ = "offset " + std::to_string(blob.at) + ": blob #" + hex(hash) + " does not decompress";
-            done_ = true;
-            return nullptr;
-        }
+        const int status = uncompress2(out.data(), &outBytes, data, &inBytes);
+        good = status == Z_OK && outBytes == blob.contentBytes && inBytes == blob.storedBytes;
+        if (!good) error_ = "offset " + std::to_string(blob.at) + ": blob #" + hexText(hash) + " does not decompress";
     }
-    if (contentHash(decoded_.data(), decoded_.size()) != hash) {
-        error_ = "offset " + std::to_string(blob.at) + ": blob #" + hex(hash) + " does not match its hash";
+    if (good && contentHash(out.data(), out.size()) != hash) {
+        good = false;
+        error_ = "offset " + std::to_string(blob.at) + ": blob #" + hexText(hash) + " does not match its hash";
+    }
+    if (!good) {
+        decodedBytes_ -= out.size();
+        decoded_.pop_front();
         done_ = true;
         return nullptr;
     }
-    decodedHash_ = hash;
-    haveDecoded_ = true;
-    return &decoded_;
+    decodedAt_[hash] = decoded_.begin();
+    return &out;
 }
 
 }  // namespace velkano::trace

@@ -4,9 +4,12 @@
 // range, a ref to content not yet in the file, a blob whose content does not match its hash)
 // stops the reader with a message naming the byte offset of the record and what was wrong.
 // Memory stays within a small multiple of the file's size: blobs are kept compressed and
-// decoded on demand, each at most kMaxInflateRatio times its stored bytes.
+// decoded on demand, each at most kMaxInflateRatio times its stored bytes; the most recently
+// used decoded contents are kept, up to kDecodedCacheBytes, so a replay that draws from the same
+// few textures again and again decodes each of them once.
 #pragma once
 #include <cstdint>
+#include <list>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -46,6 +49,7 @@ public:
     // The content of a blob already read, decoded and checked against its hash, or null with
     // error() set (the blob is then corrupt: the caller should stop). The pointer stays valid
     // until the next call of content().
+    static constexpr uint64_t kDecodedCacheBytes = 64ull << 20;
     const std::vector<uint8_t>* content(uint64_t hash);
 
 private:
@@ -63,9 +67,13 @@ private:
     bool done_ = false;
     std::string error_;
     std::unordered_map<uint64_t, StoredBlob> blobs_;
-    uint64_t decodedHash_ = 0;
-    bool haveDecoded_ = false;
-    std::vector<uint8_t> decoded_;
+    struct Decoded {
+        uint64_t hash;
+        std::vector<uint8_t> content;
+    };
+    std::list<Decoded> decoded_;  // most recently used first
+    std::unordered_map<uint64_t, std::list<Decoded>::iterator> decodedAt_;
+    uint64_t decodedBytes_ = 0;
 };
 
 }  // namespace velkano::trace

@@ -1,6 +1,7 @@
 // replay_main.cpp: runs the fuzz target over files and directories of inputs without
 // libFuzzer, so any compiler's build (sanitized or not) replays the corpus and the crash
-// regressions. Prints the number of calls and the slowest one.
+// regressions. Prints the number of calls and the slowest one. Built with
+// VELKANO_REPLAY_TRACES it runs the trace reader's target instead, and prints what the reader did.
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -8,7 +9,11 @@
 #include <iterator>
 #include <vector>
 
+#ifdef VELKANO_REPLAY_TRACES
+#include "trace_reader_fuzzer.h"
+#else
 #include "call_sequence_fuzzer.h"
+#endif
 
 namespace fs = std::filesystem;
 
@@ -36,8 +41,16 @@ int main(int argc, char** argv) {
         }
         LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
     }
+#ifdef VELKANO_REPLAY_TRACES
+    const TraceFuzzCounts& counts = traceFuzzCounts();
+    std::printf("replay: %zu inputs, %llu records, %llu blobs decoded (%llu bytes), %llu clean ends\n", inputs.size(),
+                static_cast<unsigned long long>(counts.records), static_cast<unsigned long long>(counts.decodes),
+                static_cast<unsigned long long>(counts.decodedBytes),
+                static_cast<unsigned long long>(counts.cleanEnds));
+#else
     const FuzzCallTimes& times = fuzzCallTimes();
     std::printf("replay: %zu inputs, %llu calls, slowest %s in %.2f ms\n", inputs.size(),
                 static_cast<unsigned long long>(times.calls), times.slowestName, times.slowestMs);
+#endif
     return 0;
 }

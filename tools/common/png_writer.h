@@ -4,10 +4,10 @@
 #include <cstdint>
 #include <string>
 
-namespace demo {
+namespace velkano::tools {
 
 // Writes width x height pixels; row r starts at pixels + r * pitch bytes. The X byte is
 // dropped. Returns false (with a message on stderr) if the file cannot be written.
 bool writePng(const std::string& path, const void* pixels, int width, int height, int pitch);
 
-}  // namespace demo
+}  // namespace velkano::tools

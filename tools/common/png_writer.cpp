@@ -1,4 +1,4 @@
-// png_writer.cpp: libpng-backed writer for the demo's frames.
+// png_writer.cpp: the libpng writer the demo and the replay tool save their images with.
 #include "png_writer.h"
 
 #include <png.h>
@@ -8,7 +8,7 @@
 #include <cstring>
 #include <vector>
 
-namespace demo {
+namespace velkano::tools {
 
 bool writePng(const std::string& path, const void* pixels, int width, int height, int pitch) {
     std::FILE* file = std::fopen(path.c_str(), "wb");
@@ -51,4 +51,4 @@ bool writePng(const std::string& path, const void* pixels, int width, int height
     return true;
 }
 
-}  // namespace demo
+}  // namespace velkano::tools
