@@ -9,7 +9,7 @@ install(TARGETS velkano EXPORT velkanoTargets
     RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
     PUBLIC_HEADER DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 # The capture variant: the library alone (same header), to LD_PRELOAD over libvelkano.so.
-if(NOT WIN32)
+if(TARGET velkano_capture AND NOT WIN32)
     install(TARGETS velkano_capture LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
 endif()
 

@@ -3,6 +3,7 @@
 #include "capture/capture_platform.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/uio.h>
 #include <unistd.h>
 
@@ -16,6 +17,16 @@ namespace {
 
 bool useProcMem = false;  // process_vm_readv was refused once: it will be refused again
 
+// The process id, asked once: getpid() is a system call, and a draw reads several regions.
+// A forked child forgets it, so it reads its own memory, not its parent's.
+pid_t knownPid = 0;
+void forgetPid() { knownPid = 0; }
+pid_t selfPid() {
+    static const bool watchingForks = pthread_atfork(nullptr, nullptr, forgetPid) == 0;
+    if (knownPid == 0 || !watchingForks) knownPid = getpid();
+    return knownPid;
+}
+
 // True when [from, from + sizeBytes) does not wrap the address space.
 bool rangeFits(uintptr_t from, size_t sizeBytes) { return sizeBytes <= std::numeric_limits<uintptr_t>::max() - from; }
 
@@ -27,7 +38,7 @@ bool readByProcessVm(void* to, uintptr_t from, size_t sizeBytes, bool& unavailab
     while (done < sizeBytes) {
         iovec local{static_cast<uint8_t*>(to) + done, sizeBytes - done};
         iovec remote{reinterpret_cast<void*>(from + done), sizeBytes - done};
-        const ssize_t got = process_vm_readv(getpid(), &local, 1, &remote, 1, 0);
+        const ssize_t got = process_vm_readv(selfPid(), &local, 1, &remote, 1, 0);
         if (got < 0 && errno == EINTR) continue;
         if (got < 0) unavailable = errno == ENOSYS || errno == EPERM;
         if (got <= 0) return false;
@@ -43,10 +54,10 @@ bool copyReadableFromProcMem(void* to, const void* from, size_t sizeBytes) {
     // keeps reading the parent's memory.
     static int memFd = -1;
     static pid_t memPid = -1;
-    if (memPid != getpid()) {
+    if (memPid != selfPid()) {
         if (memFd >= 0) close(memFd);
         memFd = open("/proc/self/mem", O_RDONLY | O_CLOEXEC);
-        memPid = getpid();
+        memPid = selfPid();
     }
     const auto address = reinterpret_cast<uintptr_t>(from);
     if (memFd < 0 || !rangeFits(address, sizeBytes)) return false;
