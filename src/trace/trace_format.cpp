@@ -77,6 +77,42 @@ uint32_t crc(const uint8_t* data, size_t sizeBytes) {
     return static_cast<uint32_t>(value);
 }
 
+// Blobs smaller than this (the vertex arrays) are stored: deflate cannot shrink them.
+constexpr size_t kSmallestDeflatedBytes = 128;
+
+// One deflate stream, reset for each blob: setting one up allocates about 300 KB, which costs
+// more than compressing a palette. Level 1: the capture runs inside the host's frame, so speed
+// counts more than size. The stream makes appendBlob unfit for two threads at once.
+class Deflater {
+public:
+    Deflater() { ready_ = deflateInit(&stream_, 1) == Z_OK; }
+    ~Deflater() {
+        if (ready_) deflateEnd(&stream_);
+    }
+    Deflater(const Deflater&) = delete;
+    Deflater& operator=(const Deflater&) = delete;
+
+    // Deflates `content` (a zlib stream, as compress2 writes it) into `to`, which has `room`
+    // bytes; the bytes written, or 0 when it did not fit or failed.
+    size_t deflate(const uint8_t* content, size_t sizeBytes, uint8_t* to, uLong room) {
+        if (!ready_ || deflateReset(&stream_) != Z_OK) return 0;
+        stream_.next_in = const_cast<Bytef*>(content);  // zlib's interface; it only reads
+        stream_.avail_in = static_cast<uInt>(sizeBytes);  // at most kMaxBlobBytes
+        stream_.next_out = to;
+        stream_.avail_out = static_cast<uInt>(room);
+        return ::deflate(&stream_, Z_FINISH) == Z_STREAM_END ? room - stream_.avail_out : 0;
+    }
+
+private:
+    z_stream stream_{};
+    bool ready_ = false;
+};
+
+Deflater& deflater() {
+    static Deflater one;
+    return one;
+}
+
 // Starts a record; finishRecord fills in its length and appends the CRC.
 size_t beginRecord(Bytes& out, RecordType type) {
     const size_t at = out.size();
@@ -142,13 +178,14 @@ void appendBlob(Bytes& out, uint64_t hash, std::span<const uint8_t> content) {
     put32(out, static_cast<uint32_t>(content.size()));
     const size_t encodingAt = out.size();
     put8(out, static_cast<uint8_t>(BlobEncoding::Deflate));
-    // Level 1: the capture runs inside the host's frame, so speed counts more than size.
-    uLongf packedBytes = compressBound(static_cast<uLong>(content.size()));
     const size_t dataAt = out.size();
-    out.resize(dataAt + packedBytes);
-    const int status =
-        compress2(out.data() + dataAt, &packedBytes, content.data(), static_cast<uLong>(content.size()), 1);
-    if (status == Z_OK && packedBytes < content.size()) {
+    size_t packedBytes = 0;
+    if (content.size() >= kSmallestDeflatedBytes) {
+        const uLong room = compressBound(static_cast<uLong>(content.size()));
+        out.resize(dataAt + room);
+        packedBytes = deflater().deflate(content.data(), content.size(), out.data() + dataAt, room);
+    }
+    if (packedBytes != 0 && packedBytes < content.size()) {
         out.resize(dataAt + packedBytes);
     } else {
         out[encodingAt] = static_cast<uint8_t>(BlobEncoding::Stored);

@@ -132,6 +132,7 @@ std::string hexText(uint64_t value, int digits = 16);
 using Bytes = std::vector<uint8_t>;
 void appendHeader(Bytes& out, const Header& header);
 // Deflates `content` when that makes it smaller, else stores it. content.size() <= kMaxBlobBytes.
+// It keeps one deflate stream: one thread at a time.
 void appendBlob(Bytes& out, uint64_t hash, std::span<const uint8_t> content);
 void appendCall(Bytes& out, const Call& call);
 void appendImage(Bytes& out, Ref image);
