@@ -96,7 +96,7 @@ public:
     // bytes; the bytes written, or 0 when it did not fit or failed.
     size_t deflate(const uint8_t* content, size_t sizeBytes, uint8_t* to, uLong room) {
         if (!ready_ || deflateReset(&stream_) != Z_OK) return 0;
-        stream_.next_in = const_cast<Bytef*>(content);  // zlib's interface; it only reads
+        stream_.next_in = const_cast<Bytef*>(content);    // zlib's interface; it only reads
         stream_.avail_in = static_cast<uInt>(sizeBytes);  // at most kMaxBlobBytes
         stream_.next_out = to;
         stream_.avail_out = static_cast<uInt>(room);
