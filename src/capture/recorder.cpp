@@ -94,6 +94,7 @@ void Recorder::record(EntryPoint entry, std::span<const uint64_t> args) {
         imageBefore = checkTarget();
         checkArmed_ = false;
     }
+    readBeforeCall_ = imageBefore.state == RefState::Content;
 
     trace::Call call;
     call.entry = entry;
@@ -125,7 +126,11 @@ void Recorder::recordAfter(EntryPoint entry) {
         dirty_ = true;
         return;
     }
-    const Ref image = targetHash();
+    // The check before the call copied the whole image, and only the library ran since: it is
+    // still mapped, so it is hashed where it is, without a second copy.
+    const Ref image = readBeforeCall_
+                          ? Ref{RefState::Content, trace::contentHash(context_.target, targetSizeBytes(context_))}
+                          : targetHash();
     setReference(image);
     trace::appendImageHash(batch_, image);
     flush();

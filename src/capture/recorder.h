@@ -78,8 +78,9 @@ private:
     // The target as the trace knows it (INIT's content, the last Image, ENDUPDATE's hash or,
     // in exact mode, the hash after the last call); Absent: not known.
     trace::Ref reference_;
-    bool dirty_ = false;       // a call may have written the target since reference_ was set
-    bool checkArmed_ = false;  // default mode: BEGINUPDATE asks for a check at the next touch
+    bool dirty_ = false;           // a call may have written the target since reference_ was set
+    bool readBeforeCall_ = false;  // this call's check copied the whole target: it is mapped
+    bool checkArmed_ = false;      // default mode: BEGINUPDATE asks for a check at the next touch
 };
 
 }  // namespace velkano::capture
