@@ -1,5 +1,6 @@
 # Installs the build into a fresh prefix, then builds and runs a C consumer of it twice:
-# through find_package(velkano) and through pkg-config.
+# through find_package(velkano) and through pkg-config, and replays its recorded calls with the
+# installed tools.
 # Usage: cmake -DBUILD_DIR=... -DWORK_DIR=... -DSOURCE_DIR=... -DCC=... -P check_install.cmake
 function(run)
     execute_process(COMMAND ${ARGN} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
@@ -32,3 +33,13 @@ run(${CC} -std=c99 -pedantic -Wall -Werror ${SOURCE_DIR}/consumer.c ${flags} -Wl
     -o ${WORK_DIR}/pkg-consumer)
 run(${WORK_DIR}/pkg-consumer)
 message(STATUS "pkg-config: ${last_output}")
+
+# The installed replay tool finds the installed library and replays a trace of the consumer
+# recorded with the installed capture library.
+if(EXISTS ${prefix}/bin/velkano-replay)
+    file(GLOB_RECURSE capture ${prefix}/*/libvelkano_capture.so)
+    run(${CMAKE_COMMAND} -E env VELKANO_TRACE=${WORK_DIR}/consumer.vktrace LD_PRELOAD=${capture}
+        ${WORK_DIR}/pkg-consumer)
+    run(${prefix}/bin/velkano-replay ${WORK_DIR}/consumer.vktrace)
+    message(STATUS "velkano-replay: ${last_output}")
+endif()
