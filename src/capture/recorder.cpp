@@ -28,19 +28,7 @@ constexpr Ref kUnreadable{RefState::Unreadable, 0};
 
 }  // namespace
 
-bool mayWriteTarget(EntryPoint entry) {
-    switch (entry) {
-        case EntryPoint::FlashAdd:
-        case EntryPoint::FlashSub:
-        case EntryPoint::FlashMod:
-        case EntryPoint::DrawTile:
-        case EntryPoint::DrawTri:
-        case EntryPoint::DrawPerspTri: return true;
-        default: return false;
-    }
-}
-
-bool touchesTarget(EntryPoint entry) { return mayWriteTarget(entry) || entry == EntryPoint::EndUpdate; }
+bool touchesTarget(EntryPoint entry) { return trace::mayWriteTarget(entry) || entry == EntryPoint::EndUpdate; }
 
 Recorder::Recorder(TraceSink& sink, const RenderContext& context, const trace::Header& header)
     : sink_(sink), context_(context), exact_((header.flags & trace::kFlagExact) != 0) {
@@ -121,7 +109,7 @@ void Recorder::record(EntryPoint entry, std::span<const uint64_t> args) {
 }
 
 void Recorder::recordAfter(EntryPoint entry) {
-    if (!mayWriteTarget(entry)) return;
+    if (!trace::mayWriteTarget(entry)) return;
     if (!exact_) {
         dirty_ = true;
         return;
@@ -157,13 +145,9 @@ Ref Recorder::readRef(EntryPoint entry, Read read, std::span<const uint64_t> arg
         case Read::TargetHash: return targetHash();
         default: break;
     }
-    // A vertex array: the argument of the same name.
-    const trace::Signature& signature = trace::signature(entry);
-    for (size_t i = 0; i < signature.argCount; ++i) {
-        if (signature.argNames[i] == trace::readName(read))
-            return contentRef(pointerArg(args[i]), trace::fixedReadBytes(read));
-    }
-    return kUnreadable;  // no such argument: cannot happen with the signatures as they are
+    // A vertex array: read through its argument.
+    const int arg = trace::readArgument(entry, read);
+    return arg < 0 ? kUnreadable : contentRef(pointerArg(args[static_cast<size_t>(arg)]), trace::fixedReadBytes(read));
 }
 
 Ref Recorder::contentRef(const void* from, uint64_t sizeBytes) {

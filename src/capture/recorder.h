@@ -24,8 +24,6 @@
 
 namespace velkano::capture {
 
-// Whether the call may write the target image: the flashes and the three draws.
-bool mayWriteTarget(trace::EntryPoint entry);
 // Whether the call uses the target, so a pending check of the host's changes must run first.
 bool touchesTarget(trace::EntryPoint entry);
 
@@ -42,8 +40,6 @@ public:
     void finish() noexcept;
 
     bool recording() const { return recording_; }
-    uint64_t calls() const { return calls_; }
-    uint32_t frames() const { return frames_; }
 
 private:
     void record(trace::EntryPoint entry, std::span<const uint64_t> args);

@@ -66,17 +66,6 @@ void putRef(Bytes& out, Ref ref) {
     if (ref.state == RefState::Content) put64(out, ref.hash);
 }
 
-uint32_t crc(const uint8_t* data, size_t sizeBytes) {
-    uLong value = crc32(0, Z_NULL, 0);
-    while (sizeBytes > 0) {  // crc32 takes a 32-bit length
-        const uInt chunk = sizeBytes > (1u << 30) ? (1u << 30) : static_cast<uInt>(sizeBytes);
-        value = crc32(value, data, chunk);
-        data += chunk;
-        sizeBytes -= chunk;
-    }
-    return static_cast<uint32_t>(value);
-}
-
 // Blobs smaller than this (the vertex arrays) are stored: deflate cannot shrink them.
 constexpr size_t kSmallestDeflatedBytes = 128;
 
@@ -123,7 +112,7 @@ size_t beginRecord(Bytes& out, RecordType type) {
 void finishRecord(Bytes& out, size_t at) {
     const auto length = static_cast<uint32_t>(out.size() - at - 5);
     for (int i = 0; i < 4; ++i) out[at + 1 + i] = static_cast<uint8_t>(length >> (8 * i));
-    put32(out, crc(out.data() + at, out.size() - at));
+    put32(out, checksum(out.data() + at, out.size() - at));
 }
 
 }  // namespace
@@ -137,6 +126,26 @@ std::string_view readName(Read read) {
     return kNames[static_cast<size_t>(read)];
 }
 
+int readArgument(EntryPoint entry, Read read) {
+    const Signature& s = signature(entry);
+    const std::string_view name = read == Read::TargetImage ? "target" : readName(read);
+    for (size_t i = 0; i < s.argCount; ++i)
+        if (s.args[i] == ArgKind::Pointer && s.argNames[i] == name) return static_cast<int>(i);
+    return -1;
+}
+
+bool mayWriteTarget(EntryPoint entry) {
+    switch (entry) {
+        case EntryPoint::FlashAdd:
+        case EntryPoint::FlashSub:
+        case EntryPoint::FlashMod:
+        case EntryPoint::DrawTile:
+        case EntryPoint::DrawTri:
+        case EntryPoint::DrawPerspTri: return true;
+        default: return false;
+    }
+}
+
 size_t fixedReadBytes(Read read) {
     switch (read) {
         case Read::Positions:
@@ -147,6 +156,17 @@ size_t fixedReadBytes(Read read) {
         case Read::Palette: return 256 * 4;
         default: return 0;
     }
+}
+
+uint32_t checksum(const uint8_t* data, size_t sizeBytes) {
+    uLong value = crc32(0, Z_NULL, 0);
+    while (sizeBytes > 0) {  // crc32 takes a 32-bit length
+        const uInt chunk = sizeBytes > (1u << 30) ? (1u << 30) : static_cast<uInt>(sizeBytes);
+        value = crc32(value, data, chunk);
+        data += chunk;
+        sizeBytes -= chunk;
+    }
+    return static_cast<uint32_t>(value);
 }
 
 uint64_t contentHash(const void* data, size_t sizeBytes) { return XXH3_64bits(data, sizeBytes); }
@@ -169,7 +189,7 @@ void appendHeader(Bytes& out, const Header& header) {
     put16(out, header.libraryPatch);
     put16(out, header.flags);
     put32(out, 0);  // reserved
-    put32(out, crc(out.data() + at, out.size() - at));
+    put32(out, checksum(out.data() + at, out.size() - at));
 }
 
 void appendBlob(Bytes& out, uint64_t hash, std::span<const uint8_t> content) {

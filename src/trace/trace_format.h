@@ -100,6 +100,11 @@ struct Signature {
 
 const Signature& signature(EntryPoint entry);
 std::string_view readName(Read read);
+// The pointer argument read `read` of `entry` goes through (the vertex arrays, INIT's target),
+// or -1 for the bound images and the frame hash.
+int readArgument(EntryPoint entry, Read read);
+// Whether the call may write the target image: the flashes and the three draws.
+bool mayWriteTarget(EntryPoint entry);
 // Bytes of a fixed-size read (the vertex arrays and the palette); 0 for the others, whose
 // size comes from the call or the bindings.
 size_t fixedReadBytes(Read read);
@@ -122,6 +127,9 @@ struct Call {
     std::array<Ref, kMaxReads> reads{};     // signature(entry).readCount of them used
 };
 
+// The checksum of the header (its first 28 bytes) and of a record (type, length and payload):
+// zlib's CRC-32.
+uint32_t checksum(const uint8_t* data, size_t sizeBytes);
 // The content hash of blobs and frames: XXH3, 64 bits, seed 0.
 uint64_t contentHash(const void* data, size_t sizeBytes);
 // `value` as lower-case hex, zero-padded to `digits`: how hashes and words are shown.

@@ -10,17 +10,6 @@
 namespace velkano::trace {
 namespace {
 
-uint32_t crcOf(const uint8_t* data, size_t sizeBytes) {
-    uLong value = crc32(0, Z_NULL, 0);
-    while (sizeBytes > 0) {
-        const uInt chunk = sizeBytes > (1u << 30) ? (1u << 30) : static_cast<uInt>(sizeBytes);
-        value = crc32(value, data, chunk);
-        data += chunk;
-        sizeBytes -= chunk;
-    }
-    return static_cast<uint32_t>(value);
-}
-
 // Reads little-endian fields from one record's payload; a read past its end sets `short_`.
 class Fields {
 public:
@@ -74,7 +63,7 @@ TraceReader::TraceReader(std::vector<uint8_t> file) : file_(std::move(file)) {
                     std::to_string(kFormatVersion));
         return;
     }
-    if (storedCrc != crcOf(file_.data(), kHeaderBytes - 4)) {
+    if (storedCrc != checksum(file_.data(), kHeaderBytes - 4)) {
         fail(0, "the header's checksum does not match (corrupt header)");
         return;
     }
@@ -117,7 +106,7 @@ bool TraceReader::next(Record& record) {
         return fail(at, "truncated record: " + std::to_string(length) + " payload bytes announced, " +
                             std::to_string(left - kRecordFrameBytes) + " left");
     Fields crc(bytes + 5 + length, 4);
-    if (static_cast<uint32_t>(crc.get(4)) != crcOf(bytes, 5 + size_t{length}))
+    if (static_cast<uint32_t>(crc.get(4)) != checksum(bytes, 5 + size_t{length}))
         return fail(at, "the record's checksum does not match (corrupt record)");
 
     record = Record{};

@@ -4,8 +4,6 @@
 // usage: velkano_bad_trace_check GOOD_TRACE REPLAY_TOOL WORK_DIR
 //   every truncation at a record boundary and inside the header and the first records,
 //   a flipped bit in every record, another format version, and oversized lengths.
-#include <zlib.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -36,7 +34,7 @@ void putLength(Bytes& file, size_t at, uint32_t length) {
 // Writes the checksum of the header (`at` 0) or of the record at `at` anew.
 void reseal(Bytes& file, size_t at) {
     const size_t covered = at == 0 ? kHeaderBytes - 4 : 5 + size_t{lengthAt(file, at)};
-    const auto crc = static_cast<uint32_t>(crc32(0, file.data() + at, static_cast<uInt>(covered)));
+    const uint32_t crc = velkano::trace::checksum(file.data() + at, covered);
     for (int i = 0; i < 4; ++i) file[at + covered + i] = static_cast<uint8_t>(crc >> (8 * i));
 }
 

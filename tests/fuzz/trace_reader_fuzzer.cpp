@@ -11,8 +11,6 @@
 // fields behind the checksums too.
 #include "trace_reader_fuzzer.h"
 
-#include <zlib.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -62,9 +60,6 @@ Bytes encodeAgain(const Record& record) {
     return out;
 }
 
-uint32_t crcOf(const uint8_t* data, size_t sizeBytes) {
-    return static_cast<uint32_t>(crc32(crc32(0, Z_NULL, 0), data, static_cast<uInt>(sizeBytes)));
-}
 void putCrc(uint8_t* at, uint32_t crc) {
     for (int i = 0; i < 4; ++i) at[i] = static_cast<uint8_t>(crc >> (8 * i));
 }
@@ -72,12 +67,12 @@ void putCrc(uint8_t* at, uint32_t crc) {
 // The file with the checksums that the framing reaches recomputed.
 std::vector<uint8_t> withCrcsRepaired(std::vector<uint8_t> file) {
     if (file.size() < kHeaderBytes) return file;
-    putCrc(file.data() + kHeaderBytes - 4, crcOf(file.data(), kHeaderBytes - 4));
+    putCrc(file.data() + kHeaderBytes - 4, checksum(file.data(), kHeaderBytes - 4));
     for (size_t at = kHeaderBytes; file.size() - at >= kRecordFrameBytes;) {
         const uint8_t* p = file.data() + at;
         const size_t length = uint32_t{p[1]} | uint32_t{p[2]} << 8 | uint32_t{p[3]} << 16 | uint32_t{p[4]} << 24;
         if (length > file.size() - at - kRecordFrameBytes) break;
-        putCrc(file.data() + at + 5 + length, crcOf(p, 5 + length));
+        putCrc(file.data() + at + 5 + length, checksum(p, 5 + length));
         at += kRecordFrameBytes + length;
     }
     return file;

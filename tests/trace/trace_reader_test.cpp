@@ -2,8 +2,6 @@
 // refused with the offset of the damage.
 #include <gtest/gtest.h>
 
-#include <zlib.h>
-
 #include <string>
 #include <vector>
 
@@ -125,7 +123,7 @@ TEST(traceReader, refusesEveryTruncationAndFlippedBit) {
 // Writes the CRC of the record at `at` anew, after a test changed its fields.
 void reseal(Bytes& file, size_t at) {
     const size_t length = file[at + 1] | file[at + 2] << 8 | file[at + 3] << 16 | size_t{file[at + 4]} << 24;
-    const auto crc = static_cast<uint32_t>(crc32(0, file.data() + at, static_cast<uInt>(5 + length)));
+    const uint32_t crc = checksum(file.data() + at, 5 + length);
     for (int i = 0; i < 4; ++i) file[at + 5 + length + i] = static_cast<uint8_t>(crc >> (8 * i));
 }
 

@@ -29,11 +29,6 @@ std::string formatRef(const Ref& ref, const BlobSizes& blobBytes) {
     return text;
 }
 
-// The read made through the pointer argument `argName`: same name, or INIT's target image.
-bool readThrough(Read read, std::string_view argName) {
-    return trace::readName(read) == argName || (read == Read::TargetImage && argName == "target");
-}
-
 }  // namespace
 
 std::string formatFloat(uint32_t bits) {
@@ -70,7 +65,7 @@ std::string formatCall(const trace::Call& call, const BlobSizes& blobBytes) {
                 text += "0x";
                 text += trace::hexText(value, 0);
                 for (size_t j = 0; j < s.readCount; ++j) {
-                    if (!readThrough(s.reads[j], s.argNames[i])) continue;
+                    if (trace::readArgument(call.entry, s.reads[j]) != static_cast<int>(i)) continue;
                     readShown[j] = true;
                     if (call.reads[j].state == RefState::Absent) continue;
                     text += ' ';

@@ -4,13 +4,12 @@
 #include "library_table.h"
 
 #include <dlfcn.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <vector>
+#include <filesystem>
 
 #include "velkano.h"
 
@@ -48,39 +47,19 @@ AnyFunction dynamicExport(void* handle, const char* name) { return reinterpret_c
 bool copyToTemporary(const std::string& from, std::string& copy, std::string& error) {
     const char* dir = std::getenv("TMPDIR");
     std::string pattern = std::string(dir && *dir ? dir : "/tmp") + "/velkano-replay-XXXXXX.so";
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    const int out = mkstemps(name.data(), 3);
-    if (out < 0) {
+    const int made = mkstemps(pattern.data(), 3);  // a name of our own, and the file to fill
+    if (made < 0) {
         error = "cannot create a temporary copy of " + from + ": " + std::strerror(errno);
         return false;
     }
-    copy = name.data();
-    const int in = open(from.c_str(), O_RDONLY | O_CLOEXEC);
-    bool ok = in >= 0;
-    std::vector<char> buffer(1 << 16);
-    while (ok) {
-        const ssize_t got = read(in, buffer.data(), buffer.size());
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) {
-            ok = got == 0;
-            break;
-        }
-        for (ssize_t done = 0; ok && done < got;) {
-            const ssize_t put = write(out, buffer.data() + done, static_cast<size_t>(got - done));
-            if (put < 0 && errno == EINTR) continue;
-            ok = put > 0;
-            done += put > 0 ? put : 0;
-        }
-    }
-    if (!ok) error = "cannot copy " + from + " to " + copy + ": " + std::strerror(errno);
-    if (in >= 0) close(in);
-    if (close(out) != 0 && ok) {
-        error = "cannot copy " + from + " to " + copy + ": " + std::strerror(errno);
-        ok = false;
-    }
-    if (!ok) unlink(copy.c_str());
-    return ok;
+    close(made);
+    copy = pattern;
+    std::error_code failed;
+    std::filesystem::copy_file(from, copy, std::filesystem::copy_options::overwrite_existing, failed);
+    if (!failed) return true;
+    error = "cannot copy " + from + " to " + copy + ": " + failed.message();
+    unlink(copy.c_str());
+    return false;
 }
 
 }  // namespace

@@ -20,19 +20,6 @@ namespace {
 using trace::EntryPoint;
 using trace::RefState;
 
-bool writesTarget(EntryPoint entry) {
-    switch (entry) {
-        case EntryPoint::Init:
-        case EntryPoint::FlashAdd:
-        case EntryPoint::FlashSub:
-        case EntryPoint::FlashMod:
-        case EntryPoint::DrawTri:
-        case EntryPoint::DrawPerspTri:
-        case EntryPoint::DrawTile: return true;
-        default: return false;
-    }
-}
-
 // Where a message about a call points: "frame 3 call 1234 (DRAWTRI@12, offset 5678)".
 struct CallPlace {
     uint64_t frame = 0, index = 0, offset = 0;
@@ -147,7 +134,7 @@ bool Session::call(const trace::Record& record) {
     lastCall_ = place;
     ++calls_;
     std::string where;
-    if (lanes_.size() == 2 && writesTarget(c.entry) &&
+    if (lanes_.size() == 2 && (c.entry == EntryPoint::Init || trace::mayWriteTarget(c.entry)) &&
         firstDifference(lanes_[0]->target(), lanes_[1]->target(), where)) {
         const std::string first = options_.libraryPath.empty() ? "the default library" : options_.libraryPath;
         report_.error(place.text() + ": the two libraries' images differ after this call, first at " + where + " (" +
