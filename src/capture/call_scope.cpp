@@ -9,10 +9,7 @@
 #include "capture/recorder.h"
 #include "capture/trace_sink.h"
 #include "context/render_context.h"
-
-#ifndef VELKANO_VERSION_MAJOR  // the build passes the project's version
-#  error "VELKANO_VERSION_MAJOR, _MINOR and _PATCH must be defined"
-#endif
+#include "velkano.h"  // VELKANO_VERSION_*, written into every trace's header
 
 namespace velkano::capture {
 namespace {

@@ -16,6 +16,6 @@ int main(void) {
             printf("pixel %d: %08X, want %08X\n", i, (unsigned)image[i], (unsigned)want[i]);
             bad = 1;
         }
-    printf("consumer: %s\n", bad ? "wrong pixels" : "ok");
+    printf("consumer: %s (velkano %s)\n", bad ? "wrong pixels" : "ok", VELKANO_VERSION_STRING);
     return bad;
 }
