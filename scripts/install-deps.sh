@@ -9,6 +9,8 @@ packages=(
     libpng-dev libpixman-1-dev libsdl2-dev libosmesa6-dev zlib1g-dev libxxhash-dev
     g++-mingw-w64-i686-win32 g++-mingw-w64-i686-posix binutils-mingw-w64-i686 libz-mingw-w64-dev
     wine wine32:i386
+    zip unzip llvm lld
+    lintian dpkg-dev file
 )
 
 if ! dpkg --print-foreign-architectures | grep -qx i386; then

@@ -4,7 +4,8 @@
 #     package, the demo, and Velkano.dll run by the Win32 host under Wine against the
 #     native bytes;
 #  2. the same suite built with AddressSanitizer and UndefinedBehaviorSanitizer;
-#  3. a short libFuzzer session (clang, both sanitizers) of every entry point.
+#  3. a short libFuzzer session (clang, both sanitizers) of every entry point;
+#  4. the release script in quick mode: the Windows zip and the Linux packages, built and checked.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
@@ -29,3 +30,6 @@ CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo 
     -DBUILD_TESTING=OFF -DVELKANO_WIN32=OFF
 cmake --build build-fuzz -j"$jobs"
 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --test-dir build-fuzz --output-on-failure
+
+echo "== release (quick: no lintian)"
+bash scripts/release.sh --quick

@@ -1,4 +1,5 @@
-/* The host scenario against the native shared library, linked directly. */
+/* The host scenario against the library linked directly: libvelkano.so natively, and
+ * Velkano.dll through its import libraries in the release checks (scripts/release/win32.sh). */
 #include "host_scenario.h"
 
 int main(int argc, char** argv) {
