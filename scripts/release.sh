@@ -20,7 +20,7 @@ esac
 
 version=$(sed -n 's/^project(velkano VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 [ -n "$version" ] || { echo "release: no project version in CMakeLists.txt" >&2; exit 1; }
-build=build-release
+build="build-release"
 dist=dist
 work=$build/release-check  # scratch of the checks: consumers, hosts, unpacked archives
 if [ "$quick" = 0 ]; then
