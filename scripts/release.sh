@@ -3,6 +3,7 @@
 #   dist/velkano-<version>-win32.zip   Velkano.dll, its header, .def and import libraries, the capture
 #                                      variant, velkano-replay.exe, README, LICENSE, CHANGELOG
 #   dist/*.tar.gz, dist/*.deb          the Linux packages (CPack)
+#   dist/SHA256SUMS                    the checksum of each of them
 # Usage: bash scripts/release.sh [--quick]
 #   --quick  keeps an earlier release build (incremental) and leaves out lintian; scripts/test.sh
 #            runs it so.
@@ -45,5 +46,8 @@ export VELKANO_RELEASE_NATIVE_BYTES=$work/host-native.bin
 bash scripts/release/linux.sh
 bash scripts/release/win32.sh
 
+# Checksums of everything published, for downloaders: sha256sum -c SHA256SUMS in dist/.
+(cd "$dist" && find . -maxdepth 1 -type f -printf '%P\n' | LC_ALL=C sort | xargs sha256sum) >"$work/SHA256SUMS"
+mv "$work/SHA256SUMS" "$dist/SHA256SUMS"
 echo "== release $version: done"
 ls -l "$dist"
