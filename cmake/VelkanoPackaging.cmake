@@ -57,7 +57,7 @@ else()
     message(WARNING "no LICENSE at the top of the source tree: the packages will lack their copyright file")
 endif()
 
-# One entry for the release; the date is the configure time (or SOURCE_DATE_EPOCH).
+# One entry for the release, dated SOURCE_DATE_EPOCH (release.sh: the last commit) or now.
 string(TIMESTAMP changelog_date "%a, %d %b %Y %H:%M:%S +0000" UTC)
 file(WRITE ${doc_dir}/changelog.Debian
     "velkano (${VELKANO_DEB_VERSION}) unstable; urgency=medium\n"

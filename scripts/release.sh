@@ -33,6 +33,11 @@ fi
 rm -rf "$dist" "$work"
 mkdir -p "$dist" "$work"
 
+# One date for everything the release stamps (the zip's files, the Debian changelog): the last
+# commit's, unless the caller gives one.
+SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct 2>/dev/null || date +%s)}
+export SOURCE_DATE_EPOCH
+
 echo "== release $version: build"
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr -DBUILD_TESTING=OFF \
     -DVELKANO_WIN32=ON -DVELKANO_BUILD_DEMO=OFF -DVELKANO_BUILD_BENCHMARKS=OFF >/dev/null

@@ -21,10 +21,8 @@ work=${VELKANO_RELEASE_WORK:?}/linux
 quick=${VELKANO_RELEASE_QUICK:-0}
 native_bytes=${VELKANO_RELEASE_NATIVE_BYTES:?}
 
-fail() {
-    echo "release: $*" >&2
-    exit 1
-}
+# shellcheck source=scripts/release/common.sh
+source scripts/release/common.sh
 
 deb_version=$version-1
 arch=$(dpkg --print-architecture)
@@ -296,15 +294,13 @@ check_consumer_pkg_config() {
 }
 
 # The native host scenario against the installed library; win32.sh compares the Windows hosts'
-# bytes with these. The project's floating-point flags, as velkano_target_flags gives them.
+# bytes with these.
 check_host_scenario() {
     echo "== linux: host scenario with pkg-config -> $native_bytes"
     local host=$work/native-host
     # shellcheck disable=SC2046
-    cc -std=gnu99 -O2 -ffp-contract=off -fno-fast-math -fno-tree-vectorize -Wall -Wextra \
-        tests/host/native_host.c tests/host/host_scenario.c tests/host/host_harness.c tests/host/host_flash.c \
-        tests/host/host_tile.c tests/host/host_affine.c tests/host/host_persp.c \
-        $(pkg-config --cflags --libs velkano) -o "$host" || fail "the host scenario does not build"
+    cc "${host_c_flags[@]}" "${host_scenario_sources[@]}" $(pkg-config --cflags --libs velkano) -o "$host" ||
+        fail "the host scenario does not build"
     check_loads_installed "$host"
     mkdir -p "$(dirname "$native_bytes")"
     rm -f "$native_bytes"

@@ -38,15 +38,9 @@ export WINEPREFIX=$build/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,msht
 mingw_gcc=i686-w64-mingw32-gcc-win32
 mingw_objdump=i686-w64-mingw32-objdump
 mingw_windres=i686-w64-mingw32-windres
-# The flags of the project's own C targets: IEEE double through SSE2, no contraction.
-host_flags=(-std=c99 -O2 -Wall -Wextra -msse2 -mfpmath=sse -ffp-contract=off -static)
-scenario_sources=(native_host.c host_scenario.c host_harness.c host_flash.c host_tile.c host_affine.c
-    host_persp.c)
-
-fail() {
-    echo "release: $*" >&2
-    exit 1
-}
+# shellcheck source=scripts/release/common.sh
+source scripts/release/common.sh
+host_flags=("${host_c_flags[@]}" -msse2 -mfpmath=sse -static)
 
 # Every file of the archive, relative to its top folder. The capture variant and the replay tool
 # are packed when the build made them (VELKANO_BUILD_CAPTURE).
@@ -80,11 +74,9 @@ make_zip() {
     stage CHANGELOG.md CHANGELOG.md
     [ -f "$win32/capture/Velkano.dll" ] && stage "$win32/capture/Velkano.dll" capture/Velkano.dll
     [ -f "$win32/bin/velkano-replay.exe" ] && stage "$win32/bin/velkano-replay.exe" bin/velkano-replay.exe
-    # The same inputs give the same archive: files in name order, each dated at the last commit,
+    # The same inputs give the same archive: files in name order, each dated at the release's date,
     # no extra attributes, no directory entries.
-    local stamp
-    stamp=$(git log -1 --format=%ct 2>/dev/null || echo 0)
-    find "$staged" -type f -exec touch -d "@$stamp" {} +
+    find "$staged" -type f -exec touch -d "@${SOURCE_DATE_EPOCH:?}" {} +
     rm -f "$zip"
     (cd "$work/staging" && find "$name" -type f | LC_ALL=C sort | TZ=UTC zip -q -X -D "$zip" -@)
 }
@@ -152,18 +144,16 @@ run_beside_dll() {
 # The host scenario linked through one import library: tests/host's sources with the archive's
 # header (the sources' folder has none) and library only.
 check_host() {
-    local compiler=$1 library=$2 dir=$work/hosts/$1-${2%%.*} sources=()
-    local source
+    local compiler=$1 library=$2 dir=$work/hosts/$1-${2%%.*}
     echo "== win32: host scenario, $compiler, lib/$library"
     mkdir -p "$dir"
-    for source in "${scenario_sources[@]}"; do sources+=("tests/host/$source"); done
     case $compiler in
-        gcc) "$mingw_gcc" "${host_flags[@]}" -I"$unpacked/include" "${sources[@]}" "$unpacked/lib/$library" \
+        gcc) "$mingw_gcc" "${host_flags[@]}" -I"$unpacked/include" "${host_scenario_sources[@]}" "$unpacked/lib/$library" \
             -o "$dir/host.exe" ;;
         # Debian's clang finds MinGW's headers and CRT but not its libgcc, whose folder is named
         # 12-win32: it gets the folder from MinGW GCC.
         clang) clang --target=i686-w64-mingw32 -fuse-ld=lld -L"$(dirname "$("$mingw_gcc" -print-libgcc-file-name)")" \
-            "${host_flags[@]}" -I"$unpacked/include" "${sources[@]}" "$unpacked/lib/$library" -o "$dir/host.exe" ;;
+            "${host_flags[@]}" -I"$unpacked/include" "${host_scenario_sources[@]}" "$unpacked/lib/$library" -o "$dir/host.exe" ;;
     esac || fail "the host scenario does not build with $compiler and lib/$library"
     "$mingw_objdump" -p "$dir/host.exe" | grep "DLL Name: Velkano.dll" >/dev/null ||
         fail "the $compiler host linked with lib/$library does not import Velkano.dll"
