@@ -9,9 +9,11 @@
 # Usage: configure with -DCMAKE_INSTALL_PREFIX=/usr, build, then `cpack` in the build directory
 # (scripts/release/linux.sh does all of it).
 
+# The package of each component: CPACK_DEBIAN_<COMPONENT>_PACKAGE_NAME.
 set(VELKANO_DEB_RUNTIME libvelkano${PROJECT_VERSION_MAJOR})  # libvelkano.so.0 -> libvelkano0
-set(VELKANO_DEB_DEV libvelkano-dev)
-set(VELKANO_DEB_TOOLS velkano-tools)
+set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME ${VELKANO_DEB_RUNTIME})
+set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_NAME libvelkano-dev)
+set(CPACK_DEBIAN_TOOLS_PACKAGE_NAME velkano-tools)
 set(VELKANO_DEB_REVISION 1)  # the Debian revision: the packaging's own version, 1 for each release
 set(VELKANO_DEB_VERSION ${PROJECT_VERSION}-${VELKANO_DEB_REVISION})
 set(VELKANO_MAINTAINER "Velkano developers <velkano@users.noreply.invalid>")
@@ -79,13 +81,8 @@ set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
     ${PROJECT_SOURCE_DIR}/tools/replay/velkano-replay.1 ${license_file})
 
 foreach(component IN ITEMS runtime development tools)
-    if(component STREQUAL "runtime")
-        set(package ${VELKANO_DEB_RUNTIME})
-    elseif(component STREQUAL "development")
-        set(package ${VELKANO_DEB_DEV})
-    else()
-        set(package ${VELKANO_DEB_TOOLS})
-    endif()
+    string(TOUPPER ${component} upper)
+    set(package ${CPACK_DEBIAN_${upper}_PACKAGE_NAME})
     if(EXISTS ${doc_dir}/copyright)
         install(FILES ${doc_dir}/copyright DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${package}
             COMPONENT ${component})
@@ -131,7 +128,6 @@ set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 
-set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME ${VELKANO_DEB_RUNTIME})
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_SECTION libs)
 set(CPACK_DEBIAN_RUNTIME_DESCRIPTION "small, exact and fast software rasteriser - shared library
 Velkano draws into a 32-bit image handed over by its host: colour flashes,
@@ -147,7 +143,6 @@ set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_EXTRA ${PROJECT_SOURCE_DIR}/cmake/deb/t
     ${PROJECT_SOURCE_DIR}/cmake/deb/no-maintainer-scripts/postinst
     ${PROJECT_SOURCE_DIR}/cmake/deb/no-maintainer-scripts/postrm)
 
-set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_NAME ${VELKANO_DEB_DEV})
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_SECTION libdevel)
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_DEPENDS "${VELKANO_DEB_RUNTIME} (= ${VELKANO_DEB_VERSION})")
 set(CPACK_DEBIAN_DEVELOPMENT_DESCRIPTION "small, exact and fast software rasteriser - development files
@@ -157,7 +152,6 @@ perspective-correct textured triangles lit by a lightmap.
 This package holds the C header, the CMake package (find_package(velkano))
 and the pkg-config file.")
 
-set(CPACK_DEBIAN_TOOLS_PACKAGE_NAME ${VELKANO_DEB_TOOLS})
 set(CPACK_DEBIAN_TOOLS_PACKAGE_SECTION devel)
 set(CPACK_DEBIAN_TOOLS_PACKAGE_DEPENDS "${VELKANO_DEB_RUNTIME} (= ${VELKANO_DEB_VERSION})")
 set(CPACK_DEBIAN_TOOLS_DESCRIPTION "small, exact and fast software rasteriser - capture and replay

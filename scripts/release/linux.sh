@@ -115,7 +115,11 @@ check_clean_machine() {
         2>/dev/null || true)
     [ -z "$stray" ] || fail "an earlier Velkano is installed on this machine; remove it first:
 $stray"
-    ! ldconfig -p | grep -q libvelkano || fail "the loader's cache still knows a libvelkano: $(ldconfig -p | grep libvelkano)"
+    # Long outputs are read whole before grep: with pipefail, grep -q leaving early would fail the
+    # pipeline through the writer's broken pipe.
+    local cache
+    cache=$(ldconfig -p)
+    ! grep -q libvelkano <<<"$cache" || fail "the loader's cache still knows a libvelkano: $(grep libvelkano <<<"$cache")"
     # Nothing from the environment points a compiler, pkg-config, CMake or the loader elsewhere.
     unset PKG_CONFIG_PATH PKG_CONFIG_LIBDIR CMAKE_PREFIX_PATH LD_LIBRARY_PATH LIBRARY_PATH CPATH C_INCLUDE_PATH \
         LD_PRELOAD VELKANO_TRACE velkano_DIR
@@ -246,7 +250,7 @@ install_packages() {
     for p in "${packages[@]}"; do debs+=("$(deb_file "$p")"); done
     dpkg -i "${debs[@]}" >"$work/dpkg.log" 2>&1 || { cat "$work/dpkg.log" >&2; fail "dpkg -i failed"; }
     # With /lib a link to /usr/lib, the cache may name either.
-    ldconfig -p | grep -q "libvelkano.so.$major .*=> \(/usr\)\?/lib/$multiarch/libvelkano.so.$major$" ||
+    grep -q "libvelkano.so.$major .*=> \(/usr\)\?/lib/$multiarch/libvelkano.so.$major$" <<<"$(ldconfig -p)" ||
         fail "the loader's cache has no /$libdir/libvelkano.so.$major after dpkg -i (ldconfig trigger)"
 }
 
@@ -316,7 +320,7 @@ check_replay() {
     VELKANO_TRACE=$trace LD_PRELOAD=$capture "$work/pkg-consumer" >/dev/null ||
         fail "the consumer fails with the capture library preloaded"
     [ -s "$trace" ] || fail "the capture library recorded no trace"
-    velkano-replay --calls "$trace" | grep -q FLASHADD || fail "the trace holds no FLASHADD call"
+    grep -q FLASHADD <<<"$(velkano-replay --calls "$trace")" || fail "the trace holds no FLASHADD call"
     velkano-replay "$trace" >"$work/replay.log" 2>&1 || { cat "$work/replay.log" >&2; fail "velkano-replay failed"; }
 }
 
