@@ -402,10 +402,11 @@ struct KernelCase {
     int64_t resetEvery = 1;                               // passes
 };
 
-template <typename Kernel>
-uintptr_t address(Kernel kernel) {
-    return reinterpret_cast<uintptr_t>(kernel);
+template <typename Slot>
+uintptr_t address(const Slot& slot) {
+    return reinterpret_cast<uintptr_t>(slot.packed);
 }
+uintptr_t address(SpanKernel kernel) { return reinterpret_cast<uintptr_t>(kernel); }
 
 // A case whose pass calls the table's kernel `Slot` on each item of `work`, after the
 // `leading` arguments; it writes what it does not read, so it needs no refill.
@@ -466,16 +467,16 @@ std::vector<KernelCase> kernelCases(const KernelData& data) {
         const CompositeMode mode = m.mode;
         cases.push_back({std::string("span_") + m.name, "pixels", data.spanPixels,
                          [&data, plain, mode](const KernelTable& k) {
-                             const SpanKernel kernel = k.spanKernel(mode);
+                             const SpanKernel kernel = k.spans.plain(mode);
                              for (const SpanWalk& walk : data.walks) kernel(plain, walk);
                          },
-                         [mode](const KernelTable& k) { return address(k.spanKernel(mode)); }, refillTarget});
+                         [mode](const KernelTable& k) { return address(k.spans.plain(mode)); }, refillTarget});
         cases.push_back({std::string("litSpan_") + m.name, "pixels", data.spanPixels,
                          [&data, lit, mode](const KernelTable& k) {
-                             const SpanKernel kernel = k.litSpanKernel(mode);
+                             const SpanKernel kernel = k.spans.lit(mode);
                              for (const SpanWalk& walk : data.walks) kernel(lit, walk);
                          },
-                         [mode](const KernelTable& k) { return address(k.litSpanKernel(mode)); }, refillLit});
+                         [mode](const KernelTable& k) { return address(k.spans.lit(mode)); }, refillLit});
     }
 
     cases.push_back(
@@ -488,15 +489,6 @@ std::vector<KernelCase> kernelCases(const KernelData& data) {
                      [](const KernelTable& k) { return address(k.gridPoints); }, nullptr});
     cases.push_back(
         perItem<&KernelTable::textureBlocks>("textureBlocks", "pixels", data.blockPixels, data.textureWalks, context));
-    cases.push_back(perItem<&KernelTable::lightmapBlocks>("lightmapBlocks", "pixels", data.blockPixels,
-                                                          data.lightmapWalks, context));
-    // Both walks of each half in one: the pixels of both layers.
-    cases.push_back({"litBlocks", "pixels", 2 * data.blockPixels,
-                     [&data](const KernelTable& k) {
-                         for (size_t i = 0; i < data.textureWalks.size(); ++i)
-                             k.litBlocks(data.context, data.textureWalks[i], data.lightmapWalks[i]);
-                     },
-                     [](const KernelTable& k) { return address(k.litBlocks); }, nullptr});
     return cases;
 }
 

@@ -1,19 +1,44 @@
 // kernel_table.h: the kernels every drawing call runs, one table per kernel level.
-// The table of the level in force is chosen once, when the library loads (the best level
-// the machine runs) or when a test forces another; drawing calls read their kernels from
-// kernels() and never ask for the level themselves. Each module fills its own slots with
-// its install function, and the types it passes are its own: declared here, defined in the
-// module's chief header.
+//
+// VELKANO_KERNEL_SLOTS is the one list of them. Each row names a slot, its type, its fit rule
+// and its kernel at each level: scalar (the reference), SSE2 (velkano::sse2) and AVX2
+// (velkano::avx2); a level with no kernel of its own names the one below. KernelTable, the
+// install code, the table test and the kernel checker (tests/checker) all expand this list, so
+// a slot or a level is added here and nowhere else.
+//
+// The fit rule says when a packed kernel may run: where the call's bound images do not fit the
+// packed kernels' 32-bit lane offsets (or another limit of a packed kernel), the slot runs its
+// scalar kernel itself. Drawing code calls kernels().slot(...) and never chooses a kernel or
+// asks for the level. The table of the level in force is chosen once, when the library loads
+// (the best level the machine runs) or when a test forces another.
+//
+// The kernels' argument types are their modules' own: declared here, defined in the module's
+// chief header (effects/flash.h, tile/tile_blit.h, raster/*.h).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
+#include "context/texture_binding.h"
 #include "pixel/simd_level.h"
+
+// name, type, fit rule, scalar, SSE2, AVX2
+#define VELKANO_KERNEL_SLOTS(X)                                                                                     \
+  X(flashAdd, FlashKernel, AnyCall, flashAddScalar, sse2::flashAddSse2, avx2::flashAddAvx2)                         \
+  X(flashSub, FlashKernel, AnyCall, flashSubScalar, sse2::flashSubSse2, avx2::flashSubAvx2)                         \
+  X(flashMod, FlashKernel, AnyCall, flashModScalar, sse2::flashModSse2, avx2::flashModAvx2)                         \
+  X(tileRow, TileRowKernel, AnyCall, tileRowScalar, sse2::tileRowSse2, avx2::tileRowAvx2)                           \
+  X(spans, SpanKernels, AnyCall, spanKernelsScalar, sse2::spanKernelsSse2, avx2::spanKernelsAvx2)                   \
+  X(textureSpan, TextureSpanKernel, TextureFits, textureSpanScalar, sse2::textureSpanSse2, avx2::textureSpanAvx2)   \
+  X(lightSpan, LightSpanKernel, AnyCall, lightSpanScalar, sse2::lightSpanSse2, sse2::lightSpanSse2)                 \
+  X(textureRows, TextureRowsKernel, AnyCall, textureRowsScalar, sse2::textureRowsSse2, sse2::textureRowsSse2)       \
+  X(lightRows, LightRowsKernel, LightRowsFit, lightRowsScalar, sse2::lightRowsSse2, sse2::lightRowsSse2)            \
+  X(gridPoints, GridPointsKernel, AnyCall, gridPointsScalar, sse2::gridPointsSse2, avx2::gridPointsAvx2)            \
+  X(textureBlocks, BlockKernel, TextureFits, textureBlocksScalar, sse2::textureBlocksSse2, avx2::textureBlocksAvx2) \
+  X(litBlocks, LitBlockKernel, TextureAndLightmapFit, litBlocksScalar, sse2::litBlocksSse2, avx2::litBlocksAvx2)
 
 namespace velkano {
 
-struct RenderContext;
 struct TileRow;
 struct TileInk;
 struct SpanImages;
@@ -22,19 +47,17 @@ struct TextureSpan;
 struct LightSpan;
 struct TextureRows;
 struct LightRows;
-struct GridRange;
-struct GridFill;
 struct GridPoints;
 struct BlockWalk;
+struct LitBlockWalk;
 enum class CompositeMode : int32_t;
 
 // effects/flash.h
 using FlashKernel = void (*)(uint8_t* block, size_t sizeBytes, uint32_t colour);
 // tile/tile_blit.h
 using TileRowKernel = void (*)(const TileRow& row, const TileInk& ink);
-// raster/span_compositor.h; a chooser gives null for a mode that writes nothing
+// raster/span_compositor.h
 using SpanKernel = void (*)(const SpanImages& images, const SpanWalk& walk);
-using SpanKernelChooser = SpanKernel (*)(CompositeMode mode);
 // raster/triangle_spans.h
 using TextureSpanKernel = void (*)(const RenderContext& context, const TextureSpan& span);
 using LightSpanKernel = void (*)(const LightSpan& span);
@@ -44,22 +67,66 @@ using LightRowsKernel = void (*)(LightRows& rows);
 using GridPointsKernel = void (*)(const GridPoints& points);
 // raster/persp_triangle.h
 using BlockKernel = void (*)(const RenderContext& context, const BlockWalk& walk);
-using LitBlockKernel = void (*)(const RenderContext& context, const BlockWalk& texture, const BlockWalk& light);
+using LitBlockKernel = void (*)(const RenderContext& context, const LitBlockWalk& walk);
+
+// The span compositor's kernels of one level by the host's blend mode (0 to 6): plain, lit
+// by mode 3 first, lit by mode 4 first. Null where the mode writes nothing, and in a level's
+// own sets where the level has no kernel for the mode (the table then takes the scalar one).
+constexpr size_t kBlendModes = 7;
+struct SpanKernels {
+    SpanKernel plain[kBlendModes];
+    SpanKernel lit[kBlendModes];
+    SpanKernel multiplyLit[kBlendModes];
+};
+// The kernel of `mode` in one of the sets, null for a mode that writes nothing.
+inline SpanKernel spanKernelOf(const SpanKernel (&byMode)[kBlendModes], CompositeMode mode) {
+    const auto at = static_cast<uint32_t>(mode);
+    return at < kBlendModes ? byMode[at] : nullptr;
+}
+
+// Fit rules: whether a call may run the packed kernel.
+struct AnyCall {
+    static constexpr bool check(const auto&...) { return true; }
+};
+struct TextureFits {
+    static bool check(const RenderContext& context, const auto&...) { return textureFitsPackedOffsets(context); }
+};
+struct TextureAndLightmapFit {
+    static bool check(const RenderContext& context, const auto&...) {
+        return textureFitsPackedOffsets(context) && lightmapFitsPackedOffsets(context);
+    }
+};
+struct LightRowsFit {
+    static bool check(const LightRows& rows);  // raster/triangle_spans.h
+};
+
+// One slot of a table: the level's kernel, and the scalar one that serves the calls the fit
+// rule turns away. Called like the kernel itself.
+template <typename Kernel, typename Fit>
+struct KernelSlot;
+template <typename... Args, typename Fit>
+struct KernelSlot<void (*)(Args...), Fit> {
+    void (*packed)(Args...);
+    void (*scalar)(Args...);
+    void operator()(Args... args) const {
+        if (Fit::check(args...)) packed(args...);
+        else scalar(args...);
+    }
+};
+// The compositor's slot: the sets of the level, with the scalar kernels where it has none.
+template <>
+struct KernelSlot<SpanKernels, AnyCall> {
+    SpanKernels kernels;
+    SpanKernel plain(CompositeMode mode) const { return spanKernelOf(kernels.plain, mode); }
+    SpanKernel lit(CompositeMode mode) const { return spanKernelOf(kernels.lit, mode); }
+    SpanKernel multiplyLit(CompositeMode mode) const { return spanKernelOf(kernels.multiplyLit, mode); }
+};
 
 struct KernelTable {
     SimdLevel level;
-    FlashKernel flashAdd, flashSub, flashMod;
-    TileRowKernel tileRow;
-    SpanKernelChooser spanKernel, litSpanKernel;
-    // Lit by mode 4, not 3.
-    SpanKernelChooser multiplyLitSpanKernel;
-    TextureSpanKernel textureSpan;  // for textures that fit packed offsets; textureSpanScalar otherwise
-    LightSpanKernel lightSpan;
-    TextureRowsKernel textureRows;
-    LightRowsKernel lightRows;
-    GridPointsKernel gridPoints;
-    BlockKernel textureBlocks, lightmapBlocks;  // likewise for the fit of the bound image
-    LitBlockKernel litBlocks;                   // for a texture and a lightmap that both fit
+#define VELKANO_SLOT_FIELD(name, Kernel, Fit, ...) KernelSlot<Kernel, Fit> name;
+    VELKANO_KERNEL_SLOTS(VELKANO_SLOT_FIELD)
+#undef VELKANO_SLOT_FIELD
 };
 
 // The table of the level in force.
@@ -69,14 +136,5 @@ const KernelTable& kernelTable(SimdLevel level);
 // For tests only (never exported): every later call runs the kernels of `level` (at most
 // the detected one).
 void forceSimdLevelForTests(SimdLevel level);
-
-// Each module fills its slots of a level's table: the kernels of that level, or of the
-// highest level below it that the module has.
-void installFlashKernels(KernelTable& table);         // effects/flash.cpp
-void installTileKernels(KernelTable& table);          // tile/tile_blit.cpp
-void installCompositorKernels(KernelTable& table);    // raster/span_compositor.cpp
-void installTriangleSpanKernels(KernelTable& table);  // raster/triangle_spans.cpp
-void installGridKernels(KernelTable& table);          // raster/uv_grid.cpp
-void installBlockKernels(KernelTable& table);         // raster/persp_triangle.cpp
 
 }  // namespace velkano

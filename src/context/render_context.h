@@ -8,13 +8,16 @@
 #include <cstdint>
 
 #include "context/grid_tables.h"
+#include "pixel/instruction_set.h"
 
 namespace velkano {
 
 // The farthest rounded position, row or column a tile or triangle may reach and still be
 // drawn: every walk's arithmetic then stays far inside 32 bits.
 constexpr int32_t kFarLimit = 1 << 20;
+VELKANO_HELPERS_BEGIN
 constexpr bool withinFarLimit(int32_t position) { return position >= -kFarLimit && position <= kFarLimit; }
+VELKANO_HELPERS_END
 
 // Fields in their documented order. Zero-initialised static storage is the Loaded state.
 struct RenderContext {
@@ -46,9 +49,11 @@ struct RenderContext {
 };
 
 // Byte offset of pixel (x, y) in the target or a layer: rows of `pitch` bytes, 4 per pixel.
+VELKANO_HELPERS_BEGIN
 inline size_t pixelOffset(size_t pitch, int32_t x, int32_t y) {
     return static_cast<size_t>(y) * pitch + 4 * static_cast<size_t>(x);
 }
+VELKANO_HELPERS_END
 
 // The one context behind the exported entry points.
 RenderContext& processContext();

@@ -12,15 +12,11 @@ void forEachWord(uint8_t* block, size_t wordsBytes, WordOp op) {
     for (size_t at = 0; at < wordsBytes; at += 4) storeWord(block + at, op(loadWord(block + at)));
 }
 
-void runFlash(RenderContext& context, uint32_t colour, FlashKernel kernel) {
+template <typename Slot>
+void runFlash(RenderContext& context, uint32_t colour, const Slot& kernel) {
     const size_t sizeBytes = targetSizeBytes(context);
     if (sizeBytes != 0) kernel(context.target, sizeBytes, colour);
 }
-
-// The kernels of one level, scalar first.
-constexpr FlashKernel kAdd[] = {flashAddScalar, flashAddSse2, flashAddAvx2};
-constexpr FlashKernel kSub[] = {flashSubScalar, flashSubSse2, flashSubAvx2};
-constexpr FlashKernel kMod[] = {flashModScalar, flashModSse2, flashModAvx2};
 
 }  // namespace
 
@@ -40,12 +36,5 @@ void flashModScalar(uint8_t* block, size_t sizeBytes, uint32_t colour) {
 void flashAdd(RenderContext& context, uint32_t colour) { runFlash(context, colour, kernels().flashAdd); }
 void flashSub(RenderContext& context, uint32_t colour) { runFlash(context, colour, kernels().flashSub); }
 void flashMod(RenderContext& context, uint32_t colour) { runFlash(context, colour, kernels().flashMod); }
-
-void installFlashKernels(KernelTable& table) {
-    const auto level = static_cast<size_t>(table.level);
-    table.flashAdd = kAdd[level];
-    table.flashSub = kSub[level];
-    table.flashMod = kMod[level];
-}
 
 }  // namespace velkano

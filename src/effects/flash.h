@@ -20,11 +20,15 @@ void flashMod(RenderContext& context, uint32_t colour);  // channelModulate, who
 void flashAddScalar(uint8_t* block, size_t sizeBytes, uint32_t colour);
 void flashSubScalar(uint8_t* block, size_t sizeBytes, uint32_t colour);
 void flashModScalar(uint8_t* block, size_t sizeBytes, uint32_t colour);
+namespace sse2 {
 void flashAddSse2(uint8_t* block, size_t sizeBytes, uint32_t colour);
 void flashSubSse2(uint8_t* block, size_t sizeBytes, uint32_t colour);
 void flashModSse2(uint8_t* block, size_t sizeBytes, uint32_t colour);
-void flashAddAvx2(uint8_t* block, size_t sizeBytes, uint32_t colour);  // AVX2 machines only
+}  // namespace sse2
+namespace avx2 {  // AVX2 machines only
+void flashAddAvx2(uint8_t* block, size_t sizeBytes, uint32_t colour);
 void flashSubAvx2(uint8_t* block, size_t sizeBytes, uint32_t colour);
 void flashModAvx2(uint8_t* block, size_t sizeBytes, uint32_t colour);
+}  // namespace avx2
 
 }  // namespace velkano

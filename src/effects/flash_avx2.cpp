@@ -5,7 +5,7 @@
 
 #include "effects/flash.h"
 
-namespace velkano {
+namespace velkano::avx2 {
 namespace {
 
 inline __m256i load32(const uint8_t* at) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(at)); }
@@ -61,17 +61,17 @@ size_t flashChunks(uint8_t* block, size_t sizeBytes, PackedOp op) {
 // 8-byte groups line up as if one kernel had walked the whole block.
 void flashAddAvx2(uint8_t* block, size_t sizeBytes, uint32_t colour) {
     const size_t done = flashChunks(block, sizeBytes, AddSat(colour));
-    flashAddSse2(block + done, sizeBytes - done, colour);
+    sse2::flashAddSse2(block + done, sizeBytes - done, colour);
 }
 
 void flashSubAvx2(uint8_t* block, size_t sizeBytes, uint32_t colour) {
     const size_t done = flashChunks(block, sizeBytes, SubSat(colour));
-    flashSubSse2(block + done, sizeBytes - done, colour);
+    sse2::flashSubSse2(block + done, sizeBytes - done, colour);
 }
 
 void flashModAvx2(uint8_t* block, size_t sizeBytes, uint32_t colour) {
     const size_t done = flashChunks(block, sizeBytes, Modulate(colour));
-    flashModSse2(block + done, sizeBytes - done, colour);
+    sse2::flashModSse2(block + done, sizeBytes - done, colour);
 }
 
-}  // namespace velkano
+}  // namespace velkano::avx2

@@ -8,7 +8,7 @@
 #include "effects/flash.h"
 #include "pixel/channel_ops_sse2.h"
 
-namespace velkano {
+namespace velkano::sse2 {
 namespace {
 
 inline __m128i load16(const uint8_t* at) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at)); }
@@ -51,4 +51,4 @@ void flashModSse2(uint8_t* block, size_t sizeBytes, uint32_t colour) {
     flashPacked(block, sizeBytes & ~size_t{3}, colour, [](__m128i p, __m128i c) { return channelModulateSse2(p, c); });
 }
 
-}  // namespace velkano
+}  // namespace velkano::sse2

@@ -10,7 +10,10 @@
 #include <cstdint>
 #include <cstring>
 
+#include "pixel/instruction_set.h"
+
 namespace velkano {
+VELKANO_HELPERS_BEGIN
 
 using PixelWord = uint32_t;
 using ColourWord = uint32_t;
@@ -68,4 +71,5 @@ inline void storeWord(void* at, uint32_t word) { std::memcpy(at, &word, 4); }
 // ColourWord R,G,B,X bytes in memory -> PixelWord B,G,R,0.
 constexpr PixelWord colourToPixel(ColourWord w) { return ((w & 0xFFu) << 16) | (w & 0xFF00u) | ((w >> 16) & 0xFFu); }
 
+VELKANO_HELPERS_END
 }  // namespace velkano

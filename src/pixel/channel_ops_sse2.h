@@ -8,7 +8,10 @@
 
 #include <cstdint>
 
+#include "pixel/instruction_set.h"
+
 namespace velkano {
+VELKANO_HELPERS_BEGIN
 
 inline __m128i broadcastWord(uint32_t word) { return _mm_set1_epi32(static_cast<int32_t>(word)); }
 
@@ -44,4 +47,5 @@ inline __m128i colourToPixelSse2(__m128i w) {
     return _mm_or_si128(_mm_or_si128(red, green), blue);
 }
 
+VELKANO_HELPERS_END
 }  // namespace velkano

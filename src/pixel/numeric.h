@@ -13,7 +13,10 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "pixel/instruction_set.h"
+
 namespace velkano {
+VELKANO_HELPERS_BEGIN
 
 constexpr int32_t kIntegerIndefinite = INT32_MIN;
 constexpr int32_t kFixedShift = 10;  // 22.10 fixed point
@@ -108,4 +111,5 @@ inline float stepThrough(float value, float step, int64_t count) {
     return values[0];
 }
 
+VELKANO_HELPERS_END
 }  // namespace velkano

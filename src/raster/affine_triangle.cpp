@@ -43,7 +43,7 @@ TextureRows textureRows(const RenderContext& context, const HalfTriangle& half, 
     TextureRows rows{{},
                      0,
                      drawableWidth(context),
-                     textureFitsPackedOffsets(context) ? kernels().textureSpan : textureSpanScalar,
+                     kernels().textureSpan,
                      {static_cast<float>(half.apexX), static_cast<float>(half.apexX)},
                      {static_cast<float>(static_cast<double>(static_cast<int64_t>(half.baseX1) - half.apexX) * inv),
                       static_cast<float>(static_cast<double>(static_cast<int64_t>(half.baseX2) - half.apexX) * inv)},
@@ -65,8 +65,7 @@ TextureRows textureRows(const RenderContext& context, const HalfTriangle& half, 
 }
 
 // The light half's rows from step `firstK` on, of n = lastStep + 1 rows: every vertical step
-// divides by n, not by the row distance. The packed kernel takes n up to 2^24 (the far limit
-// keeps DRAWTRI's halves far below that).
+// divides by n, not by the row distance.
 LightRows lightRows(const RenderContext& context, const HalfTriangle& half, const HalfColours& colours,
                     int64_t lastStep, int64_t firstK) {
     LightRows rows{{},
@@ -89,10 +88,6 @@ LightRows lightRows(const RenderContext& context, const HalfTriangle& half, cons
     }
     stepThrough(rows.colour, rows.colourStep, firstK);
     return rows;
-}
-
-LightRowsKernel lightRowsKernel(const LightRows& rows) {
-    return rows.n <= (int64_t{1} << 24) ? kernels().lightRows : lightRowsScalar;
 }
 
 int32_t rowAt(const HalfTriangle& half, const HalfRows& rows, int64_t k) {
@@ -118,10 +113,10 @@ void textureRowsAt(RenderContext& context, const HalfTriangle& half, const HalfR
 
 // Light on steps firstK to lastK (at most kSpanRows of them) of the half.
 void lightRowsAt(const RenderContext& context, const HalfTriangle& half, const HalfRows& halfRows, int64_t firstK,
-                 int64_t lastK, LightRows& rows, LightRowsKernel kernel) {
+                 int64_t lastK, LightRows& rows) {
     rows.firstK = firstK;
     rows.count = rowStarts(context, context.lightLayer, half, halfRows, firstK, lastK, rows.rows);
-    kernel(rows);
+    kernels().lightRows(rows);
 }
 
 // One half in the one-walk draw: its rows in the image, its rasterisers' edges and the
@@ -172,8 +167,8 @@ void drawHalvesInOneWalk(RenderContext& context, TriangleHalves& t) {
     const int32_t widthPx = drawableWidth(context);
     const auto mode = static_cast<CompositeMode>(context.blendMode);
     // Modes 0 to 4: light and final write in one kernel; otherwise light into texture only.
-    const SpanKernel lit = mode == CompositeMode::Displace ? nullptr : kernels().multiplyLitSpanKernel(mode);
-    const SpanKernel kernel = lit != nullptr ? lit : kernels().spanKernel(CompositeMode::Multiply2x);
+    const SpanKernel lit = mode == CompositeMode::Displace ? nullptr : kernels().spans.multiplyLit(mode);
+    const SpanKernel kernel = lit != nullptr ? lit : kernels().spans.plain(CompositeMode::Multiply2x);
     const SpanImages images = lit != nullptr
                                   ? SpanImages{context.target,    nullptr,        static_cast<size_t>(context.pitch),
                                                widthPx,           context.height, context.textureLayer,
@@ -203,11 +198,10 @@ void drawHalvesInOneWalk(RenderContext& context, TriangleHalves& t) {
         HalfPasses& p = passes[h];
         // Every row but M's, kSpanRows at a time.
         const int64_t lastK = std::min(p.rows.lastK, p.steps - 1);
-        const LightRowsKernel light = lightRowsKernel(p.light);
         for (int64_t k = p.rows.firstK; k <= lastK; k += kSpanRows) {
             const int64_t endK = std::min<int64_t>(k + kSpanRows - 1, lastK);
             if (p.textured) textureRowsAt(context, t.half[h], p.rows, k, endK, p.texture);
-            lightRowsAt(context, t.half[h], p.rows, k, endK, p.light, light);
+            lightRowsAt(context, t.half[h], p.rows, k, endK, p.light);
             composite(p, rowAt(t.half[h], p.rows, k), rowAt(t.half[h], p.rows, endK));
         }
     }
@@ -221,7 +215,7 @@ void drawHalvesInOneWalk(RenderContext& context, TriangleHalves& t) {
         }
         for (int h = 0; h < 2; ++h) {
             HalfPasses& p = passes[h];
-            lightRowsAt(context, t.half[h], p.rows, p.steps, p.steps, p.light, lightRowsKernel(p.light));
+            lightRowsAt(context, t.half[h], p.rows, p.steps, p.steps, p.light);
         }
         for (const HalfPasses& p : passes) composite(p, y, y);  // only the half below reaches it
     }
@@ -264,9 +258,8 @@ void rasteriseLightHalf(RenderContext& context, const HalfTriangle& half, const 
     const HalfRows rows = halfRows(context, half, lastStep);
     if (rows.firstK > rows.lastK) return;
     LightRows light = lightRows(context, half, colours, lastStep, rows.firstK);
-    const LightRowsKernel kernel = lightRowsKernel(light);
     for (int64_t k = rows.firstK; k <= rows.lastK; k += kSpanRows)
-        lightRowsAt(context, half, rows, k, std::min<int64_t>(k + kSpanRows - 1, rows.lastK), light, kernel);
+        lightRowsAt(context, half, rows, k, std::min<int64_t>(k + kSpanRows - 1, rows.lastK), light);
 }
 
 void drawTriangle(RenderContext& context, const float* positions, const float* texCoords, const ColourWord* colours) {

@@ -36,9 +36,16 @@ void lightmapBlocksScalar(const RenderContext& context, const BlockWalk& walk) {
     forEachBlock(walk, [&](const BlockSpan& block) { lightmapBlockScalar(context, block); });
 }
 
-void litBlocksScalar(const RenderContext& context, const BlockWalk& texture, const BlockWalk& light) {
-    textureBlocksScalar(context, texture);
-    lightmapBlocksScalar(context, light);
+BlockWalk lightWalkOf(const LitBlockWalk& lit) {
+    BlockWalk light = lit.texture;
+    light.layer = lit.lightLayer;
+    light.u += 2, light.v += 2, light.uStep += 2, light.vStep += 2;
+    return light;
+}
+
+void litBlocksScalar(const RenderContext& context, const LitBlockWalk& walk) {
+    textureBlocksScalar(context, walk.texture);
+    lightmapBlocksScalar(context, lightWalkOf(walk));
 }
 
 void drawPerspectiveTriangle(RenderContext& context, const float* positions, const float* texCoords,
@@ -61,15 +68,6 @@ void drawPerspectiveTriangle(RenderContext& context, const float* positions, con
     SpanRegion halves[2];
     splitIntoSpanRegions(cut, halves[0], halves[1]);
     drawPerspectiveRows(context, p, uv, lightUv, z, halves);
-}
-
-void installBlockKernels(KernelTable& table) {
-    constexpr BlockKernel kTexture[] = {textureBlocksScalar, textureBlocksSse2, textureBlocksAvx2};
-    constexpr BlockKernel kLightmap[] = {lightmapBlocksScalar, lightmapBlocksSse2, lightmapBlocksAvx2};
-    table.textureBlocks = kTexture[static_cast<size_t>(table.level)];
-    table.lightmapBlocks = kLightmap[static_cast<size_t>(table.level)];
-    constexpr LitBlockKernel kLit[] = {litBlocksScalar, litBlocksSse2, litBlocksAvx2};
-    table.litBlocks = kLit[static_cast<size_t>(table.level)];
 }
 
 }  // namespace velkano

@@ -23,6 +23,7 @@
 #include "context/grid_tables.h"
 #include "context/kernel_table.h"
 #include "context/render_context.h"
+#include "pixel/instruction_set.h"
 #include "pixel/numeric.h"
 #include "raster/span_compositor.h"
 
@@ -81,6 +82,7 @@ struct BlockSpan {
 struct BlockColumns {
     int32_t first, last;
 };
+VELKANO_HELPERS_BEGIN
 constexpr BlockColumns blockColumns(int32_t leftFx, int32_t rightFx, int32_t lastBlock) {
     const int32_t xl = shiftRightArithmetic(leftFx, kFixedShift), xr = shiftRightArithmetic(rightFx, kFixedShift);
     return {std::max(shiftRightArithmetic(xl, kBlockShift), 0),
@@ -156,19 +158,35 @@ inline void forEachBlockPair(const BlockWalk& texture, const BlockWalk& light, B
         }
     });
 }
+VELKANO_HELPERS_END
+
+// A lit half's walk: the texture walk and the light layer. The walk's grid holds the four
+// coordinate rows of a lit band side by side, as GridBands keeps them for four sets: column c's
+// texture u, v and lightmap u, v at u[4c] to u[4c + 3] (v = u + 1, stride 4), the steps
+// likewise from uStep.
+struct LitBlockWalk {
+    BlockWalk texture;
+    uint8_t* lightLayer;
+};
+// The light half of a lit walk: the same rows and edges, the lightmap's coordinates, the light
+// layer.
+BlockWalk lightWalkOf(const LitBlockWalk& lit);
 
 void textureBlocksScalar(const RenderContext& context, const BlockWalk& walk);
-void textureBlocksSse2(const RenderContext& context, const BlockWalk& walk);
 void lightmapBlocksScalar(const RenderContext& context, const BlockWalk& walk);
-void lightmapBlocksSse2(const RenderContext& context, const BlockWalk& walk);
-void textureBlocksAvx2(const RenderContext& context, const BlockWalk& walk);
-void lightmapBlocksAvx2(const RenderContext& context, const BlockWalk& walk);
 // Both walks of a lit half, which share rows and edges: texture then light at the scalar
-// level, block by block in one walk at the packed ones.
-void litBlocksScalar(const RenderContext& context, const BlockWalk& texture, const BlockWalk& light);
-void litBlocksSse2(const RenderContext& context, const BlockWalk& texture, const BlockWalk& light);
-void litBlocksAvx2(const RenderContext& context, const BlockWalk& texture, const BlockWalk& light);
+// level, block by block in one walk at the packed ones. The layers are apart, so both write
+// the same bytes.
+void litBlocksScalar(const RenderContext& context, const LitBlockWalk& walk);
 // The lightmap words of one block span.
 void lightmapBlockScalar(const RenderContext& context, const BlockSpan& span);
+namespace sse2 {
+void textureBlocksSse2(const RenderContext& context, const BlockWalk& walk);
+void litBlocksSse2(const RenderContext& context, const LitBlockWalk& walk);
+}  // namespace sse2
+namespace avx2 {
+void textureBlocksAvx2(const RenderContext& context, const BlockWalk& walk);
+void litBlocksAvx2(const RenderContext& context, const LitBlockWalk& walk);
+}  // namespace avx2
 
 }  // namespace velkano

@@ -12,7 +12,7 @@
 #include "texture/texel_fetch.h"
 #include "texture/texel_fetch_avx2.h"
 
-namespace velkano {
+namespace velkano::avx2 {
 namespace {
 
 // Sixteen pixels from `fetch` at `pixels`: lanes u and v hold the coordinates of the first
@@ -61,48 +61,26 @@ void textureBlocksAvx2(const RenderContext& context, const BlockWalk& walk) {
     });
 }
 
-void lightmapBlocksAvx2(const RenderContext& context, const BlockWalk& walk) {
-    const LightmapOctAvx2 words(context);
-    const LightmapOffsetsAvx2 offsets;
-    forEachBlock(walk, [&](const BlockSpan& block) {
-        if (block.count == kBlockWidth) {
-            wholeBlockAvx2(block, words, offsets.u[block.y & 1], offsets.v[block.y & 1]);
-        } else {
-            lightmapBlockScalar(context, block);
-        }
-    });
-}
-
-namespace {
-
-// The block rule of RowBlocks with the four coordinates of a lit walk (texture u, v, then
-// lightmap u, v) in the lanes of one register: a row's grid column once per block, the
-// block's lanes by broadcasts, so a row's blocks take no scalar set-up. Adjacent: the four
-// coordinate rows side by side in one table (GridBands' layout for a lit walk), so a column's
-// values are one load.
-template <bool Adjacent>
-void litBlocksAvx2Layout(const RenderContext& context, const BlockWalk& texture, const BlockWalk& light) {
+// The block rule of RowBlocks with the four coordinates of the lit walk (texture u, v, then
+// lightmap u, v) in the lanes of one register: a row's grid column is one load of the four
+// side by side, once per block, and the block's lanes come by broadcasts, so a row's blocks
+// take no scalar set-up.
+void litBlocksAvx2(const RenderContext& context, const LitBlockWalk& walk) {
+    const BlockWalk& texture = walk.texture;
     const TexelOctAvx2 texels(context);
     const LightmapOctAvx2 words(context);
     const LightmapOffsetsAvx2 offsets;
     const __m256i none = _mm256_setzero_si256(), k = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
-    const size_t textureStride = static_cast<size_t>(texture.stride), lightStride = static_cast<size_t>(light.stride);
     // Row y's values of grid column c, U[c] = u[c] + (y - gridRow + 1) uStep[c] (wrapping).
     const auto column = [&](int32_t c, __m128i steps) {
-        const size_t t = static_cast<size_t>(c) * textureStride, l = static_cast<size_t>(c) * lightStride;
-        const auto load = [](const int32_t* at) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at)); };
-        const __m128i value = Adjacent ? load(texture.u + t)
-                                       : _mm_setr_epi32(texture.u[t], texture.v[t], light.u[l], light.v[l]);
-        const __m128i step = Adjacent
-                                 ? load(texture.uStep + t)
-                                 : _mm_setr_epi32(texture.uStep[t], texture.vStep[t], light.uStep[l], light.vStep[l]);
-        return _mm_add_epi32(value, _mm_mullo_epi32(step, steps));
+        const size_t at = 4 * static_cast<size_t>(c);
+        const auto load = [](const int32_t* from) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(from)); };
+        return _mm_add_epi32(load(texture.u + at), _mm_mullo_epi32(load(texture.uStep + at), steps));
     };
     forEachBlockRow(texture, [&](int32_t y, int32_t first, int32_t last) {
-        const __m128i steps = _mm_setr_epi32(y - texture.gridRow + 1, y - texture.gridRow + 1, y - light.gridRow + 1,
-                                             y - light.gridRow + 1);
+        const __m128i steps = _mm_set1_epi32(y - texture.gridRow + 1);
         uint8_t* texelPixels = texture.layer + pixelOffset(texture.pitch, first * kBlockWidth, y);
-        uint8_t* lightPixels = light.layer + pixelOffset(light.pitch, first * kBlockWidth, y);
+        uint8_t* lightPixels = walk.lightLayer + pixelOffset(texture.pitch, first * kBlockWidth, y);
         __m128i here = column(first, steps);
         for (int32_t c = first; c <= last; ++c, texelPixels += 4 * kBlockWidth, lightPixels += 4 * kBlockWidth) {
             const __m128i next = column(c + 1, steps);
@@ -138,17 +116,4 @@ void litBlocksAvx2Layout(const RenderContext& context, const BlockWalk& texture,
     });
 }
 
-}  // namespace
-
-void litBlocksAvx2(const RenderContext& context, const BlockWalk& texture, const BlockWalk& light) {
-    const bool adjacent = texture.stride == 4 && light.stride == 4 && texture.v == texture.u + 1 &&
-                          light.u == texture.u + 2 && light.v == texture.u + 3 && texture.vStep == texture.uStep + 1 &&
-                          light.uStep == texture.uStep + 2 && light.vStep == texture.uStep + 3;
-    if (adjacent) {
-        litBlocksAvx2Layout<true>(context, texture, light);
-    } else {
-        litBlocksAvx2Layout<false>(context, texture, light);
-    }
-}
-
-}  // namespace velkano
+}  // namespace velkano::avx2

@@ -10,7 +10,7 @@
 #include "raster/triangle_spans.h"
 #include "texture/texel_fetch_sse2.h"
 
-namespace velkano {
+namespace velkano::sse2 {
 namespace {
 
 // Sixteen pixels from `fetch`, coordinates stepped four lanes at a time; `uOffset` and
@@ -76,20 +76,14 @@ void textureBlocksSse2(const RenderContext& context, const BlockWalk& walk) {
     forEachBlock(walk, [&](const BlockSpan& block) { textureBlockSse2(context, texels, block); });
 }
 
-void lightmapBlocksSse2(const RenderContext& context, const BlockWalk& walk) {
-    const LightmapQuadSse2 words(context);
-    const LightmapOffsetsSse2 offsets;
-    forEachBlock(walk, [&](const BlockSpan& block) { lightmapBlockSse2(context, words, offsets, block); });
-}
-
-void litBlocksSse2(const RenderContext& context, const BlockWalk& texture, const BlockWalk& light) {
+void litBlocksSse2(const RenderContext& context, const LitBlockWalk& walk) {
     const TexelQuadSse2 texels(context);
     const LightmapQuadSse2 words(context);
     const LightmapOffsetsSse2 offsets;
-    forEachBlockPair(texture, light, [&](const BlockSpan& t, const BlockSpan& l) {
+    forEachBlockPair(walk.texture, lightWalkOf(walk), [&](const BlockSpan& t, const BlockSpan& l) {
         textureBlockSse2(context, texels, t);
         lightmapBlockSse2(context, words, offsets, l);
     });
 }
 
-}  // namespace velkano
+}  // namespace velkano::sse2

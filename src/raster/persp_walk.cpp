@@ -104,7 +104,7 @@ void drawPerspectiveRows(RenderContext& context, const float positions[6], const
     const int32_t evaluateLast = std::min(lastColumn, range.lastColumn);
     const GridFill textureFill = gridFill(range, positions, texCoords, depths);
     const GridFill lightFill = lit ? gridFillWithCoordinates(textureFill, lightmapCoords) : GridFill{};
-    const GridPointsKernel evaluatePoints = kernels().gridPoints;
+    const auto& evaluatePoints = kernels().gridPoints;
     GridBands band(grid.u.entries, columns, lit ? 4 : 2);
     const auto evaluate = [&](int32_t j, const std::array<int32_t*, GridBands::kMaxSets>& out) {
         const int32_t r = range.firstRow + j * kGridBandRows;
@@ -113,21 +113,16 @@ void drawPerspectiveRows(RenderContext& context, const float positions[6], const
                                   static_cast<size_t>(band.stride()), out[0], out[1], out[2], out[3]});
     };
 
-    const bool textureFits = textureFitsPackedOffsets(context);
-    const bool lightmapFits = lit && lightmapFitsPackedOffsets(context);
-    const BlockKernel textureBlocks = textureFits ? kernels().textureBlocks : textureBlocksScalar;
-    const BlockKernel lightmapBlocks = lightmapFits ? kernels().lightmapBlocks : lightmapBlocksScalar;
-    // Both layers in one walk of each lit half when both images fit the packed kernels.
-    const LitBlockKernel litBlocks = textureFits && lightmapFits ? kernels().litBlocks : nullptr;
+    const KernelTable& table = kernels();
     const size_t pitch = static_cast<size_t>(context.pitch);
     // The bands' compositing: lit and combined in one step, or only lit when the mode writes
     // nothing or its write is a pass of its own, or only combined without a lightmap.
     const bool finalPass = mode == CompositeMode::Displace || boundImagesMeetTarget(context, lit);
-    SpanKernel composite = lit ? kernels().litSpanKernel(mode) : kernels().spanKernel(mode);
+    SpanKernel composite = lit ? table.spans.lit(mode) : table.spans.plain(mode);
     SpanImages images{context.target,       context.textureLayer, pitch, widthPx, context.height,
                       context.textureLayer, context.lightLayer};
     if (lit && (composite == nullptr || finalPass)) {
-        composite = kernels().spanKernel(CompositeMode::Modulate2x);
+        composite = table.spans.plain(CompositeMode::Modulate2x);
         images = SpanImages{context.textureLayer, context.lightLayer, pitch, widthPx, context.height};
     } else if (!lit && finalPass) {
         composite = nullptr;
@@ -159,22 +154,13 @@ void drawPerspectiveRows(RenderContext& context, const float positions[6], const
                              range.firstRow + j * kGridBandRows,
                              band.stride()};
         };
-        const auto blocksOf = [&](BlockKernel kernel, uint8_t* layer, int set) {
-            for (const HalfRows& half : rows)
-                if (half.active && (set == 0 || half.lit()) && spanWalkRows(half.walk, top, bottom, part))
-                    kernel(context, walkOf(layer, set));
-        };
-        if (blocks && litBlocks != nullptr) {
-            // The layers are apart: each half's texels and light in one walk write what the
-            // texels of both halves and then the light of both would.
-            for (const HalfRows& half : rows) {
-                if (!half.active || !spanWalkRows(half.walk, top, bottom, part)) continue;
-                if (half.lit()) litBlocks(context, walkOf(context.textureLayer, 0), walkOf(context.lightLayer, 2));
-                else textureBlocks(context, walkOf(context.textureLayer, 0));
-            }
-        } else if (blocks) {
-            blocksOf(textureBlocks, context.textureLayer, 0);
-            if (lit) blocksOf(lightmapBlocks, context.lightLayer, 2);
+        // The layers are apart: each lit half's texels and light in one walk write what the
+        // texels of both halves and then the light of both would.
+        for (const HalfRows& half : rows) {
+            if (!blocks || !half.active || !spanWalkRows(half.walk, top, bottom, part)) continue;
+            if (lit && half.lit())
+                table.litBlocks(context, LitBlockWalk{walkOf(context.textureLayer, 0), context.lightLayer});
+            else table.textureBlocks(context, walkOf(context.textureLayer, 0));
         }
         for (const HalfRows& half : rows) {
             SpanWalk composited = half.walk;

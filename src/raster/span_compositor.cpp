@@ -44,42 +44,18 @@ void spanRowScalar(const SpanImages& images, int32_t y, int32_t x, int32_t count
 }
 
 template <CompositeMode Mode, bool Lit, CompositeMode Light>
-void spanKernelScalarMode(const SpanImages& images, const SpanWalk& walk) {
-    forEachSpan(walk, images.width,
-                [&](int32_t y, int32_t x, int32_t count) { spanRowScalar<Mode, Lit, Light>(images, y, x, count); });
-}
-
-template <bool Lit, CompositeMode Light = CompositeMode::Modulate2x>
-SpanKernel scalarKernel(CompositeMode mode) {
-    switch (mode) {
-        case CompositeMode::Replace:
-        case CompositeMode::ReplaceAlso: return spanKernelScalarMode<CompositeMode::Replace, Lit, Light>;
-        case CompositeMode::AddSat: return spanKernelScalarMode<CompositeMode::AddSat, Lit, Light>;
-        case CompositeMode::Modulate2x: return spanKernelScalarMode<CompositeMode::Modulate2x, Lit, Light>;
-        case CompositeMode::Multiply2x: return spanKernelScalarMode<CompositeMode::Multiply2x, Lit, Light>;
-        case CompositeMode::Displace: return spanKernelScalarMode<CompositeMode::Displace, Lit, Light>;
-        default: return nullptr;
+struct SpansScalar {
+    static void run(const SpanImages& images, const SpanWalk& walk) {
+        forEachSpan(walk, images.width,
+                    [&](int32_t y, int32_t x, int32_t count) { spanRowScalar<Mode, Lit, Light>(images, y, x, count); });
     }
-}
+};
 
 }  // namespace
 
-SpanKernel spanKernelScalar(CompositeMode mode) { return scalarKernel<false>(mode); }
-SpanKernel litSpanKernelScalar(CompositeMode mode) { return scalarKernel<true>(mode); }
-SpanKernel multiplyLitSpanKernelScalar(CompositeMode mode) {
-    return scalarKernel<true, CompositeMode::Multiply2x>(mode);
-}
-
-void installCompositorKernels(KernelTable& table) {
-    constexpr SpanKernelChooser kPlain[] = {spanKernelScalar, spanKernelSse2, spanKernelAvx2};
-    constexpr SpanKernelChooser kLit[] = {litSpanKernelScalar, litSpanKernelSse2, litSpanKernelAvx2};
-    constexpr SpanKernelChooser kMultiplyLit[] = {multiplyLitSpanKernelScalar, multiplyLitSpanKernelSse2,
-                                                  multiplyLitSpanKernelAvx2};
-    const auto level = static_cast<size_t>(table.level);
-    table.spanKernel = kPlain[level];
-    table.litSpanKernel = kLit[level];
-    table.multiplyLitSpanKernel = kMultiplyLit[level];
-}
+constexpr SpanKernels spanKernelsScalar =
+    spanKernelsOf<SpansScalar, CompositeMode::Replace, CompositeMode::AddSat, CompositeMode::Modulate2x,
+                  CompositeMode::Multiply2x, CompositeMode::Displace>();
 
 bool spanWalk(const RenderContext& context, SpanRegion& region, SpanWalk& walk) {
     normaliseSpanRegion(region);
@@ -119,7 +95,7 @@ void normaliseSpanRegion(SpanRegion& region) {
 void compositeSpans(const RenderContext& context, uint8_t* destination, const uint8_t* source, SpanRegion& region,
                     CompositeMode mode) {
     if (region.top == region.bottom) return;
-    const SpanKernel kernel = kernels().spanKernel(mode);
+    const SpanKernel kernel = kernels().spans.plain(mode);
     const int32_t widthPx = drawableWidth(context);
     SpanWalk walk{};
     if (!spanWalk(context, region, walk) || kernel == nullptr || widthPx == 0 || destination == nullptr ||
@@ -130,7 +106,7 @@ void compositeSpans(const RenderContext& context, uint8_t* destination, const ui
 
 void compositeLitSpans(const RenderContext& context, uint8_t* destination, uint8_t* texture, const uint8_t* light,
                        SpanRegion& region, CompositeMode mode) {
-    const SpanKernel kernel = kernels().litSpanKernel(mode);
+    const SpanKernel kernel = kernels().spans.lit(mode);
     if (kernel == nullptr) {  // the mode writes nothing: only the light
         compositeSpans(context, texture, light, region, CompositeMode::Modulate2x);
         return;

@@ -15,6 +15,7 @@
 
 #include "context/kernel_table.h"
 #include "context/render_context.h"
+#include "pixel/instruction_set.h"
 #include "pixel/numeric.h"
 
 namespace velkano {
@@ -48,9 +49,11 @@ void normaliseSpanRegion(SpanRegion& region);
 
 // The per-row step of an edge from topX to bottomX over `rows` rows (not 0), in 22.10: the
 // quotient in double, floored after scaling (-0.3 px/row steps by -308, not -307).
+VELKANO_HELPERS_BEGIN
 inline int32_t edgeStepFx(int32_t topX, int32_t bottomX, double rows) {
     return floorToFx((static_cast<double>(bottomX) - static_cast<double>(topX)) / rows);
 }
+VELKANO_HELPERS_END
 
 // Combines `source` into `destination` over the region. A region with top == bottom is left
 // as passed and nothing is written; any other is normalised in place first.
@@ -76,6 +79,7 @@ bool spanWalkRows(const SpanWalk& walk, int32_t from, int32_t to, SpanWalk& part
 
 // Calls span(y, x, count) for each row of the walk whose span, columns floor(left) to
 // floor(right) - 1 clipped to 0 to widthPx - 1, is not empty. Edges step by wrapping adds.
+VELKANO_HELPERS_BEGIN
 template <typename Span>
 inline void forEachSpan(const SpanWalk& walk, int32_t widthPx, Span span) {
     int32_t leftFx = walk.leftFx, rightFx = walk.rightFx;
@@ -87,6 +91,7 @@ inline void forEachSpan(const SpanWalk& walk, int32_t widthPx, Span span) {
         rightFx = wrapAdd(rightFx, walk.rightStepFx);
     }
 }
+VELKANO_HELPERS_END
 
 // The images a walk combines; width is the drawable width. A lit kernel takes its source
 // pixel s from `lit` and l from `light` at the same place, first makes s lit (mode 3:
@@ -100,19 +105,41 @@ struct SpanImages {
     uint8_t* lit = nullptr;
     const uint8_t* light = nullptr;
 };
-// The kernel of a mode, or null for a mode that writes nothing. Displace is scalar at every
-// level: each pixel may read one that an earlier pixel of the same call wrote.
-SpanKernel spanKernelScalar(CompositeMode mode);
-SpanKernel spanKernelSse2(CompositeMode mode);
-SpanKernel litSpanKernelScalar(CompositeMode mode);
-SpanKernel litSpanKernelSse2(CompositeMode mode);
-// Lit kernels whose light step is mode 4 (min(255, 2 ((s * l) >> 8)) per lane) instead of 3:
-// compositeSpans(lit, light, Multiply2x) and then the mode, a row at a time (DRAWTRI).
-SpanKernel multiplyLitSpanKernelScalar(CompositeMode mode);
-SpanKernel multiplyLitSpanKernelSse2(CompositeMode mode);
-SpanKernel spanKernelAvx2(CompositeMode mode);
-SpanKernel litSpanKernelAvx2(CompositeMode mode);
-SpanKernel multiplyLitSpanKernelAvx2(CompositeMode mode);
+// The kernels of each level, by host blend mode (SpanKernels in context/kernel_table.h). A
+// multiply-lit kernel's light step is mode 4 (min(255, 2 ((s * l) >> 8)) per lane) instead of
+// 3: compositeSpans(lit, light, Multiply2x) and then the mode, a row at a time (DRAWTRI).
+// Displace is scalar at every level: each pixel may read one that an earlier pixel of the
+// same call wrote.
+extern const SpanKernels spanKernelsScalar;
+namespace sse2 {
+extern const SpanKernels spanKernelsSse2;
+}
+namespace avx2 {
+extern const SpanKernels spanKernelsAvx2;
+}
+
+VELKANO_HELPERS_BEGIN
+// A level's kernels, Kernel<Mode, Lit, Light>::run for each of `Modes`, by host blend mode.
+// Here, and only here, the host's number becomes an operation: mode 1 replaces as mode 0 does;
+// 5 and the modes not in `Modes` stay null.
+template <template <CompositeMode, bool, CompositeMode> class Kernel, CompositeMode... Modes>
+constexpr SpanKernels spanKernelsOf() {
+    SpanKernels set{};
+    const auto add = [&set]<CompositeMode Mode>() {
+        const auto at = static_cast<size_t>(Mode);
+        set.plain[at] = Kernel<Mode, false, CompositeMode::Modulate2x>::run;
+        set.lit[at] = Kernel<Mode, true, CompositeMode::Modulate2x>::run;
+        set.multiplyLit[at] = Kernel<Mode, true, CompositeMode::Multiply2x>::run;
+    };
+    (add.template operator()<Modes>(), ...);
+    constexpr auto replace = static_cast<size_t>(CompositeMode::Replace);
+    constexpr auto alsoReplace = static_cast<size_t>(CompositeMode::ReplaceAlso);
+    set.plain[alsoReplace] = set.plain[replace];
+    set.lit[alsoReplace] = set.lit[replace];
+    set.multiplyLit[alsoReplace] = set.multiplyLit[replace];
+    return set;
+}
+VELKANO_HELPERS_END
 
 // compositeSpans(texture, light, region, Modulate2x), then compositeSpans(destination, texture,
 // region, mode), in one walk: each pixel's texel is lit, written back and combined at once.

@@ -9,7 +9,7 @@
 
 #include "raster/span_compositor.h"
 
-namespace velkano {
+namespace velkano::avx2 {
 namespace {
 
 // (a * b) >> (8 - Doubling) per byte lane, clamped to 255: the high half of the exact 16-bit
@@ -114,37 +114,24 @@ void spanRowAvx2(uint8_t* destination, uint8_t* lit, const uint8_t* source, cons
 }
 
 template <CompositeMode Mode, bool Lit, CompositeMode Light>
-void spanKernelAvx2Mode(const SpanImages& images, const SpanWalk& walk) {
-    forEachSpan(walk, images.width, [&](int32_t y, int32_t x, int32_t count) {
-        const size_t offset = pixelOffset(images.pitch, x, y);
-        if constexpr (Lit) {
-            spanRowAvx2<Mode, true, Light>(images.destination + offset, images.lit + offset, images.lit + offset,
-                                           images.light + offset, count);
-        } else {
-            spanRowAvx2<Mode, false, Light>(images.destination + offset, nullptr, images.source + offset, nullptr,
-                                            count);
-        }
-    });
-}
-
-template <bool Lit, CompositeMode Light = CompositeMode::Modulate2x>
-SpanKernel packedKernel(CompositeMode mode) {
-    switch (mode) {
-        case CompositeMode::Replace:
-        case CompositeMode::ReplaceAlso: return spanKernelAvx2Mode<CompositeMode::Replace, Lit, Light>;
-        case CompositeMode::AddSat: return spanKernelAvx2Mode<CompositeMode::AddSat, Lit, Light>;
-        case CompositeMode::Modulate2x: return spanKernelAvx2Mode<CompositeMode::Modulate2x, Lit, Light>;
-        case CompositeMode::Multiply2x: return spanKernelAvx2Mode<CompositeMode::Multiply2x, Lit, Light>;
-        default:
-            if (!Lit) return spanKernelScalar(mode);
-            return Light == CompositeMode::Modulate2x ? litSpanKernelScalar(mode) : multiplyLitSpanKernelScalar(mode);
+struct SpansAvx2 {
+    static void run(const SpanImages& images, const SpanWalk& walk) {
+        forEachSpan(walk, images.width, [&](int32_t y, int32_t x, int32_t count) {
+            const size_t offset = pixelOffset(images.pitch, x, y);
+            if constexpr (Lit) {
+                spanRowAvx2<Mode, true, Light>(images.destination + offset, images.lit + offset, images.lit + offset,
+                                               images.light + offset, count);
+            } else {
+                spanRowAvx2<Mode, false, Light>(images.destination + offset, nullptr, images.source + offset, nullptr,
+                                                count);
+            }
+        });
     }
-}
+};
 
 }  // namespace
 
-SpanKernel spanKernelAvx2(CompositeMode mode) { return packedKernel<false>(mode); }
-SpanKernel litSpanKernelAvx2(CompositeMode mode) { return packedKernel<true>(mode); }
-SpanKernel multiplyLitSpanKernelAvx2(CompositeMode mode) { return packedKernel<true, CompositeMode::Multiply2x>(mode); }
+constexpr SpanKernels spanKernelsAvx2 = spanKernelsOf<SpansAvx2, CompositeMode::Replace, CompositeMode::AddSat,
+                                                      CompositeMode::Modulate2x, CompositeMode::Multiply2x>();
 
-}  // namespace velkano
+}  // namespace velkano::avx2

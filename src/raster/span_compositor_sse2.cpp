@@ -6,7 +6,7 @@
 #include "pixel/channel_ops_sse2.h"
 #include "raster/span_compositor.h"
 
-namespace velkano {
+namespace velkano::sse2 {
 namespace {
 
 template <CompositeMode Mode>
@@ -76,37 +76,24 @@ void spanRowSse2(uint8_t* destination, uint8_t* lit, const uint8_t* source, cons
 }
 
 template <CompositeMode Mode, bool Lit, CompositeMode Light>
-void spanKernelSse2Mode(const SpanImages& images, const SpanWalk& walk) {
-    forEachSpan(walk, images.width, [&](int32_t y, int32_t x, int32_t count) {
-        const size_t offset = pixelOffset(images.pitch, x, y);
-        if constexpr (Lit) {
-            spanRowSse2<Mode, true, Light>(images.destination + offset, images.lit + offset, images.lit + offset,
-                                           images.light + offset, count);
-        } else {
-            spanRowSse2<Mode, false, Light>(images.destination + offset, nullptr, images.source + offset, nullptr,
-                                            count);
-        }
-    });
-}
-
-template <bool Lit, CompositeMode Light = CompositeMode::Modulate2x>
-SpanKernel packedKernel(CompositeMode mode) {
-    switch (mode) {
-        case CompositeMode::Replace:
-        case CompositeMode::ReplaceAlso: return spanKernelSse2Mode<CompositeMode::Replace, Lit, Light>;
-        case CompositeMode::AddSat: return spanKernelSse2Mode<CompositeMode::AddSat, Lit, Light>;
-        case CompositeMode::Modulate2x: return spanKernelSse2Mode<CompositeMode::Modulate2x, Lit, Light>;
-        case CompositeMode::Multiply2x: return spanKernelSse2Mode<CompositeMode::Multiply2x, Lit, Light>;
-        default:
-            if (!Lit) return spanKernelScalar(mode);
-            return Light == CompositeMode::Modulate2x ? litSpanKernelScalar(mode) : multiplyLitSpanKernelScalar(mode);
+struct SpansSse2 {
+    static void run(const SpanImages& images, const SpanWalk& walk) {
+        forEachSpan(walk, images.width, [&](int32_t y, int32_t x, int32_t count) {
+            const size_t offset = pixelOffset(images.pitch, x, y);
+            if constexpr (Lit) {
+                spanRowSse2<Mode, true, Light>(images.destination + offset, images.lit + offset, images.lit + offset,
+                                               images.light + offset, count);
+            } else {
+                spanRowSse2<Mode, false, Light>(images.destination + offset, nullptr, images.source + offset, nullptr,
+                                                count);
+            }
+        });
     }
-}
+};
 
 }  // namespace
 
-SpanKernel spanKernelSse2(CompositeMode mode) { return packedKernel<false>(mode); }
-SpanKernel litSpanKernelSse2(CompositeMode mode) { return packedKernel<true>(mode); }
-SpanKernel multiplyLitSpanKernelSse2(CompositeMode mode) { return packedKernel<true, CompositeMode::Multiply2x>(mode); }
+constexpr SpanKernels spanKernelsSse2 = spanKernelsOf<SpansSse2, CompositeMode::Replace, CompositeMode::AddSat,
+                                                      CompositeMode::Modulate2x, CompositeMode::Multiply2x>();
 
-}  // namespace velkano
+}  // namespace velkano::sse2

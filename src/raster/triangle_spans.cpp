@@ -76,13 +76,4 @@ void lightRowsScalar(LightRows& rows) {
     }
 }
 
-void installTriangleSpanKernels(KernelTable& table) {
-    const bool packed = table.level != SimdLevel::Scalar;
-    constexpr TextureSpanKernel kTexture[] = {textureSpanScalar, textureSpanSse2, textureSpanAvx2};
-    table.textureSpan = kTexture[static_cast<size_t>(table.level)];
-    table.lightSpan = packed ? lightSpanSse2 : lightSpanScalar;
-    table.textureRows = packed ? textureRowsSse2 : textureRowsScalar;
-    table.lightRows = packed ? lightRowsSse2 : lightRowsScalar;
-}
-
 }  // namespace velkano

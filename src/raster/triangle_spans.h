@@ -9,6 +9,7 @@
 
 #include "context/kernel_table.h"
 #include "context/render_context.h"
+#include "pixel/instruction_set.h"
 #include "pixel/numeric.h"
 
 namespace velkano {
@@ -22,8 +23,6 @@ struct TextureSpan {
     int32_t uStepFx, vStepFx;
 };
 void textureSpanScalar(const RenderContext& context, const TextureSpan& span);
-void textureSpanSse2(const RenderContext& context, const TextureSpan& span);
-void textureSpanAvx2(const RenderContext& context, const TextureSpan& span);
 
 // A light span: pixel i is 0xFF000000 | red << 16 | green << 8 | blue, each channel its
 // running binary32 sum (red, green, blue) rounded to nearest, ties to even, and kept to 0..255.
@@ -34,7 +33,6 @@ struct LightSpan {
     std::array<float, 3> step;
 };
 void lightSpanScalar(const LightSpan& span);
-void lightSpanSse2(const LightSpan& span);
 
 // Rows a triangle half hands to its row kernels at once.
 constexpr int32_t kSpanRows = 4;
@@ -49,15 +47,15 @@ struct TextureRows {
     uint8_t* rows[kSpanRows];  // pixel 0 of each row in the texture layer
     int32_t count;
     int32_t widthPx;
-    TextureSpanKernel span;
+    KernelSlot<TextureSpanKernel, TextureFits> span;
     std::array<float, 2> x, xStep;
     int32_t uLeftFx, vLeftFx, uRightFx, vRightFx;
     int32_t uLeftStepFx, vLeftStepFx, uRightStepFx, vRightStepFx;
 };
 void textureRowsScalar(const RenderContext& context, TextureRows& rows);
-void textureRowsSse2(const RenderContext& context, TextureRows& rows);
 // The span of row r of `rows` between xl and xr (xr > xl), with the left edge's coordinates
 // and the row's steps: the part that both kernels share.
+VELKANO_HELPERS_BEGIN
 inline void textureRowSpan(const RenderContext& context, const TextureRows& rows, int32_t r, int32_t xl, int32_t xr,
                            const int32_t (&leftFx)[2], const int32_t (&stepFx)[2]) {
     const int32_t left = std::max(xl, 0), right = std::min(xr, rows.widthPx - 1);
@@ -67,6 +65,7 @@ inline void textureRowSpan(const RenderContext& context, const TextureRows& rows
                                    wrapAdvance(leftFx[0], stepFx[0], skipped),
                                    wrapAdvance(leftFx[1], stepFx[1], skipped), stepFx[0], stepFx[1]});
 }
+VELKANO_HELPERS_END
 
 // Consecutive rows of a light half, steps k = firstK to firstK + count - 1 of its walk (count
 // 1 to kSpanRows). Row k: t = k / n as binary32; xl = round(lerpFloat(apexX, end1X, t)) kept to
@@ -79,13 +78,26 @@ struct LightRows {
     uint8_t* rows[kSpanRows];  // pixel 0 of each row in the light layer
     int32_t count;
     int64_t firstK;
-    int64_t n;  // the packed kernel: at most 2^24
+    int64_t n;  // the packed kernel: at most kPackedLightRowsMax
     int32_t widthPx;
     float apexX, end1X, end2X;
     std::array<float, 6> colour;
     std::array<float, 6> colourStep;
 };
 void lightRowsScalar(LightRows& rows);
+// The packed kernel divides k by n in binary32 lanes, exact as the double quotient rounded
+// once only while n is at most 2^24 (the far limit keeps DRAWTRI's halves far below that).
+constexpr int64_t kPackedLightRowsMax = int64_t{1} << 24;
+inline bool LightRowsFit::check(const LightRows& rows) { return rows.n <= kPackedLightRowsMax; }
+
+namespace sse2 {
+void textureSpanSse2(const RenderContext& context, const TextureSpan& span);
+void lightSpanSse2(const LightSpan& span);
+void textureRowsSse2(const RenderContext& context, TextureRows& rows);
 void lightRowsSse2(LightRows& rows);
+}  // namespace sse2
+namespace avx2 {
+void textureSpanAvx2(const RenderContext& context, const TextureSpan& span);
+}
 
 }  // namespace velkano

@@ -9,7 +9,7 @@
 #include "raster/triangle_spans.h"
 #include "texture/texel_fetch_avx2.h"
 
-namespace velkano {
+namespace velkano::avx2 {
 
 void textureSpanAvx2(const RenderContext& context, const TextureSpan& span) {
     const TexelOctAvx2 texels(context);
@@ -28,4 +28,4 @@ void textureSpanAvx2(const RenderContext& context, const TextureSpan& span) {
     }
 }
 
-}  // namespace velkano
+}  // namespace velkano::avx2

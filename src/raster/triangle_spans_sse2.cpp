@@ -19,7 +19,7 @@
 #include "raster/triangle_spans.h"
 #include "texture/texel_fetch_sse2.h"
 
-namespace velkano {
+namespace velkano::sse2 {
 
 void textureSpanSse2(const RenderContext& context, const TextureSpan& span) {
     const TexelQuadSse2 texels(context);
@@ -292,4 +292,4 @@ void lightRowsSse2(LightRows& rows) {
     roundsToNearest() ? lightRowsSse2Mode<true>(rows) : lightRowsSse2Mode<false>(rows);
 }
 
-}  // namespace velkano
+}  // namespace velkano::sse2

@@ -108,9 +108,4 @@ GridBands::GridBands(int32_t* storage, int32_t columns, int sets)
     : sets_(sets), base_(storage), next_(storage + static_cast<size_t>(columns) * static_cast<size_t>(sets)),
       step_(storage + 2 * static_cast<size_t>(columns) * static_cast<size_t>(sets)) {}
 
-void installGridKernels(KernelTable& table) {
-    constexpr GridPointsKernel kGridPoints[] = {gridPointsScalar, gridPointsSse2, gridPointsAvx2};
-    table.gridPoints = kGridPoints[static_cast<size_t>(table.level)];
-}
-
 }  // namespace velkano

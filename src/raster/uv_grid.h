@@ -16,10 +16,12 @@
 #include "context/grid_tables.h"
 #include "context/kernel_table.h"
 #include "context/render_context.h"
+#include "pixel/instruction_set.h"
 #include "pixel/numeric.h"
 
 namespace velkano {
 
+VELKANO_HELPERS_BEGIN
 constexpr int32_t min3(int32_t a, int32_t b, int32_t c) {
     int32_t m = a;
     if (b < m) m = b;
@@ -32,6 +34,7 @@ constexpr int32_t max3(int32_t a, int32_t b, int32_t c) {
     if (c > m) m = c;
     return m;
 }
+VELKANO_HELPERS_END
 
 // The rectangle a fill covers: columns firstColumn..lastColumn, grid rows firstRow,
 // firstRow + 16, ... while <= lastRow. Empty when either range is.
@@ -90,8 +93,12 @@ struct GridPoints {
     int32_t* lightV;
 };
 void gridPointsScalar(const GridPoints& points);
+namespace sse2 {
 void gridPointsSse2(const GridPoints& points);
+}
+namespace avx2 {
 void gridPointsAvx2(const GridPoints& points);
+}
 
 // The weights of grid row r at `column` (cmin <= column), stepped on from column cmin one
 // binary32 addition at a time, as a whole-row pass reaches it.

@@ -11,7 +11,7 @@
 #include "pixel/numeric.h"
 #include "raster/uv_grid.h"
 
-namespace velkano {
+namespace velkano::avx2 {
 namespace {
 
 // floor(x) of four double lanes as int32 lanes, kIntegerIndefinite where x is NaN or outside
@@ -83,4 +83,4 @@ void gridPointsAvx2(const GridPoints& points) {
     }
 }
 
-}  // namespace velkano
+}  // namespace velkano::avx2

@@ -8,7 +8,7 @@
 #include "pixel/numeric.h"
 #include "raster/uv_grid.h"
 
-namespace velkano {
+namespace velkano::sse2 {
 namespace {
 
 // floor(x) of two double lanes as int32 lanes 0 and 1, kIntegerIndefinite where x is NaN or
@@ -74,4 +74,4 @@ void gridPointsSse2(const GridPoints& points) {
     }
 }
 
-}  // namespace velkano
+}  // namespace velkano::sse2

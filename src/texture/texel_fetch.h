@@ -12,9 +12,11 @@
 
 #include "context/render_context.h"
 #include "pixel/channel_ops.h"
+#include "pixel/instruction_set.h"
 #include "pixel/numeric.h"
 
 namespace velkano {
+VELKANO_HELPERS_BEGIN
 
 // Texel fetch, in steps a loop can hoist: the masked column and the byte offset of the
 // masked row, whose sum addresses the index byte, then paletteColour. Tile form: rows of
@@ -49,17 +51,6 @@ inline PixelWord lightmapFetch(const RenderContext& context, int32_t u, int32_t 
     return loadWord(bytes + (row << context.lightmapRowShift) + (column << 2));
 }
 
-// The packed kernels address the bound image with 32-bit lane sums: both hold when every
-// masked address stays below 2^31.
-inline bool textureFitsPackedOffsets(const RenderContext& context) {
-    return (static_cast<uint64_t>(context.textureHeight) << context.textureShift) <= (uint64_t{1} << 31);
-}
-inline bool lightmapFitsPackedOffsets(const RenderContext& context) {
-    return (static_cast<uint64_t>(context.lightmapHeight) << context.lightmapRowShift) +
-               4 * static_cast<uint64_t>(context.lightmapWidth) <=
-           (uint64_t{1} << 31);
-}
-
 // The lightmap is sampled a quarter texel apart within each 2 x 2 group of pixels, so the
 // group samples four places in one lightmap texel. Offsets in quarter texels, by the row's
 // parity, then the column's:
@@ -76,4 +67,5 @@ constexpr int32_t lightmapSampleOffsetV(int32_t x, int32_t y) {
     return kQuarterTexelFx * kLightmapSampleQuartersV[y & 1][x & 1];
 }
 
+VELKANO_HELPERS_END
 }  // namespace velkano

@@ -15,7 +15,7 @@
 #include "pixel/channel_ops.h"
 #include "pixel/numeric.h"
 
-namespace velkano {
+namespace velkano::avx2 {
 
 // Lanes value + k step for k = 0 to 7 (wrapping: the low 32 bits of each product and sum).
 inline __m256i steppedLanes8(int32_t value, int32_t step) {
@@ -90,4 +90,4 @@ private:
     __m128i rowShift_;
 };
 
-}  // namespace velkano
+}  // namespace velkano::avx2

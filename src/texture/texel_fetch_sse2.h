@@ -10,10 +10,12 @@
 
 #include "pixel/channel_ops.h"
 #include "pixel/channel_ops_sse2.h"
+#include "pixel/instruction_set.h"
 #include "pixel/numeric.h"
 #include "texture/texel_fetch.h"
 
 namespace velkano {
+VELKANO_HELPERS_BEGIN
 
 // Lanes value, value + step, value + 2 step, value + 3 step (wrapping).
 inline __m128i steppedLanes(int32_t value, int32_t step) {
@@ -66,4 +68,5 @@ private:
     __m128i maskU_, maskV_, rowShift_;
 };
 
+VELKANO_HELPERS_END
 }  // namespace velkano

@@ -38,11 +38,6 @@ void tileRowScalar(const TileRow& row, const TileInk& ink) {
     withTileMode(ink.mode, [&](auto mode) { tileRowScalarMode<mode>(row, ink); });
 }
 
-void installTileKernels(KernelTable& table) {
-    constexpr TileRowKernel kTileRow[] = {tileRowScalar, tileRowSse2, tileRowAvx2};
-    table.tileRow = kTileRow[static_cast<size_t>(table.level)];
-}
-
 void drawTile(RenderContext& context, const TileArgs& tile, PixelWord tint) {
     if (!isTileMode(context.blendMode) || !textureUsable(context) || context.target == nullptr) return;
     const int32_t widthPx = drawableWidth(context);
@@ -68,7 +63,7 @@ void drawTile(RenderContext& context, const TileArgs& tile, PixelWord tint) {
     float u = static_cast<float>(((x0 - x) + tile.uOffset) * tile.uSpan / w);
     u = stepThrough(u, du, left - x0);
 
-    const TileRowKernel kernel = kernels().tileRow;
+    const auto& kernel = kernels().tileRow;
     const TileInk ink{context.palette, tint, static_cast<TileMode>(context.blendMode)};
     const size_t pitch = static_cast<size_t>(context.pitch);
     uint32_t columns[kChunkColumns];

@@ -21,6 +21,7 @@
 #include "context/kernel_table.h"
 #include "context/render_context.h"
 #include "pixel/channel_ops.h"
+#include "pixel/instruction_set.h"
 
 namespace velkano {
 
@@ -32,9 +33,11 @@ enum class TileMode : int32_t {
     AddSat = 2,         // channelAddSat(p, c)
     Modulate = 3,       // channelModulate(p, c): min(255, (p * c) >> 7)
 };
+VELKANO_HELPERS_BEGIN
 constexpr bool isTileMode(int32_t mode) {
     return mode >= static_cast<int32_t>(TileMode::Replace) && mode <= static_cast<int32_t>(TileMode::Modulate);
 }
+VELKANO_HELPERS_END
 
 struct TileArgs {
     float x, y, w, h;
@@ -60,6 +63,7 @@ struct TileInk {
 
 // Runs `body` with the mode as a compile-time constant (std::integral_constant), so each
 // kernel is one loop per mode; values not named in TileMode run nothing.
+VELKANO_HELPERS_BEGIN
 template <typename Body>
 void withTileMode(TileMode mode, Body body) {
     using enum TileMode;
@@ -71,8 +75,13 @@ void withTileMode(TileMode mode, Body body) {
         default: break;
     }
 }
+VELKANO_HELPERS_END
 void tileRowScalar(const TileRow& row, const TileInk& ink);
+namespace sse2 {
 void tileRowSse2(const TileRow& row, const TileInk& ink);
+}
+namespace avx2 {
 void tileRowAvx2(const TileRow& row, const TileInk& ink);
+}
 
 }  // namespace velkano

@@ -9,7 +9,7 @@
 #include "texture/texel_fetch_avx2.h"
 #include "tile/tile_blit.h"
 
-namespace velkano {
+namespace velkano::avx2 {
 namespace {
 
 // What every step of one row shares.
@@ -88,4 +88,4 @@ void tileRowAvx2(const TileRow& row, const TileInk& ink) {
     withTileMode(ink.mode, [&](auto mode) { tileRowAvx2Mode<mode>(row, ink); });
 }
 
-}  // namespace velkano
+}  // namespace velkano::avx2

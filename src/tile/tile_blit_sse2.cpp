@@ -6,7 +6,7 @@
 
 #include "tile/tile_blit.h"
 
-namespace velkano {
+namespace velkano::sse2 {
 namespace {
 
 template <TileMode Mode>
@@ -63,4 +63,4 @@ void tileRowSse2(const TileRow& row, const TileInk& ink) {
     withTileMode(ink.mode, [&](auto mode) { tileRowSse2Mode<mode>(row, ink); });
 }
 
-}  // namespace velkano
+}  // namespace velkano::sse2

@@ -7,24 +7,31 @@
 namespace velkano {
 namespace {
 
-// Every slot of every level is filled: a module that forgot its install function would
-// leave a drawing call jumping to null.
+template <typename Kernel, typename Fit>
+void expectFilled(const KernelSlot<Kernel, Fit>& slot, const KernelSlot<Kernel, Fit>& scalar, const char* name) {
+    EXPECT_NE(slot.packed, nullptr) << name;
+    EXPECT_EQ(slot.scalar, scalar.packed) << name << ": a call the fit rule turns away runs the reference";
+}
+void expectFilled(const KernelSlot<SpanKernels, AnyCall>& slot, const KernelSlot<SpanKernels, AnyCall>& scalar,
+                  const char* name) {
+    for (size_t mode = 0; mode < kBlendModes; ++mode) {
+        EXPECT_EQ(slot.kernels.plain[mode] != nullptr, scalar.kernels.plain[mode] != nullptr) << name << mode;
+        EXPECT_EQ(slot.kernels.lit[mode] != nullptr, scalar.kernels.lit[mode] != nullptr) << name << mode;
+        EXPECT_EQ(slot.kernels.multiplyLit[mode] != nullptr, scalar.kernels.multiplyLit[mode] != nullptr)
+            << name << mode;
+    }
+}
+
+// Every slot of every level is filled, and every mode the compositor writes has a kernel at
+// every level: a level that named nothing would leave a drawing call jumping to null.
 TEST(kernelTable, everyLevelFillsEverySlot) {
+    const KernelTable& scalar = kernelTable(SimdLevel::Scalar);
     for (const SimdLevel level : {SimdLevel::Scalar, SimdLevel::Sse2, SimdLevel::Avx2}) {
         const KernelTable& table = kernelTable(level);
         EXPECT_EQ(table.level, std::min(level, detectedSimdLevel())) << static_cast<int>(level);
-        const void* slots[] = {
-            reinterpret_cast<const void*>(table.flashAdd),      reinterpret_cast<const void*>(table.flashSub),
-            reinterpret_cast<const void*>(table.flashMod),      reinterpret_cast<const void*>(table.tileRow),
-            reinterpret_cast<const void*>(table.spanKernel),    reinterpret_cast<const void*>(table.litSpanKernel),
-            reinterpret_cast<const void*>(table.textureSpan),   reinterpret_cast<const void*>(table.lightSpan),
-            reinterpret_cast<const void*>(table.gridPoints),    reinterpret_cast<const void*>(table.textureBlocks),
-            reinterpret_cast<const void*>(table.lightmapBlocks)};
-        for (size_t i = 0; i < std::size(slots); ++i)
-            EXPECT_NE(slots[i], nullptr) << "level " << static_cast<int>(level) << ", slot " << i;
-        EXPECT_TRUE(table.multiplyLitSpanKernel != nullptr && table.textureRows != nullptr &&
-                    table.lightRows != nullptr)
-            << "level " << static_cast<int>(level);
+#define VELKANO_EXPECT_FILLED(name, ...) expectFilled(table.name, scalar.name, #name);
+        VELKANO_KERNEL_SLOTS(VELKANO_EXPECT_FILLED)
+#undef VELKANO_EXPECT_FILLED
     }
 }
 
@@ -34,7 +41,7 @@ TEST(kernelTable, forcingALevelSwapsTheTable) {
     const SimdLevel before = kernels().level;
     forceSimdLevelForTests(SimdLevel::Scalar);
     EXPECT_EQ(&kernels(), &kernelTable(SimdLevel::Scalar));
-    EXPECT_NE(kernels().tileRow, kernelTable(SimdLevel::Sse2).tileRow);
+    EXPECT_NE(kernels().tileRow.packed, kernelTable(SimdLevel::Sse2).tileRow.packed);
     forceSimdLevelForTests(SimdLevel::Avx2);
     EXPECT_EQ(kernels().level, detectedSimdLevel()) << "never above what the machine runs";
     forceSimdLevelForTests(before);

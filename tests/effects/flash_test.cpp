@@ -14,6 +14,9 @@
 namespace velkano {
 namespace {
 
+using namespace sse2;
+using namespace avx2;
+
 using testing::GuardedBytes;
 using testing::hexWord;
 using testing::imageDifference;

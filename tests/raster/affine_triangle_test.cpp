@@ -23,6 +23,9 @@
 namespace velkano {
 namespace {
 
+using namespace sse2;
+using namespace avx2;
+
 using testing::GuardedBytes;
 using testing::GuardedContext;
 using testing::hexWord;
@@ -633,7 +636,7 @@ TEST(triangleRowKernels, packedMatchScalar) {
             for (int32_t r = 0; r < kSpanRows; ++r) rows[r] = image.data() + 4 * width * r;
         };
         TextureRows texture{};
-        texture.count = count, texture.widthPx = width, texture.span = textureSpanScalar;
+        texture.count = count, texture.widthPx = width, texture.span = {textureSpanScalar, textureSpanScalar};
         texture.x = {strayFloat(-20, 60), strayFloat(-20, 60)};
         texture.xStep = {strayFloat(-9, 9), strayFloat(-9, 9)};
         for (int32_t* fx : {&texture.uLeftFx, &texture.vLeftFx, &texture.uRightFx, &texture.vRightFx,

@@ -14,6 +14,9 @@
 namespace velkano {
 namespace {
 
+using namespace sse2;
+using namespace avx2;
+
 using testing::GuardedBytes;
 using testing::hexWord;
 using testing::imageDifference;
@@ -238,7 +241,7 @@ TEST(compositeLitSpans, isTheLightStepThenTheBlendStep) {
         const bool multiply = round % 2 == 1;
         const auto level = static_cast<SimdLevel>(round / 2 % 3);
         if (multiply) {
-            const SpanKernel kernel = kernelTable(level).multiplyLitSpanKernel(mode);
+            const SpanKernel kernel = kernelTable(level).spans.multiplyLit(mode);
             SpanWalk walk{};
             if (kernel == nullptr || lit.top == lit.bottom || !spanWalk(got.context, lit, walk)) continue;
             kernel({got.destination.data(), nullptr, static_cast<size_t>(pitch), width, height, got.source.data(),
@@ -269,15 +272,16 @@ TEST(spanKernels, packedMatchScalarForEveryLanePairAndTail) {
             *scalar.at(scalar.destination, a, b) = static_cast<uint32_t>(b) | (b ^ 0xAAu) << 8 |
                                                    (b * 3u & 0xFFu) << 16 | (255u - b) << 24;
         }
-    for (const SpanKernelChooser packedKernel : {spanKernelSse2, spanKernelAvx2}) {
-        if (packedKernel == spanKernelAvx2 && detectedSimdLevel() < SimdLevel::Avx2) continue;
+    for (const SimdLevel level : {SimdLevel::Sse2, SimdLevel::Avx2}) {
+        if (level > detectedSimdLevel()) continue;
         for (const int32_t hostMode : {0, 1, 2, 3, 4}) {
             const auto mode = static_cast<CompositeMode>(hostMode);
             packed.source.copyFrom(scalar.source);
             packed.destination.copyFrom(scalar.destination);
             GuardedBytes original(scalar.destination.size());
             original.copyFrom(scalar.destination);
-            const SpanKernel reference = spanKernelScalar(mode), kernel = packedKernel(mode);
+            const SpanKernel reference = kernelTable(SimdLevel::Scalar).spans.plain(mode),
+                             kernel = kernelTable(level).spans.plain(mode);
             ASSERT_NE(reference, nullptr);
             ASSERT_NE(kernel, nullptr);
             for (int32_t y = 0; y < 256; ++y) {
@@ -289,14 +293,13 @@ TEST(spanKernels, packedMatchScalarForEveryLanePairAndTail) {
                 }
             }
             ASSERT_EQ(imageDifference("destination", packed.destination, scalar.destination, 1024), "")
-                << "mode " << hostMode << (packedKernel == spanKernelAvx2 ? " avx2" : " sse2");
+                << "mode " << hostMode << " level " << static_cast<int>(level);
             scalar.destination.copyFrom(original);
         }
     }
     for (const int32_t hostMode : {5, 7, -1, 1000}) {
-        EXPECT_EQ(spanKernelScalar(static_cast<CompositeMode>(hostMode)), nullptr) << hostMode;
-        EXPECT_EQ(spanKernelSse2(static_cast<CompositeMode>(hostMode)), nullptr) << hostMode;
-        EXPECT_EQ(spanKernelAvx2(static_cast<CompositeMode>(hostMode)), nullptr) << hostMode;
+        for (const SimdLevel level : {SimdLevel::Scalar, SimdLevel::Sse2, SimdLevel::Avx2})
+            EXPECT_EQ(kernelTable(level).spans.plain(static_cast<CompositeMode>(hostMode)), nullptr) << hostMode;
     }
 }
 

@@ -15,6 +15,9 @@
 namespace velkano {
 namespace {
 
+using namespace sse2;
+using namespace avx2;
+
 using testing::GuardedContext;
 using testing::Random;
 
@@ -191,15 +194,15 @@ TEST(gridPoints, workedExampleEntryForEntry) {
     ASSERT_EQ(range.lastRow, 80);
     const GridFill fill = gridFill(range, p, p, depths);
     const int32_t row0[6] = {0, 13653, 27306, 40960, 54613, 68266};
-    EXPECT_EQ(evaluateRow(kernels().gridPoints, fill, range, 0, 0, 5).u, std::vector<int32_t>(row0, row0 + 6));
+    EXPECT_EQ(evaluateRow(kernels().gridPoints.packed, fill, range, 0, 0, 5).u, std::vector<int32_t>(row0, row0 + 6));
     for (int32_t r = 0; r <= 80; r += 16)
-        EXPECT_EQ(evaluateRow(kernels().gridPoints, fill, range, r, 0, 0).v[0], 1024 * r) << "grid row " << r;
+        EXPECT_EQ(evaluateRow(kernels().gridPoints.packed, fill, range, r, 0, 0).v[0], 1024 * r) << "grid row " << r;
 
     std::vector<int32_t> storage(3 * 2 * 6);
     GridBands bands(storage.data(), 6, 2);
     for (int32_t r = 0; r < 80; ++r) {
         bands.moveTo(r / 16, 0, 0, [&](int32_t band, const std::array<int32_t*, GridBands::kMaxSets>& rows) {
-            const GridRow row = evaluateRow(kernels().gridPoints, fill, range, 16 * band, 0, 0);
+            const GridRow row = evaluateRow(kernels().gridPoints.packed, fill, range, 16 * band, 0, 0);
             rows[0][0] = row.u[0], rows[1][0] = row.v[0];
         });
         EXPECT_EQ(wrapAdd(bands.gridRow(1)[0], wrapMul(r % 16 + 1, bands.steps(1)[0])), 1024 * (r + 1)) << "row " << r;

@@ -17,6 +17,9 @@
 namespace velkano {
 namespace {
 
+using namespace sse2;
+using namespace avx2;
+
 using testing::GuardedBytes;
 using testing::hexWord;
 using testing::imageDifference;

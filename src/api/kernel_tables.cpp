@@ -1,0 +1,67 @@
+// kernel_tables.cpp: the kernel table of every level, filled from VELKANO_KERNEL_SLOTS. It
+// sees every module's kernels, so it lives with the entry points above them.
+#include "context/kernel_table.h"
+#include "effects/flash.h"
+#include "raster/persp_triangle.h"
+#include "raster/span_compositor.h"
+#include "raster/triangle_spans.h"
+#include "raster/uv_grid.h"
+#include "tile/tile_blit.h"
+
+namespace velkano {
+namespace {
+
+template <typename Kernel>
+Kernel atLevel(SimdLevel level, Kernel scalar, Kernel sse2, Kernel avx2) {
+    switch (level) {
+        case SimdLevel::Scalar: return scalar;
+        case SimdLevel::Sse2: return sse2;
+        case SimdLevel::Avx2: return avx2;
+    }
+    return scalar;
+}
+
+template <typename Fit, typename Kernel>
+KernelSlot<Kernel, Fit> slotOf(Kernel kernel, Kernel scalar) {
+    return {kernel, scalar};
+}
+// The compositor's sets take the scalar kernel of every mode the level has none for.
+template <typename Fit>
+KernelSlot<SpanKernels, Fit> slotOf(const SpanKernels& level, const SpanKernels& scalar) {
+    KernelSlot<SpanKernels, Fit> slot{level};
+    for (size_t mode = 0; mode < kBlendModes; ++mode) {
+        if (slot.kernels.plain[mode] == nullptr) slot.kernels.plain[mode] = scalar.plain[mode];
+        if (slot.kernels.lit[mode] == nullptr) slot.kernels.lit[mode] = scalar.lit[mode];
+        if (slot.kernels.multiplyLit[mode] == nullptr) slot.kernels.multiplyLit[mode] = scalar.multiplyLit[mode];
+    }
+    return slot;
+}
+
+KernelTable makeTable(SimdLevel level) {
+    KernelTable table{};
+    table.level = level;
+#define VELKANO_INSTALL_SLOT(name, Kernel, Fit, scalar, sse2, avx2) \
+  table.name = slotOf<Fit>(atLevel<Kernel>(level, scalar, sse2, avx2), static_cast<Kernel>(scalar));
+    VELKANO_KERNEL_SLOTS(VELKANO_INSTALL_SLOT)
+#undef VELKANO_INSTALL_SLOT
+    return table;
+}
+
+// Filled before any entry point can run (static initialisation, in this one file, so no
+// order between files matters: the compositor's sets are constants); plain statics keep the
+// entry points free of guards.
+const SimdLevel detectedLevel = detectedSimdLevel();
+const KernelTable tables[] = {makeTable(SimdLevel::Scalar), makeTable(SimdLevel::Sse2), makeTable(SimdLevel::Avx2)};
+const KernelTable* inForce = &kernelTable(detectedLevel);
+
+}  // namespace
+
+const KernelTable& kernels() { return *inForce; }
+
+const KernelTable& kernelTable(SimdLevel level) {
+    return tables[static_cast<int>(level > detectedLevel ? detectedLevel : level)];
+}
+
+void forceSimdLevelForTests(SimdLevel level) { inForce = &kernelTable(level); }
+
+}  // namespace velkano
