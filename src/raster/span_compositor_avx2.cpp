@@ -1,5 +1,5 @@
 // span_compositor_avx2.cpp: the span kernels of modes 0 to 4, plain and lit, eight pixels a
-// step with the lane operations of channel_ops_sse2.h widened; Displace stays scalar. A span
+// step with the lane operations of channel_ops_avx2.h; Displace stays scalar. A span
 // of eight or more ends with its last eight pixels, worked out from the values they held
 // before the span; a shorter one takes four, two and one (masked stores measured slower on
 // the short spans of small triangles).
@@ -7,37 +7,25 @@
 
 #include <cstring>
 
+#include "pixel/channel_ops_avx2.h"
 #include "raster/span_compositor.h"
 
 namespace velkano::avx2 {
 namespace {
-
-// (a * b) >> (8 - Doubling) per byte lane, clamped to 255: the high half of the exact 16-bit
-// product (a << 8) * (b << Doubling), packed with unsigned saturation (lane order is kept:
-// unpacking and packing both work within each 128-bit half).
-template <int Doubling>
-__m256i mulShiftPack(__m256i a, __m256i b) {
-    const __m256i zero = _mm256_setzero_si256();
-    const __m256i bLo = _mm256_slli_epi16(_mm256_unpacklo_epi8(b, zero), Doubling);
-    const __m256i bHi = _mm256_slli_epi16(_mm256_unpackhi_epi8(b, zero), Doubling);
-    const __m256i lo = _mm256_mulhi_epu16(_mm256_unpacklo_epi8(zero, a), bLo);
-    const __m256i hi = _mm256_mulhi_epu16(_mm256_unpackhi_epi8(zero, a), bHi);
-    return _mm256_packus_epi16(lo, hi);
-}
 
 template <CompositeMode Mode>
 __m256i combine(__m256i source, __m256i destination) {
     if constexpr (Mode == CompositeMode::Replace) {
         return source;
     } else if constexpr (Mode == CompositeMode::AddSat) {
-        return _mm256_adds_epu8(source, destination);
+        return channelAddSatAvx2(source, destination);
     } else if constexpr (Mode == CompositeMode::Modulate2x) {
-        const __m256i m = mulShiftPack<1>(source, destination);
-        return _mm256_adds_epu8(m, m);
+        const __m256i m = channelModulateAvx2(source, destination);
+        return channelAddSatAvx2(m, m);
     } else {
         static_assert(Mode == CompositeMode::Multiply2x);
-        const __m256i m = mulShiftPack<0>(source, destination);
-        return _mm256_adds_epu8(m, m);
+        const __m256i m = channelMultiplyAvx2(source, destination);
+        return channelAddSatAvx2(m, m);
     }
 }
 

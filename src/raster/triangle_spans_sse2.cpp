@@ -16,6 +16,7 @@
 #include "pixel/channel_ops.h"
 #include "pixel/channel_ops_sse2.h"
 #include "pixel/numeric.h"
+#include "pixel/numeric_sse2.h"
 #include "raster/triangle_spans.h"
 #include "texture/texel_fetch_sse2.h"
 
@@ -46,62 +47,6 @@ namespace {
 
 constexpr int32_t kOpaque = static_cast<int32_t>(0xFF000000u);
 
-// Four binary32 lanes rounded to nearest, ties to even, and kept to 0..255, whatever the
-// rounding mode. Clamping first gives the same bytes as clamping the rounded value (NaN
-// becomes 0 either way). Then x - trunc(x) is exact, and a lane rounds up when that exceeds
-// 0.5, or reaches it with an odd integer part: for odd lanes the threshold is the float just
-// below 0.5 (its bit pattern 0x3F000000 less one, 0.5 - 2^-25), less than any fraction step
-// of a value of at least 1. When the thread rounds to nearest (Nearest), the conversion
-// instruction rounds so itself.
-template <bool Nearest>
-__m128i roundHalfEvenToByteSse2(__m128 x) {
-    x = _mm_min_ps(_mm_max_ps(x, _mm_setzero_ps()), _mm_set1_ps(255.0f));
-    if constexpr (Nearest) return _mm_cvtps_epi32(x);
-    const __m128i truncated = _mm_cvttps_epi32(x);
-    const __m128 fraction = _mm_sub_ps(x, _mm_cvtepi32_ps(truncated));
-    const __m128i odd = _mm_and_si128(truncated, _mm_set1_epi32(1));
-    const __m128 threshold = _mm_castsi128_ps(_mm_sub_epi32(_mm_set1_epi32(0x3F000000), odd));
-    const __m128 up = _mm_cmpgt_ps(fraction, threshold);
-    return _mm_sub_epi32(truncated, _mm_castps_si128(up));  // up is -1 where true
-}
-
-// Four binary32 lanes rounded to the nearest integer, ties to even, as roundHalfEvenToInt
-// rounds them: kIntegerIndefinite for NaN and values outside the int32 range, whatever the
-// rounding mode. The truncation and x - trunc(x) are exact; a lane moves away from zero when
-// that fraction passes 0.5, or reaches it with an odd integer part (the threshold of
-// roundHalfEvenToByteSse2, and its negative). When the thread rounds to nearest, the
-// conversion instruction gives exactly that.
-template <bool Nearest>
-__m128i roundHalfEvenToIntSse2(__m128 x) {
-    if constexpr (Nearest) return _mm_cvtps_epi32(x);
-    const __m128i truncated = _mm_cvttps_epi32(x);  // 0x80000000 for NaN and out of range
-    const __m128 fraction = _mm_sub_ps(x, _mm_cvtepi32_ps(truncated));
-    const __m128i threshold = _mm_sub_epi32(_mm_set1_epi32(0x3F000000), _mm_and_si128(truncated, _mm_set1_epi32(1)));
-    const __m128 up = _mm_cmpgt_ps(fraction, _mm_castsi128_ps(threshold));
-    const __m128 down = _mm_cmplt_ps(fraction, _mm_castsi128_ps(_mm_or_si128(threshold, _mm_set1_epi32(INT32_MIN))));
-    const __m128i indefinite = _mm_cmpeq_epi32(truncated, _mm_set1_epi32(INT32_MIN));
-    const __m128i adjust = _mm_sub_epi32(_mm_castps_si128(down), _mm_castps_si128(up));  // masks are -1
-    return _mm_add_epi32(truncated, _mm_andnot_si128(indefinite, adjust));
-}
-
-// Signed 32-bit lane maximum and minimum (SSE2 has no pmaxsd).
-__m128i maxEpi32(__m128i a, __m128i b) {
-    const __m128i greater = _mm_cmpgt_epi32(a, b);
-    return _mm_or_si128(_mm_and_si128(greater, a), _mm_andnot_si128(greater, b));
-}
-__m128i minEpi32(__m128i a, __m128i b) {
-    const __m128i greater = _mm_cmpgt_epi32(a, b);
-    return _mm_or_si128(_mm_and_si128(greater, b), _mm_andnot_si128(greater, a));
-}
-
-// lerpFloat(a, b, t) of four t lanes: a + (b - a) t in double, rounded once to binary32.
-__m128 lerpFloatSse2(float a, float b, __m128 t) {
-    const __m128d from = _mm_set1_pd(a), difference = _mm_set1_pd(static_cast<double>(b) - static_cast<double>(a));
-    const __m128 low = _mm_cvtpd_ps(_mm_add_pd(from, _mm_mul_pd(difference, _mm_cvtps_pd(t))));
-    const __m128 high = _mm_cvtpd_ps(_mm_add_pd(from, _mm_mul_pd(difference, _mm_cvtps_pd(_mm_movehl_ps(t, t)))));
-    return _mm_movelh_ps(low, high);
-}
-
 // (right - left) / pixels per lane, in double, rounded once to binary32.
 __m128 stepOverSse2(__m128 left, __m128 right, __m128i pixels) {
     const auto quotient = [](__m128 l, __m128 r, __m128i p) {
@@ -118,10 +63,6 @@ __m128i lightPixelsSse2(__m128 red, __m128 green, __m128 blue) {
                                     _mm_slli_epi32(roundHalfEvenToByteSse2<Nearest>(green), 8));
     return _mm_or_si128(_mm_or_si128(rg, roundHalfEvenToByteSse2<Nearest>(blue)), _mm_set1_epi32(kOpaque));
 }
-
-// The rounding mode the thread's packed conversions use is round to nearest (the usual case):
-// the kernels then convert in one instruction, otherwise by the mode-free sequences.
-bool roundsToNearest() { return (_mm_getcsr() & _MM_ROUND_MASK) == _MM_ROUND_NEAREST; }
 
 template <bool Nearest>
 void lightSpanSse2Mode(const LightSpan& span) {
@@ -144,17 +85,6 @@ void lightSpanSse2(const LightSpan& span) {
 }
 
 namespace {
-
-// divideNoTrap of each lane. Both operands are exact in double and the quotient of two 32-bit
-// integers never rounds to or across an integer, so truncating it gives the integer quotient;
-// the conversion gives 0x80000000 (kIntegerIndefinite) for x / 0 and for 2^31.
-__m128i divideNoTrapSse2(__m128i a, __m128i b) {
-    const auto half = [](__m128i x, __m128i y) {
-        return _mm_cvttpd_epi32(_mm_div_pd(_mm_cvtepi32_pd(x), _mm_cvtepi32_pd(y)));
-    };
-    const auto high = [](__m128i x) { return _mm_shuffle_epi32(x, _MM_SHUFFLE(1, 0, 3, 2)); };
-    return _mm_unpacklo_epi64(half(a, b), half(high(a), high(b)));
-}
 
 // The rows' edges and steps four lanes at a time: x sums in order, rounded in lanes, both
 // divisions of every row in double lanes; then each row's span.

@@ -9,18 +9,11 @@
 #include <cstdint>
 
 #include "pixel/numeric.h"
+#include "pixel/numeric_avx2.h"
 #include "raster/uv_grid.h"
 
 namespace velkano::avx2 {
 namespace {
-
-// floor(x) of four double lanes as int32 lanes, kIntegerIndefinite where x is NaN or outside
-// [-2^31, 2^31), as floorToInt. Rounding towards -infinity is exact and ignores the rounding
-// mode; the conversion then gives the indefinite value exactly where floor(x) does not fit,
-// which is where x does not lie in [-2^31, 2^31).
-__m128i floorToIntAvx2(__m256d x) {
-    return _mm256_cvttpd_epi32(_mm256_round_pd(x, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC));
-}
 
 struct CoefficientsAvx2 {
     __m256d p0, p1, p2;

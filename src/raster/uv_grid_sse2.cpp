@@ -6,26 +6,10 @@
 #include <cstddef>
 
 #include "pixel/numeric.h"
+#include "pixel/numeric_sse2.h"
 #include "raster/uv_grid.h"
 
 namespace velkano::sse2 {
-namespace {
-
-// floor(x) of two double lanes as int32 lanes 0 and 1, kIntegerIndefinite where x is NaN or
-// outside [-2^31, 2^31), as floorToInt: truncate, then step down where that rounded up.
-__m128i floorToIntSse2(__m128d x) {
-    const __m128i truncated = _mm_cvttpd_epi32(x);
-    const __m128d roundedUp = _mm_cmpgt_pd(_mm_cvtepi32_pd(truncated), x);
-    const __m128d valid =
-        _mm_and_pd(_mm_cmpge_pd(x, _mm_set1_pd(-2147483648.0)), _mm_cmplt_pd(x, _mm_set1_pd(2147483648.0)));
-    // The 64-bit lane masks as 32-bit lanes 0 and 1.
-    const auto low32 = [](__m128d mask) { return _mm_shuffle_epi32(_mm_castpd_si128(mask), _MM_SHUFFLE(3, 3, 2, 0)); };
-    const __m128i floored = _mm_add_epi32(truncated, low32(roundedUp));  // the mask is -1 where it rounded up
-    const __m128i keep = low32(valid);
-    return _mm_or_si128(_mm_and_si128(keep, floored), _mm_andnot_si128(keep, _mm_set1_epi32(kIntegerIndefinite)));
-}
-
-}  // namespace
 
 void gridPointsSse2(const GridPoints& points) {
     const GridFill& texture = *points.texture;

@@ -2,17 +2,16 @@
 // Coordinates and addresses are computed in 32-bit lanes, as in texel_fetch_sse2.h (the
 // caller checks textureFitsPackedOffsets / lightmapFitsPackedOffsets); the reads stay
 // scalar, which measured faster than gathers on the machines we run. Only files ending
-// _avx2.cpp include this header: what it defines is built for AVX2 alone, and it calls no
-// inline code of the shared headers.
+// _avx2.cpp include this header; what it defines lives in velkano::avx2.
 #pragma once
 
 #include <immintrin.h>
 
 #include <cstdint>
-#include <cstring>
 
 #include "context/render_context.h"
 #include "pixel/channel_ops.h"
+#include "pixel/channel_ops_avx2.h"
 #include "pixel/numeric.h"
 
 namespace velkano::avx2 {
@@ -30,20 +29,6 @@ template <typename Read>
 inline __m256i eightReads(Read read) {
     return _mm256_setr_epi32(read(0), read(1), read(2), read(3), read(4), read(5), read(6), read(7));
 }
-// The 32-bit word at `bytes` (any alignment) as a lane value.
-inline int32_t wordAt(const void* bytes) {
-    int32_t word;
-    std::memcpy(&word, bytes, sizeof word);
-    return word;
-}
-
-// Eight ColourWords to PixelWords: bytes 0 and 2 exchanged, byte 3 cleared.
-inline __m256i colourToPixelAvx2(__m256i words) {
-    const __m256i order = _mm256_setr_epi8(2, 1, 0, -1, 6, 5, 4, -1, 10, 9, 8, -1, 14, 13, 12, -1,  //
-                                           2, 1, 0, -1, 6, 5, 4, -1, 10, 9, 8, -1, 14, 13, 12, -1);
-    return _mm256_shuffle_epi8(words, order);
-}
-
 // The texel of each lane's 22.10 coordinates, as PixelWords: the index at
 // ((v >> 10) & maskV) << textureShift + ((u >> 10) & maskU), logical shifts, through the
 // palette.
@@ -58,7 +43,8 @@ public:
         const __m256i row = _mm256_sll_epi32(_mm256_and_si256(_mm256_srli_epi32(vFx, kFixedShift), maskV_), rowShift_);
         alignas(32) uint32_t offsets[8];
         _mm256_store_si256(reinterpret_cast<__m256i*>(offsets), _mm256_add_epi32(row, column));
-        return colourToPixelAvx2(eightReads([&](int lane) { return wordAt(palette_ + indices_[offsets[lane]]); }));
+        return colourToPixelAvx2(
+            eightReads([&](int lane) { return static_cast<int32_t>(loadWord(palette_ + indices_[offsets[lane]])); }));
     }
 
 private:
@@ -81,7 +67,7 @@ public:
         const __m256i row = _mm256_sll_epi32(_mm256_and_si256(_mm256_srli_epi32(vFx, kFixedShift), maskV_), rowShift_);
         alignas(32) uint32_t offsets[8];
         _mm256_store_si256(reinterpret_cast<__m256i*>(offsets), _mm256_add_epi32(row, column));
-        return eightReads([&](int lane) { return wordAt(words_ + offsets[lane]); });
+        return eightReads([&](int lane) { return static_cast<int32_t>(loadWord(words_ + offsets[lane])); });
     }
 
 private:

@@ -48,7 +48,7 @@ inline void tilePixelsAvx2(const TileRow& row, const TileStepAvx2& s, int32_t i,
 
     uint8_t indices[8];
     for (int k = 0; k < 8; ++k) indices[k] = Whole || k < n ? row.texelRow[row.columns[i + k]] : 0;
-    const __m256i entries = eightReads([&](int k) { return wordAt(s.palette + indices[k]); });
+    const __m256i entries = eightReads([&](int k) { return static_cast<int32_t>(loadWord(s.palette + indices[k])); });
     // (colour lane * tint lane) >> 8 in 16-bit lanes.
     __m256i lo = _mm256_srli_epi16(_mm256_mullo_epi16(_mm256_shuffle_epi8(entries, s.lowPixels), s.tint16), 8);
     __m256i hi = _mm256_srli_epi16(_mm256_mullo_epi16(_mm256_shuffle_epi8(entries, s.highPixels), s.tint16), 8);
