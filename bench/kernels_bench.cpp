@@ -446,7 +446,7 @@ std::vector<KernelCase> kernelCases(const KernelData& data) {
     const struct {
         const char* name;
         TileMode mode;
-    } tileModes[] = {{"copy", TileMode::Replace}, {"add", TileMode::AddSat}, {"mod", TileMode::Modulate}};
+    } tileModes[] = {{"copy", TileMode::Replace}, {"add", TileMode::AddSat}, {"mod", TileMode::ModulateTarget}};
     for (const auto& m : tileModes) {
         const TileInk ink{context.palette, 0x00C0A080u, m.mode};
         cases.push_back({std::string("tileRow_") + m.name, "pixels", imagePixels,

@@ -16,13 +16,13 @@ namespace {
 
 // The walk of a half: row y = apexY + direction * k for k = 0 to lastStep. Of those, steps
 // firstK to lastK lie inside the image's rows (none when firstK > lastK).
-struct HalfRows {
+struct HalfSteps {
     int32_t direction;
     int64_t firstK;
     int64_t lastK;
 };
 
-HalfRows halfRows(const RenderContext& context, const HalfTriangle& half, int64_t lastStep) {
+HalfSteps halfSteps(const RenderContext& context, const HalfTriangle& half, int64_t lastStep) {
     const int64_t apexY = half.apexY, lastRow = context.height - 1;
     if (half.apexY > half.baseY) return {-1, std::max<int64_t>(0, apexY - lastRow), std::min(lastStep, apexY)};
     return {1, std::max<int64_t>(0, -apexY), std::min(lastStep, lastRow - apexY)};
@@ -90,39 +90,39 @@ LightRows lightRows(const RenderContext& context, const HalfTriangle& half, cons
     return rows;
 }
 
-int32_t rowAt(const HalfTriangle& half, const HalfRows& rows, int64_t k) {
+int32_t rowAt(const HalfTriangle& half, const HalfSteps& rows, int64_t k) {
     return static_cast<int32_t>(half.apexY + rows.direction * k);
 }
 
 // Steps firstK to lastK (at most kSpanRows of them) of the half: their count, and where each
 // row starts in `image`.
-int32_t rowStarts(const RenderContext& context, uint8_t* image, const HalfTriangle& half, const HalfRows& halfRows,
+int32_t rowStarts(const RenderContext& context, uint8_t* image, const HalfTriangle& half, const HalfSteps& halfSteps,
                   int64_t firstK, int64_t lastK, uint8_t* (&starts)[kSpanRows]) {
     const auto count = static_cast<int32_t>(lastK - firstK + 1);
     for (int32_t r = 0; r < count; ++r)
-        starts[r] = image + pixelOffset(static_cast<size_t>(context.pitch), 0, rowAt(half, halfRows, firstK + r));
+        starts[r] = image + pixelOffset(static_cast<size_t>(context.pitch), 0, rowAt(half, halfSteps, firstK + r));
     return count;
 }
 
 // Texels on steps firstK to lastK (at most kSpanRows of them) of the half.
-void textureRowsAt(RenderContext& context, const HalfTriangle& half, const HalfRows& halfRows, int64_t firstK,
+void textureRowsAt(RenderContext& context, const HalfTriangle& half, const HalfSteps& halfSteps, int64_t firstK,
                    int64_t lastK, TextureRows& rows) {
-    rows.count = rowStarts(context, context.textureLayer, half, halfRows, firstK, lastK, rows.rows);
+    rows.count = rowStarts(context, context.textureLayer, half, halfSteps, firstK, lastK, rows.rows);
     kernels().textureRows(context, rows);
 }
 
 // Light on steps firstK to lastK (at most kSpanRows of them) of the half.
-void lightRowsAt(const RenderContext& context, const HalfTriangle& half, const HalfRows& halfRows, int64_t firstK,
+void lightRowsAt(const RenderContext& context, const HalfTriangle& half, const HalfSteps& halfSteps, int64_t firstK,
                  int64_t lastK, LightRows& rows) {
     rows.firstK = firstK;
-    rows.count = rowStarts(context, context.lightLayer, half, halfRows, firstK, lastK, rows.rows);
+    rows.count = rowStarts(context, context.lightLayer, half, halfSteps, firstK, lastK, rows.rows);
     kernels().lightRows(rows);
 }
 
 // One half in the one-walk draw: its rows in the image, its rasterisers' edges and the
 // compositor's walk of it (`composited` false when the compositor leaves it out).
 struct HalfPasses {
-    HalfRows rows;
+    HalfSteps rows;
     int64_t steps;
     bool textured;
     TextureRows texture;
@@ -181,7 +181,7 @@ void drawHalvesInOneWalk(RenderContext& context, TriangleHalves& t) {
         const HalfTriangle& half = t.half[h];
         HalfPasses& p = passes[h];
         p.steps = rowDistance(half);
-        p.rows = halfRows(context, half, p.steps);
+        p.rows = halfSteps(context, half, p.steps);
         if (p.rows.firstK > p.rows.lastK) continue;
         p.textured = p.steps > 0;
         if (p.textured) p.texture = textureRows(context, half, t.texCoords[h], p.steps, p.rows.firstK);
@@ -244,7 +244,7 @@ void rasteriseTextureHalf(RenderContext& context, const HalfTriangle& half, cons
     const int32_t widthPx = drawableWidth(context);
     const int64_t steps = rowDistance(half);
     if (widthPx == 0 || context.textureLayer == nullptr || !textureUsable(context) || steps == 0) return;
-    const HalfRows rows = halfRows(context, half, steps);
+    const HalfSteps rows = halfSteps(context, half, steps);
     if (rows.firstK > rows.lastK) return;
     TextureRows texture = textureRows(context, half, texCoords, steps, rows.firstK);
     for (int64_t k = rows.firstK; k <= rows.lastK; k += kSpanRows)
@@ -255,7 +255,7 @@ void rasteriseLightHalf(RenderContext& context, const HalfTriangle& half, const 
     const int32_t widthPx = drawableWidth(context);
     if (widthPx == 0 || context.lightLayer == nullptr) return;
     const int64_t lastStep = rowDistance(half);
-    const HalfRows rows = halfRows(context, half, lastStep);
+    const HalfSteps rows = halfSteps(context, half, lastStep);
     if (rows.firstK > rows.lastK) return;
     LightRows light = lightRows(context, half, colours, lastStep, rows.firstK);
     for (int64_t k = rows.firstK; k <= rows.lastK; k += kSpanRows)

@@ -40,13 +40,13 @@ namespace {
 // included; composited on all but the last), and its 22.10 edges on the first. The light pass
 // finds the limited record and, like the compositor, takes a half whose limited rows have
 // shrunk to one row for a flat one: that row gets texels but no light.
-struct HalfRows {
+struct LimitedHalf {
     bool active = false;
     SpanWalk walk{};
     bool lit() const { return walk.firstRow != walk.lastRow; }
 };
 
-HalfRows halfRows(const RenderContext& context, SpanRegion& region) {
+LimitedHalf limitedHalf(const RenderContext& context, SpanRegion& region) {
     normaliseSpanRegion(region);
     if (region.top == region.bottom) return {};  // flat: written by no pass
     region.bottom = std::min(region.bottom, context.height - 1);
@@ -83,10 +83,10 @@ void drawPerspectiveRows(RenderContext& context, const float positions[6], const
     const int32_t lastBlock = std::min((widthPx - 1) / kBlockWidth, columns - 2);
 
     SpanRegion regions[2] = {halves[0], halves[1]};
-    HalfRows rows[2];
+    LimitedHalf rows[2];
     int32_t firstRow = INT32_MAX, lastRow = INT32_MIN, firstColumn = INT32_MAX, lastColumn = INT32_MIN;
     for (int h = 0; h < 2; ++h) {
-        rows[h] = halfRows(context, regions[h]);
+        rows[h] = limitedHalf(context, regions[h]);
         if (!rows[h].active) continue;
         firstRow = std::min(firstRow, rows[h].walk.firstRow);
         lastRow = std::max(lastRow, rows[h].walk.lastRow);
@@ -156,13 +156,13 @@ void drawPerspectiveRows(RenderContext& context, const float positions[6], const
         };
         // The layers are apart: each lit half's texels and light in one walk write what the
         // texels of both halves and then the light of both would.
-        for (const HalfRows& half : rows) {
+        for (const LimitedHalf& half : rows) {
             if (!blocks || !half.active || !spanWalkRows(half.walk, top, bottom, part)) continue;
             if (lit && half.lit())
                 table.litBlocks(context, LitBlockWalk{walkOf(context.textureLayer, 0), context.lightLayer});
             else table.textureBlocks(context, walkOf(context.textureLayer, 0));
         }
-        for (const HalfRows& half : rows) {
+        for (const LimitedHalf& half : rows) {
             SpanWalk composited = half.walk;
             --composited.lastRow;
             if (half.active && composite != nullptr && spanWalkRows(composited, top, bottom, part))

@@ -30,11 +30,13 @@ struct SpanRegion {
 };
 
 // How a source pixel s is combined into the destination pixel d, per byte lane unless
-// stated. The triangles pass the bound blend mode (the host's int32_t) as it is: 5 and every
-// value not named here write nothing.
+// stated: the triangles' reading of the bound blend mode (the host's int32_t), passed as it
+// is; 5 and every value not named here write nothing. Mode 1 replaces like mode 0 (the tiles
+// read it otherwise: TileMode::ReplaceUnlessIndexZero), and mode 3 doubles its product
+// (TileMode::ModulateTarget does not).
 enum class CompositeMode : int32_t {
     Replace = 0,      // d = s
-    ReplaceAlso = 1,  // d = s
+    ReplaceAlso = 1,  // d = s, as mode 0
     AddSat = 2,       // d = min(255, s + d)
     Modulate2x = 3,   // m = min(255, (s * d) >> 7); d = min(255, 2m)
     Multiply2x = 4,   // m = (s * d) >> 8;           d = min(255, 2m)

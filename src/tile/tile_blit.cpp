@@ -21,12 +21,12 @@ void tileRowScalarMode(const TileRow& row, const TileInk& ink) {
         uint8_t* pixel = row.pixels + 4 * static_cast<size_t>(i);
         if constexpr (Mode == TileMode::Replace) {
             storeWord(pixel, colour);
-        } else if constexpr (Mode == TileMode::ReplaceOpaque) {
+        } else if constexpr (Mode == TileMode::ReplaceUnlessIndexZero) {
             if (index != 0) storeWord(pixel, colour);  // index 0 is transparent
         } else if constexpr (Mode == TileMode::AddSat) {
             storeWord(pixel, channelAddSat(loadWord(pixel), colour));
         } else {
-            static_assert(Mode == TileMode::Modulate);
+            static_assert(Mode == TileMode::ModulateTarget);
             storeWord(pixel, channelModulate(loadWord(pixel), colour));
         }
     }

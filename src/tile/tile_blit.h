@@ -25,17 +25,18 @@
 
 namespace velkano {
 
-// How a tinted texel c is written over the target pixel p. The bound blend mode (the host's
-// int32_t) is used as it is: values not named here write nothing.
+// How a tinted texel c is written over the target pixel p: the tiles' own reading of the
+// bound blend mode (the host's int32_t), used as it is; values not named here write nothing.
+// Mode 3 is not the triangles' mode 3 (CompositeMode::Modulate2x doubles the product).
 enum class TileMode : int32_t {
-    Replace = 0,        // c, X byte 0
-    ReplaceOpaque = 1,  // c, except where the texel's index byte is 0: p stays
-    AddSat = 2,         // channelAddSat(p, c)
-    Modulate = 3,       // channelModulate(p, c): min(255, (p * c) >> 7)
+    Replace = 0,                 // c, X byte 0
+    ReplaceUnlessIndexZero = 1,  // c, except where the texel's index byte is 0 (transparent): p stays
+    AddSat = 2,                  // channelAddSat(p, c)
+    ModulateTarget = 3,          // channelModulate(p, c): min(255, (p * c) >> 7), 128 keeps p
 };
 VELKANO_HELPERS_BEGIN
 constexpr bool isTileMode(int32_t mode) {
-    return mode >= static_cast<int32_t>(TileMode::Replace) && mode <= static_cast<int32_t>(TileMode::Modulate);
+    return mode >= static_cast<int32_t>(TileMode::Replace) && mode <= static_cast<int32_t>(TileMode::ModulateTarget);
 }
 VELKANO_HELPERS_END
 
@@ -69,9 +70,9 @@ void withTileMode(TileMode mode, Body body) {
     using enum TileMode;
     switch (mode) {
         case Replace: body(std::integral_constant<TileMode, Replace>{}); break;
-        case ReplaceOpaque: body(std::integral_constant<TileMode, ReplaceOpaque>{}); break;
+        case ReplaceUnlessIndexZero: body(std::integral_constant<TileMode, ReplaceUnlessIndexZero>{}); break;
         case AddSat: body(std::integral_constant<TileMode, AddSat>{}); break;
-        case Modulate: body(std::integral_constant<TileMode, Modulate>{}); break;
+        case ModulateTarget: body(std::integral_constant<TileMode, ModulateTarget>{}); break;
         default: break;
     }
 }

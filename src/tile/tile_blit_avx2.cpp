@@ -52,7 +52,7 @@ inline void tilePixelsAvx2(const TileRow& row, const TileStepAvx2& s, int32_t i,
     // (colour lane * tint lane) >> 8 in 16-bit lanes.
     __m256i lo = _mm256_srli_epi16(_mm256_mullo_epi16(_mm256_shuffle_epi8(entries, s.lowPixels), s.tint16), 8);
     __m256i hi = _mm256_srli_epi16(_mm256_mullo_epi16(_mm256_shuffle_epi8(entries, s.highPixels), s.tint16), 8);
-    if constexpr (Mode == TileMode::Modulate) {
+    if constexpr (Mode == TileMode::ModulateTarget) {
         // min(255, (target * colour) >> 7): at most 255 * 254 before the shift, and the
         // saturating pack clamps.
         const __m256i target = loadTarget();
@@ -63,7 +63,7 @@ inline void tilePixelsAvx2(const TileRow& row, const TileStepAvx2& s, int32_t i,
         const __m256i colour = _mm256_packus_epi16(lo, hi);
         if constexpr (Mode == TileMode::Replace) {
             store(colour);
-        } else if constexpr (Mode == TileMode::ReplaceOpaque) {
+        } else if constexpr (Mode == TileMode::ReplaceUnlessIndexZero) {
             // Pixels whose index byte is 0 keep the target's word.
             const __m256i transparent = _mm256_cmpeq_epi32(eightReads([&](int k) { return indices[k]; }), zero);
             store(_mm256_blendv_epi8(colour, loadTarget(), transparent));

@@ -29,7 +29,7 @@ void tileRowSse2Mode(const TileRow& row, const TileInk& ink) {
         __m128i lo = _mm_srli_epi16(_mm_mullo_epi16(swapRedBlue(_mm_unpacklo_epi8(entries, zero)), tint16), 8);
         __m128i hi = _mm_srli_epi16(_mm_mullo_epi16(swapRedBlue(_mm_unpackhi_epi8(entries, zero)), tint16), 8);
         auto* at = reinterpret_cast<__m128i*>(row.pixels + 4 * static_cast<size_t>(i));
-        if constexpr (Mode == TileMode::Modulate) {
+        if constexpr (Mode == TileMode::ModulateTarget) {
             // min(255, (target * colour) >> 7): at most 255 * 254 before the shift, and the
             // saturating pack clamps.
             const __m128i target = _mm_loadu_si128(at);
@@ -40,7 +40,7 @@ void tileRowSse2Mode(const TileRow& row, const TileInk& ink) {
             const __m128i colour = _mm_packus_epi16(lo, hi);
             if constexpr (Mode == TileMode::Replace) {
                 _mm_storeu_si128(at, colour);
-            } else if constexpr (Mode == TileMode::ReplaceOpaque) {
+            } else if constexpr (Mode == TileMode::ReplaceUnlessIndexZero) {
                 // Pixels whose index byte is 0 keep the target's word.
                 const __m128i transparent = _mm_cmpeq_epi32(_mm_setr_epi32(i0, i1, i2, i3), zero);
                 const __m128i target = _mm_loadu_si128(at);
