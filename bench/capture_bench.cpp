@@ -86,13 +86,9 @@ public:
             error = dlerror();
             return false;
         }
-        return find(api_.init, "INIT", error) && find(api_.unload, "UNLOAD", error) &&
-               find(api_.beginUpdate, "BEGINUPDATE", error) && find(api_.endUpdate, "ENDUPDATE", error) &&
-               find(api_.pause, "PAUSE", error) && find(api_.flashAdd, "FLASHADD", error) &&
-               find(api_.flashSub, "FLASHSUB", error) && find(api_.flashMod, "FLASHMOD", error) &&
-               find(api_.setTexture, "SETTEXTURE", error) && find(api_.setLightmap, "SETLIGHTMAP", error) &&
-               find(api_.drawTile, "DRAWTILE", error) && find(api_.drawTri, "DRAWTRI", error) &&
-               find(api_.drawPerspTri, "DRAWPERSPTRI", error);
+#define VELKANO_ENTRY_FIND(NAME, BYTES, Name, name, parameters) find(api_.name, #NAME, error)&&
+        return VELKANO_ENTRY_POINTS(VELKANO_ENTRY_FIND) true;
+#undef VELKANO_ENTRY_FIND
     }
 
     // The library's first call: binds the image (a capture starts its trace here).

@@ -75,8 +75,7 @@ int main(int argc, char** argv) {
 
     // The linked library's entry points; a host loading the library at run time would look
     // each one up instead.
-    const DemoApi api = {INIT,     UNLOAD,     BEGINUPDATE, ENDUPDATE, PAUSE,   FLASHADD,    FLASHSUB,
-                         FLASHMOD, SETTEXTURE, SETLIGHTMAP, DRAWTILE,  DRAWTRI, DRAWPERSPTRI};
+    const DemoApi api = {VELKANO_ENTRY_POINTS(VELKANO_ENTRY_LINKED)};
     Image image;
     Animation animation(api);
     ContactSheet sheet(Animation::frameCount());

@@ -12,5 +12,7 @@ fail() {
 host_scenario_sources=(tests/host/native_host.c tests/host/host_scenario.c tests/host/host_harness.c
     tests/host/host_flash.c tests/host/host_tile.c tests/host/host_affine.c tests/host/host_persp.c)
 # The project's C flags (velkano_target_flags, cmake/VelkanoFlags.cmake): IEEE double with no
-# contraction, never fast-math, no vectoriser. Windows programs add -msse2 -mfpmath=sse.
-host_c_flags=(-std=c99 -O2 -Wall -Wextra -ffp-contract=off -fno-fast-math -fno-tree-vectorize)
+# contraction, never fast-math, no vectoriser. Windows programs add -msse2 -mfpmath=sse. -Isrc
+# gives the hosts the list of entry points their table is made from (trace/entry_point_list.h);
+# velkano.h comes from the package under test.
+host_c_flags=(-std=c99 -O2 -Wall -Wextra -ffp-contract=off -fno-fast-math -fno-tree-vectorize -Isrc)

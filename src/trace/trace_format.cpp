@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <type_traits>
 
 #define XXH_INLINE_ALL  // header-only, so the capture variant needs no xxHash library at run time
 #include <xxhash.h>
@@ -15,41 +16,64 @@ namespace {
 using K = ArgKind;
 using R = Read;
 
-constexpr std::array<Signature, kEntryPointCount> kSignatures = {{
-    {"INIT@16", 4, {K::Pointer, K::Int, K::Int, K::Int}, {"target", "width", "height", "pitch"}, 1, {R::TargetImage}},
-    {"UNLOAD@0", 0, {}, {}, 0, {}},
-    {"BEGINUPDATE@0", 0, {}, {}, 0, {}},
-    {"ENDUPDATE@0", 0, {}, {}, 1, {R::TargetHash}},
-    {"PAUSE@4", 1, {K::Int}, {"milliseconds"}, 0, {}},
-    {"SETTEXTURE@20",
-     5,
-     {K::Pointer, K::Int, K::Int, K::Pointer, K::Int},
-     {"indices", "width", "height", "palette", "blendMode"},
-     0,
-     {}},
-    {"SETLIGHTMAP@12", 3, {K::Pointer, K::Int, K::Int}, {"lightmap", "width", "height"}, 0, {}},
-    {"FLASHADD@4", 1, {K::Word}, {"colour"}, 0, {}},
-    {"FLASHSUB@4", 1, {K::Word}, {"colour"}, 0, {}},
-    {"FLASHMOD@4", 1, {K::Word}, {"colour"}, 0, {}},
-    {"DRAWTRI@12",
-     3,
-     {K::Pointer, K::Pointer, K::Pointer},
-     {"positions", "texCoords", "colours"},
-     5,
-     {R::Positions, R::TexCoords, R::Colours, R::Texture, R::Palette}},
-    {"DRAWPERSPTRI@16",
-     4,
-     {K::Pointer, K::Pointer, K::Pointer, K::Pointer},
-     {"positions", "texCoords", "lightmapCoords", "depths"},
+// The memory each entry point reads, recorded as refs in this order; the others read none.
+struct EntryReads {
+    EntryPoint entry;
+    uint8_t count;
+    std::array<Read, kMaxReads> reads;
+};
+constexpr EntryReads kReads[] = {
+    {EntryPoint::Init, 1, {R::TargetImage}},
+    {EntryPoint::EndUpdate, 1, {R::TargetHash}},
+    {EntryPoint::DrawTri, 5, {R::Positions, R::TexCoords, R::Colours, R::Texture, R::Palette}},
+    {EntryPoint::DrawPerspTri,
      7,
      {R::Positions, R::TexCoords, R::LightmapCoords, R::Depths, R::Texture, R::Palette, R::Lightmap}},
-    {"DRAWTILE@44",
-     11,
-     {K::Float, K::Float, K::Float, K::Float, K::Float, K::Float, K::Float, K::Float, K::Word, K::Word, K::Word},
-     {"x", "y", "w", "h", "uOffset", "vOffset", "uSpan", "vSpan", "ignored1", "ignored2", "tint"},
-     2,
-     {R::Texture, R::Palette}},
-}};
+    {EntryPoint::DrawTile, 2, {R::Texture, R::Palette}},
+};
+
+template <class T>
+constexpr ArgKind argKind() {
+    if constexpr (std::is_pointer_v<T>) return K::Pointer;
+    if constexpr (std::is_same_v<T, float>) return K::Float;
+    if constexpr (std::is_same_v<T, int32_t>) return K::Int;
+    static_assert(
+        std::is_pointer_v<T> || std::is_same_v<T, float> || std::is_same_v<T, int32_t> || std::is_same_v<T, uint32_t>,
+        "an argument type the trace has no kind for");
+    return K::Word;
+}
+
+template <class Function>
+struct Parameters;
+template <class... Args>
+struct Parameters<void(Args...)> {
+    static constexpr uint8_t count = sizeof...(Args);
+    static constexpr std::array<ArgKind, kMaxArgs> kinds = {argKind<Args>()...};
+};
+
+// The name of parameter `i` in a list as the entry-point list writes it: "(float x, float y)", 1: "y".
+constexpr std::string_view parameterName(std::string_view list, size_t i) {
+    list = list.substr(1, list.size() - 2);
+    for (; i > 0; --i) list.remove_prefix(list.find(',') + 1);
+    list = list.substr(0, list.find(','));
+    const size_t end = list.find_last_not_of(' ') + 1;
+    const size_t start = list.find_last_of(" *", end - 1) + 1;
+    return list.substr(start, end - start);
+}
+
+template <class Function>
+constexpr Signature makeSignature(EntryPoint entry, std::string_view name, std::string_view parameters) {
+    Signature s{name, Parameters<Function>::count, Parameters<Function>::kinds, {}, 0, {}};
+    for (size_t i = 0; i < s.argCount; ++i) s.argNames[i] = parameterName(parameters, i);
+    for (const EntryReads& r : kReads)
+        if (r.entry == entry) s.readCount = r.count, s.reads = r.reads;
+    return s;
+}
+
+#define VELKANO_ENTRY_SIGNATURE(NAME, BYTES, Name, name, parameters) \
+  makeSignature<void parameters>(EntryPoint::Name, VELKANO_ENTRY_DECORATED(NAME, BYTES), #parameters),
+constexpr std::array<Signature, kEntryPointCount> kSignatures = {VELKANO_ENTRY_POINTS(VELKANO_ENTRY_SIGNATURE)};
+#undef VELKANO_ENTRY_SIGNATURE
 
 void put8(Bytes& out, uint8_t v) { out.push_back(v); }
 void put16(Bytes& out, uint16_t v) {

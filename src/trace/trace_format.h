@@ -15,6 +15,8 @@
 #include <string_view>
 #include <vector>
 
+#include "trace/entry_point_list.h"
+
 namespace velkano::trace {
 
 inline constexpr std::array<uint8_t, 8> kMagic = {'V', 'K', 'T', 'R', 'A', 'C', 'E', 0};
@@ -50,23 +52,13 @@ enum class RecordType : uint8_t {
 
 enum class BlobEncoding : uint8_t { Stored = 0, Deflate = 1 };
 
-// The thirteen entry points, in the order of the public header.
-enum class EntryPoint : uint8_t {
-    Init,
-    Unload,
-    BeginUpdate,
-    EndUpdate,
-    Pause,
-    SetTexture,
-    SetLightmap,
-    FlashAdd,
-    FlashSub,
-    FlashMod,
-    DrawTri,
-    DrawPerspTri,
-    DrawTile,
-};
-inline constexpr size_t kEntryPointCount = 13;
+// The thirteen entry points, numbered in the order of their list (a call record holds the number).
+#define VELKANO_ENTRY_ENUMERATOR(NAME, BYTES, Name, name, parameters) Name,
+enum class EntryPoint : uint8_t { VELKANO_ENTRY_POINTS(VELKANO_ENTRY_ENUMERATOR) };
+#undef VELKANO_ENTRY_ENUMERATOR
+#define VELKANO_ENTRY_ONE(NAME, BYTES, Name, name, parameters) +1
+inline constexpr size_t kEntryPointCount = 0 VELKANO_ENTRY_POINTS(VELKANO_ENTRY_ONE);
+#undef VELKANO_ENTRY_ONE
 
 // How an argument is shown; every argument is stored as a u64 (32-bit values zero-extended,
 // floats as their bits, pointers as addresses of the recording process).

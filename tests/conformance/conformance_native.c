@@ -2,7 +2,6 @@
 #include "scenes.h"
 
 int main(int argc, char** argv) {
-    const VelkanoApi api = {INIT,     UNLOAD,     BEGINUPDATE, ENDUPDATE, PAUSE,   FLASHADD,    FLASHSUB,
-                            FLASHMOD, SETTEXTURE, SETLIGHTMAP, DRAWTILE,  DRAWTRI, DRAWPERSPTRI};
+    const VelkanoApi api = {VELKANO_ENTRY_POINTS(VELKANO_ENTRY_LINKED)};
     return runConformance(&api, argc - 1, argv + 1);
 }

@@ -3,8 +3,7 @@
 #include "host_scenario.h"
 
 int main(int argc, char** argv) {
-    const VelkanoApi api = {INIT,     UNLOAD,     BEGINUPDATE, ENDUPDATE, PAUSE,   FLASHADD,    FLASHSUB,
-                            FLASHMOD, SETTEXTURE, SETLIGHTMAP, DRAWTILE,  DRAWTRI, DRAWPERSPTRI};
+    const VelkanoApi api = {VELKANO_ENTRY_POINTS(VELKANO_ENTRY_LINKED)};
     FILE* out;
     int failures;
     if (argc != 2) {

@@ -26,22 +26,10 @@ int loadVelkanoApi(const char* dllPath, VelkanoApi* api) {
         fprintf(stderr, "host: cannot load %s (error %lu)\n", dllPath, GetLastError());
         return 1;
     }
-    api->init = (void(__stdcall*)(void*, int32_t, int32_t, int32_t))entry(dll, "INIT@16", &missing);
-    api->unload = (void(__stdcall*)(void))entry(dll, "UNLOAD@0", &missing);
-    api->beginUpdate = (void(__stdcall*)(void))entry(dll, "BEGINUPDATE@0", &missing);
-    api->endUpdate = (void(__stdcall*)(void))entry(dll, "ENDUPDATE@0", &missing);
-    api->pause = (void(__stdcall*)(int32_t))entry(dll, "PAUSE@4", &missing);
-    api->flashAdd = (void(__stdcall*)(uint32_t))entry(dll, "FLASHADD@4", &missing);
-    api->flashSub = (void(__stdcall*)(uint32_t))entry(dll, "FLASHSUB@4", &missing);
-    api->flashMod = (void(__stdcall*)(uint32_t))entry(dll, "FLASHMOD@4", &missing);
-    api->setTexture = (void(__stdcall*)(const uint8_t*, int32_t, int32_t, const uint32_t*, int32_t))entry(
-        dll, "SETTEXTURE@20", &missing);
-    api->setLightmap = (void(__stdcall*)(const uint32_t*, int32_t, int32_t))entry(dll, "SETLIGHTMAP@12", &missing);
-    api->drawTile = (void(__stdcall*)(float, float, float, float, float, float, float, float, uint32_t, uint32_t,
-                                      uint32_t))entry(dll, "DRAWTILE@44", &missing);
-    api->drawTri = (void(__stdcall*)(const float*, const float*, const uint32_t*))entry(dll, "DRAWTRI@12", &missing);
-    api->drawPerspTri = (void(__stdcall*)(const float*, const float*, const float*, const float*))entry(
-        dll, "DRAWPERSPTRI@16", &missing);
+#define VELKANO_ENTRY_LOAD(NAME, BYTES, Name, name, parameters) \
+  api->name = (void(VELKANO_CALL*) parameters)entry(dll, VELKANO_ENTRY_DECORATED(NAME, BYTES), &missing);
+    VELKANO_ENTRY_POINTS(VELKANO_ENTRY_LOAD)
+#undef VELKANO_ENTRY_LOAD
     if (missing) {
         FreeLibrary(dll);
         return 1;

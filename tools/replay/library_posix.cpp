@@ -22,19 +22,9 @@ AnyFunction linkedExport(void*, const char* name) {
         const char* name;
         AnyFunction function;
     } kLinked[] = {
-        {"INIT", reinterpret_cast<AnyFunction>(&INIT)},
-        {"UNLOAD", reinterpret_cast<AnyFunction>(&UNLOAD)},
-        {"BEGINUPDATE", reinterpret_cast<AnyFunction>(&BEGINUPDATE)},
-        {"ENDUPDATE", reinterpret_cast<AnyFunction>(&ENDUPDATE)},
-        {"PAUSE", reinterpret_cast<AnyFunction>(&PAUSE)},
-        {"SETTEXTURE", reinterpret_cast<AnyFunction>(&SETTEXTURE)},
-        {"SETLIGHTMAP", reinterpret_cast<AnyFunction>(&SETLIGHTMAP)},
-        {"FLASHADD", reinterpret_cast<AnyFunction>(&FLASHADD)},
-        {"FLASHSUB", reinterpret_cast<AnyFunction>(&FLASHSUB)},
-        {"FLASHMOD", reinterpret_cast<AnyFunction>(&FLASHMOD)},
-        {"DRAWTRI", reinterpret_cast<AnyFunction>(&DRAWTRI)},
-        {"DRAWPERSPTRI", reinterpret_cast<AnyFunction>(&DRAWPERSPTRI)},
-        {"DRAWTILE", reinterpret_cast<AnyFunction>(&DRAWTILE)},
+#define VELKANO_ENTRY_LINKED_EXPORT(NAME, BYTES, Name, name, parameters) {#NAME, reinterpret_cast<AnyFunction>(&NAME)},
+        VELKANO_ENTRY_POINTS(VELKANO_ENTRY_LINKED_EXPORT)
+#undef VELKANO_ENTRY_LINKED_EXPORT
     };
     for (const auto& linked : kLinked)
         if (std::strcmp(linked.name, name) == 0) return linked.function;

@@ -36,20 +36,10 @@ bool fillLibraryTable(LibraryTable& table, void* handle, ExportLookup lookup, st
         if (!found[i]) missing += (missing.empty() ? "" : ", ") + name;
     }
     if (!missing.empty()) return false;
-    const auto at = [&](EntryPoint entry) { return found[static_cast<size_t>(entry)]; };
-    assign(table.init, at(EntryPoint::Init));
-    assign(table.unload, at(EntryPoint::Unload));
-    assign(table.beginUpdate, at(EntryPoint::BeginUpdate));
-    assign(table.endUpdate, at(EntryPoint::EndUpdate));
-    assign(table.pause, at(EntryPoint::Pause));
-    assign(table.setTexture, at(EntryPoint::SetTexture));
-    assign(table.setLightmap, at(EntryPoint::SetLightmap));
-    assign(table.flashAdd, at(EntryPoint::FlashAdd));
-    assign(table.flashSub, at(EntryPoint::FlashSub));
-    assign(table.flashMod, at(EntryPoint::FlashMod));
-    assign(table.drawTri, at(EntryPoint::DrawTri));
-    assign(table.drawPerspTri, at(EntryPoint::DrawPerspTri));
-    assign(table.drawTile, at(EntryPoint::DrawTile));
+#define VELKANO_ENTRY_ASSIGN(NAME, BYTES, Name, name, parameters) \
+  assign(table.name, found[static_cast<size_t>(EntryPoint::Name)]);
+    VELKANO_ENTRY_POINTS(VELKANO_ENTRY_ASSIGN)
+#undef VELKANO_ENTRY_ASSIGN
     return true;
 }
 

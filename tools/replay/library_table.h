@@ -8,24 +8,13 @@
 #include <memory>
 #include <string>
 
+#include "trace/entry_point_list.h"
 #include "velkano.h"  // VELKANO_CALL: __stdcall in the 32-bit Windows build
 
 namespace velkano::replay {
 
 struct LibraryTable {
-    void(VELKANO_CALL* init)(void*, int32_t, int32_t, int32_t);
-    void(VELKANO_CALL* unload)();
-    void(VELKANO_CALL* beginUpdate)();
-    void(VELKANO_CALL* endUpdate)();
-    void(VELKANO_CALL* pause)(int32_t);
-    void(VELKANO_CALL* setTexture)(const uint8_t*, int32_t, int32_t, const uint32_t*, int32_t);
-    void(VELKANO_CALL* setLightmap)(const uint32_t*, int32_t, int32_t);
-    void(VELKANO_CALL* flashAdd)(uint32_t);
-    void(VELKANO_CALL* flashSub)(uint32_t);
-    void(VELKANO_CALL* flashMod)(uint32_t);
-    void(VELKANO_CALL* drawTri)(const float*, const float*, const uint32_t*);
-    void(VELKANO_CALL* drawPerspTri)(const float*, const float*, const float*, const float*);
-    void(VELKANO_CALL* drawTile)(float, float, float, float, float, float, float, float, uint32_t, uint32_t, uint32_t);
+    VELKANO_ENTRY_POINTS(VELKANO_ENTRY_MEMBER)
 };
 
 // The generic function pointer the loaders hand out before the table gives each its type.
