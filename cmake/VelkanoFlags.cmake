@@ -33,6 +33,11 @@ function(velkano_kernel_flags target)
     foreach(source IN LISTS sources)
         if(source MATCHES "_avx2\\.cpp$")
             set_property(SOURCE ${source} APPEND PROPERTY COMPILE_OPTIONS -mavx2)
+            # The shared helpers open velkano::avx2 as an inline namespace in these files
+            # (pixel/instruction_set.h); the kernels reopen it by its plain name on purpose.
+            if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+                set_property(SOURCE ${source} APPEND PROPERTY COMPILE_OPTIONS -Wno-inline-namespace-reopened-noninline)
+            endif()
         endif()
     endforeach()
 endfunction()
