@@ -1,5 +1,5 @@
 // kernels_bench: the library's internals timed on their own, on a render context of this
-// program's (the 640 x 480 image with its layers and grid tables, the banded 64 x 64
+// program's (the 640 x 480 image with its layers and band storage, the banded 64 x 64
 // texture with the hue palette and the 16 x 16 pool lightmap bound):
 // - the span compositor, compositeSpans with the kernels in force, over both halves of each
 //   triangle of scene.h between two images, in modes 0, 2, 3 and 4, against std::memcpy of
@@ -63,7 +63,7 @@ public:
 
     bool ready() const {
         return image_.data() != nullptr && context.textureLayer != nullptr && context.lightLayer != nullptr &&
-               !context.uvGrid.u.empty() && !context.uvGrid.v.empty();
+               !context.bandStorage.empty();
     }
 
     RenderContext context{};
@@ -196,12 +196,23 @@ struct GridJob {
     GridRange range;
     GridFill fill;
 };
+// A whole grid: U and V tables [block column 0..K][row 0..height + 15], the row fastest (the
+// grid row after the last band may lie below the image).
+struct WholeGrid {
+    size_t columnRows = 0;
+    std::vector<int32_t> u, v;
+
+    void shape(int32_t lastColumn, int32_t height) {
+        columnRows = size_t(height) + kGridBandRows;
+        for (std::vector<int32_t>* t : {&u, &v}) t->assign(size_t(lastColumn + 1) * columnRows, 0);
+    }
+};
 // The horizontal pass of a fill: its grid rows, and the one after the last.
-int64_t evaluateGridRows(const KernelTable& k, UvGrid& grid, const GridJob& job) {
+int64_t evaluateGridRows(const KernelTable& k, WholeGrid& grid, const GridJob& job) {
     const auto evaluate = [&](int32_t r) {
         k.gridPoints(GridPoints{&job.fill, nullptr, gridRowWeights(job.fill, job.range, r), job.range.firstColumn,
-                                job.range.lastColumn, static_cast<size_t>(grid.u.columnStride), &grid.u.at(0, r),
-                                &grid.v.at(0, r), nullptr, nullptr});
+                                job.range.lastColumn, grid.columnRows, grid.u.data() + r, grid.v.data() + r, nullptr,
+                                nullptr});
     };
     int32_t r = job.range.firstRow;
     for (; r <= job.range.lastRow; r += kGridBandRows) evaluate(r);
@@ -245,9 +256,9 @@ struct KernelData {
     std::vector<BlockWalk> textureWalks, lightmapWalks;
     std::deque<std::vector<int32_t>> bandGrids;  // the walks' grid rows and steps
     int64_t blockPixels = 0;
-    std::vector<uint8_t> grid;  // both tables, u then v
-
-    size_t gridBytes() const { return grid.size() / 2; }
+    // The room's fills, written by the grid points benchmark (like the images behind `context`,
+    // writable through a const KernelData).
+    mutable WholeGrid grid;
     // Puts the image, both layers and the grid back as the checks and benchmarks start them.
     void restore() const {
         fillVaried(context.target, kImageBytes);
@@ -257,12 +268,12 @@ struct KernelData {
         restoreGrid();
     }
     void restoreGrid() const {
-        std::memcpy(context.uvGrid.u.entries, grid.data(), gridBytes());
-        std::memcpy(context.uvGrid.v.entries, grid.data() + gridBytes(), gridBytes());
+        for (std::vector<int32_t>* t : {&grid.u, &grid.v}) std::fill(t->begin(), t->end(), 0);
     }
     uint64_t hashGrid() const {
-        return hashBytes(reinterpret_cast<const uint8_t*>(context.uvGrid.v.entries), gridBytes(),
-                         hashBytes(reinterpret_cast<const uint8_t*>(context.uvGrid.u.entries), gridBytes()));
+        const auto bytes = [](const std::vector<int32_t>& t) { return reinterpret_cast<const uint8_t*>(t.data()); };
+        const size_t size = sizeof(int32_t) * grid.u.size();
+        return hashBytes(bytes(grid.v), size, hashBytes(bytes(grid.u), size));
     }
     uint64_t hashAll() const {
         uint64_t hash = hashGrid();
@@ -313,28 +324,26 @@ void prepareTileRows(KernelData& data) {
 void prepareRoom(KernelData& data) {
     RenderContext& context = data.context;
     const KernelTable& scalar = kernelTable(SimdLevel::Scalar);
-    const GridTable& u = context.uvGrid.u;
-    const size_t tableBytes = sizeof(int32_t) * size_t(u.lastColumn + 1) * size_t(u.columnStride);
+    const int32_t lastColumn = context.bandStorage.lastColumn();  // K
     const std::vector<bench::ScreenTriangle> room = bench::makeRoom();
-    data.grid.assign(2 * tableBytes, 0);
-    data.restoreGrid();
+    data.grid.shape(lastColumn, context.height);
     for (const bench::ScreenTriangle& t : room) {
-        const GridRange range = gridRange(context.uvGrid, context.height, t.positions);
+        const GridRange range = gridRange(lastColumn, context.height, t.positions);
         if (range.empty()) continue;
         const GridJob job{range, gridFill(range, t.positions, t.texCoords, t.depths)};
-        data.gridPoints += evaluateGridRows(scalar, context.uvGrid, job);
+        data.gridPoints += evaluateGridRows(scalar, data.grid, job);
         data.gridJobs.push_back(job);
     }
 
     // Block walks over the compositor's rows of each half, cut every 16 rows; each cut takes
     // the triangle's texture (or lightmap) coordinates at its first row and 16 rows on.
-    const int32_t lastBlock = std::min((kImageWidth - 1) / kBlockWidth, u.lastColumn - 1);
+    const int32_t lastBlock = std::min((kImageWidth - 1) / kBlockWidth, lastColumn - 1);
     const auto bandGrid = [&](const bench::ScreenTriangle& t, const GridRange& range, const float* coordinates,
                               int32_t r) {
         const GridFill fill = gridFill(range, t.positions, coordinates, t.depths);
-        std::vector<int32_t> rows(4 * size_t(u.lastColumn + 1));  // u, v at r; u, v 16 rows on
+        std::vector<int32_t> rows(4 * size_t(lastColumn + 1));  // u, v at r; u, v 16 rows on
         int32_t* at[4];
-        for (size_t i = 0; i < 4; ++i) at[i] = rows.data() + i * size_t(u.lastColumn + 1);
+        for (size_t i = 0; i < 4; ++i) at[i] = rows.data() + i * size_t(lastColumn + 1);
         for (int32_t band = 0; band < 2; ++band)
             scalar.gridPoints(GridPoints{&fill, nullptr, gridRowWeights(fill, range, r + band * kGridBandRows),
                                          range.firstColumn, range.lastColumn, 1, at[2 * band], at[2 * band + 1],
@@ -344,11 +353,11 @@ void prepareRoom(KernelData& data) {
                 at[2 + i][c] = shiftRightArithmetic(wrapSub(at[2 + i][c], at[i][c]), kGridBandShift);
         data.bandGrids.push_back(std::move(rows));
         const int32_t* g = data.bandGrids.back().data();
-        const size_t n = size_t(u.lastColumn + 1);
+        const size_t n = size_t(lastColumn + 1);
         return std::array<const int32_t*, 4>{g, g + n, g + 2 * n, g + 3 * n};
     };
     for (const bench::ScreenTriangle& t : room) {
-        const GridRange range = gridRange(context.uvGrid, context.height, t.positions);
+        const GridRange range = gridRange(lastColumn, context.height, t.positions);
         if (range.empty()) continue;
         SpanRegion halves[2];
         splitIntoSpanRegions(cutTriangle(t.positions), halves[0], halves[1]);
@@ -484,7 +493,7 @@ std::vector<KernelCase> kernelCases(const KernelData& data) {
     cases.push_back(perItem<&KernelTable::lightSpan>("lightSpan", "pixels", data.spanPixels, data.lightSpans));
     cases.push_back({"gridPoints", "grid points", data.gridPoints,
                      [&data](const KernelTable& k) {
-                         for (const GridJob& job : data.gridJobs) evaluateGridRows(k, data.context.uvGrid, job);
+                         for (const GridJob& job : data.gridJobs) evaluateGridRows(k, data.grid, job);
                      },
                      [](const KernelTable& k) { return address(k.gridPoints); }, nullptr});
     cases.push_back(

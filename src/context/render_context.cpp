@@ -19,21 +19,22 @@ void* allocateZeroed(int64_t sizeBytes) {
     return std::calloc(static_cast<size_t>(sizeBytes), 1);
 }
 
-void releaseGridTable(GridTable& table) {
-    std::free(table.entries);
-    table = GridTable{nullptr, -1, -1, 0};
+void releaseBandStorage(BandStorage& storage) {
+    std::free(storage.entries);
+    storage = BandStorage{nullptr, 0};
 }
 
-// Shape [0..lastColumn][0..height] plus the spare rows, all zero; left empty when a bound
-// lies below 0 or the storage cannot be had.
-void createGridTable(GridTable& table, int32_t lastColumn, int32_t height) {
-    releaseGridTable(table);
-    if (lastColumn < 0 || height < 0) return;
-    const int64_t columnStride = int64_t{height} + kGridSpareRows;
-    const int64_t sizeBytes = (int64_t{lastColumn} + 1) * columnStride * int64_t{sizeof(int32_t)};
+// Band rows for grid columns 0 to lastColumn, all zero: a walk may read a column it did not
+// evaluate (one left of a very tall triangle's grid), and then finds what earlier walks left
+// there, zero at first. Left absent when lastColumn lies below 0 or the storage cannot be had.
+void createBandStorage(BandStorage& storage, int32_t lastColumn) {
+    releaseBandStorage(storage);
+    if (lastColumn < 0) return;
+    const int64_t columns = int64_t{lastColumn} + 1;
+    const int64_t sizeBytes = columns * kBandRowsPerSet * kBandSets * int64_t{sizeof(int32_t)};
     auto* entries = static_cast<int32_t*>(allocateZeroed(sizeBytes));
     if (entries == nullptr) return;
-    table = GridTable{entries, lastColumn, height, static_cast<int32_t>(columnStride)};
+    storage = BandStorage{entries, static_cast<int32_t>(columns)};
 }
 
 void releaseLayers(RenderContext& context) {
@@ -43,8 +44,8 @@ void releaseLayers(RenderContext& context) {
     context.lightLayer = nullptr;
 }
 
-// The width the grid tables are shaped for: the drawing calls' width where the image is
-// usable, otherwise the stored width, whose K may leave the tables empty.
+// The width the band storage is shaped for: the drawing calls' width where the image is
+// usable, otherwise the stored width, whose K may leave the storage absent.
 int32_t gridWidth(const RenderContext& context) {
     const int32_t usable = drawableWidth(context);
     return usable > 0 ? usable : context.width;
@@ -85,16 +86,14 @@ void initContext(RenderContext& context, void* target, int32_t width, int32_t he
     context.lightLayer = static_cast<uint8_t*>(allocateZeroed(height > 0 && pitch > 0 ? layerBytes : 0));
 
     const int32_t lastColumn = alignUp(gridWidth(context), kBlockWidth) / kBlockWidth;
-    createGridTable(context.uvGrid.u, lastColumn, height);
-    createGridTable(context.uvGrid.v, lastColumn, height);
+    createBandStorage(context.bandStorage, lastColumn);
 }
 
 void unloadContext(RenderContext& context) { releaseLayers(context); }
 
 void destroyContext(RenderContext& context) {
     releaseLayers(context);
-    releaseGridTable(context.uvGrid.u);
-    releaseGridTable(context.uvGrid.v);
+    releaseBandStorage(context.bandStorage);
 }
 
 void endUpdate(RenderContext& context) { context.frameCounter += 1u; }  // unsigned: wraps to 0

@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "context/grid_tables.h"
+#include "context/band_storage.h"
 #include "pixel/instruction_set.h"
 
 namespace velkano {
@@ -45,7 +45,7 @@ struct RenderContext {
 
     uint32_t frameCounter;  // ENDUPDATE calls, modulo 2^32
 
-    UvGrid uvGrid;
+    BandStorage bandStorage;  // DRAWPERSPTRI's band rows
 };
 
 // Byte offset of pixel (x, y) in the target or a layer: rows of `pitch` bytes, 4 per pixel.
@@ -58,14 +58,14 @@ VELKANO_HELPERS_END
 // The one context behind the exported entry points.
 RenderContext& processContext();
 
-// Stores the image unchanged, replaces both layers (zero-filled) and re-creates both grid
-// tables zero-filled at the new size. A failed or impossible allocation leaves that layer
-// null or that table empty. Bindings and frameCounter are kept.
+// Stores the image unchanged, replaces both layers (zero-filled) and re-creates the band
+// storage zero-filled for the new width. A failed or impossible allocation leaves that layer
+// or the band storage absent. Bindings and frameCounter are kept.
 void initContext(RenderContext& context, void* target, int32_t width, int32_t height, int32_t pitch);
 // Releases both layers; everything else stays.
 void unloadContext(RenderContext& context);
-// Releases the layers and the grid tables too (tests' own contexts; the process context
-// keeps its tables until the process ends).
+// Releases the layers and the band storage too (tests' own contexts; the process context
+// keeps its band storage until the process ends).
 void destroyContext(RenderContext& context);
 void endUpdate(RenderContext& context);
 // Sleeps the calling thread; a negative count returns at once.

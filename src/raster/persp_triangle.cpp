@@ -53,8 +53,8 @@ void drawPerspectiveTriangle(RenderContext& context, const float* positions, con
     const bool lit = context.lightmap != nullptr;
     if (positions == nullptr || texCoords == nullptr || depths == nullptr || (lit && lightmapCoords == nullptr)) return;
     if (context.target == nullptr || context.textureLayer == nullptr || context.lightLayer == nullptr ||
-        context.uvGrid.u.empty() || context.uvGrid.v.empty() || !textureUsable(context) ||
-        (lit && !lightmapUsable(context)) || drawableWidth(context) == 0)
+        context.bandStorage.empty() || !textureUsable(context) || (lit && !lightmapUsable(context)) ||
+        drawableWidth(context) == 0)
         return;
     // The host's arrays need not be aligned.
     float p[6], uv[6], lightUv[6], z[3];

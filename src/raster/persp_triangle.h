@@ -1,5 +1,5 @@
 // persp_triangle.h: DRAWPERSPTRI, a triangle textured with perspective-correct
-// coordinates from the UvGrid and, when a lightmap is bound, lit by that lightmap.
+// coordinates from the grid and, when a lightmap is bound, lit by that lightmap.
 //
 // What each pixel gets is the outcome of these passes, in this order: split into two
 // regions; fill the grid with the texture coordinates; texture both halves into the texture
@@ -11,8 +11,8 @@
 // The texturers fill whole 16-pixel blocks between grid columns c and c + 1, clipped to the
 // image's columns. Rows are limited to the image: a half crossing its top or bottom is
 // squeezed into the rows that remain, and one wholly outside it draws nothing. Nothing is
-// drawn (nothing touched) while a layer, a grid table or a usable texture is missing, while
-// a lightmap is bound that cannot be read, or when a rounded position lies beyond
+// drawn (nothing touched) while a layer, the band storage or a usable texture is missing,
+// while a lightmap is bound that cannot be read, or when a rounded position lies beyond
 // +-kFarLimit.
 #pragma once
 
@@ -20,7 +20,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "context/grid_tables.h"
+#include "context/band_storage.h"
 #include "context/kernel_table.h"
 #include "context/render_context.h"
 #include "pixel/instruction_set.h"

@@ -21,8 +21,8 @@
 // The grid is evaluated once for both coordinate sets (the weights and the reciprocal of the
 // interpolated 1/z are shared), only at the grid rows and block columns the walk reads, and a
 // band's rows are stepped from its two grid rows as the walk reaches them: the values the
-// 16-row fill of the whole grid would give those rows. The tables' storage holds the band's
-// grid rows and steps.
+// 16-row fill of the whole grid would give those rows. The context's BandStorage holds the
+// band's grid rows and steps.
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -75,12 +75,9 @@ void drawPerspectiveRows(RenderContext& context, const float positions[6], const
                          const float lightmapCoords[6], const float depths[3], const SpanRegion (&halves)[2]) {
     const bool lit = context.lightmap != nullptr;
     const auto mode = static_cast<CompositeMode>(context.blendMode);
-    const UvGrid& grid = context.uvGrid;
+    const BandStorage& storage = context.bandStorage;
     const int32_t widthPx = drawableWidth(context);
-    const int32_t columns = std::min(grid.u.lastColumn, grid.v.lastColumn) + 1;
-    // The bands' rows take 3 rows of storage per coordinate row, 12 at most, in the U table.
-    if (grid.u.columnStride < 3 * GridBands::kMaxSets) return;  // never so: INIT gives 16 or more
-    const int32_t lastBlock = std::min((widthPx - 1) / kBlockWidth, columns - 2);
+    const int32_t lastBlock = std::min((widthPx - 1) / kBlockWidth, storage.lastColumn() - 1);
 
     SpanRegion regions[2] = {halves[0], halves[1]};
     LimitedHalf rows[2];
@@ -98,14 +95,14 @@ void drawPerspectiveRows(RenderContext& context, const float positions[6], const
     // The grid this triangle's fill would write: the walk reads inside it (a block's right
     // grid column included). Only a triangle taller than some 6000 rows can read past its left
     // column, where earlier fills' entries used to stand; such columns take no values here.
-    const GridRange range = gridRange(grid, context.height, positions);
+    const GridRange range = gridRange(storage.lastColumn(), context.height, positions);
     const bool blocks = firstColumn <= lastColumn && !range.empty();
     const int32_t evaluateFirst = std::max(firstColumn, range.firstColumn);
     const int32_t evaluateLast = std::min(lastColumn, range.lastColumn);
     const GridFill textureFill = gridFill(range, positions, texCoords, depths);
     const GridFill lightFill = lit ? gridFillWithCoordinates(textureFill, lightmapCoords) : GridFill{};
     const auto& evaluatePoints = kernels().gridPoints;
-    GridBands band(grid.u.entries, columns, lit ? 4 : 2);
+    GridBands band(storage.entries, storage.columns, lit ? 4 : 2);
     const auto evaluate = [&](int32_t j, const std::array<int32_t*, GridBands::kMaxSets>& out) {
         const int32_t r = range.firstRow + j * kGridBandRows;
         evaluatePoints(GridPoints{&textureFill, lit ? &lightFill : nullptr,

@@ -24,19 +24,16 @@ std::array<float, 3> weightsAt(const GridFill& fill, double c, double r) {
 
 }  // namespace
 
-GridRange gridRange(const UvGrid& grid, int32_t height, const float positions[6]) {
+GridRange gridRange(int32_t lastColumn, int32_t height, const float positions[6]) {
     // In 64 bits: a position that did not round to an integer (-2^31) must not wrap.
     const auto block = [&](int vertex) { return roundHalfEvenToInt(blockX(positions, vertex)); };
     const auto row = [&](int vertex) { return roundHalfEvenToInt(positions[2 * vertex + 1]); };
-    const bool absent = grid.u.empty() || grid.v.empty();
-    const int64_t lastColumn = absent ? -1 : std::min(grid.u.lastColumn, grid.v.lastColumn);
-    const int64_t rows = absent ? 0 : std::min({height, grid.u.lastRow, grid.v.lastRow});
     const int64_t firstColumn = std::max<int64_t>(int64_t{min3(block(0), block(1), block(2))} - 1, 0);
-    const int64_t lastGridColumn = std::min(int64_t{max3(block(0), block(1), block(2))} + 1, lastColumn);
+    const int64_t lastGridColumn = std::min(int64_t{max3(block(0), block(1), block(2))} + 1, int64_t{lastColumn});
     const int64_t firstRow = std::max<int64_t>(int64_t{min3(row(0), row(1), row(2))} - kGridBandRows, 0);
     int64_t lastRow = int64_t{max3(row(0), row(1), row(2))} + kGridBandRows;
-    if (lastRow >= rows) lastRow = rows - 1;
-    // Each bound lies between -1 and its table's extent, or the range is empty.
+    if (lastRow >= height) lastRow = int64_t{height} - 1;
+    // Each bound lies between -1 and K or height - 1, or the range is empty.
     if (firstColumn > lastGridColumn || firstRow > lastRow) return {0, -1, 0, -1};
     return {static_cast<int32_t>(firstColumn), static_cast<int32_t>(lastGridColumn), static_cast<int32_t>(firstRow),
             static_cast<int32_t>(lastRow)};

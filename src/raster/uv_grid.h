@@ -13,7 +13,7 @@
 #include <cstdint>
 #include <utility>
 
-#include "context/grid_tables.h"
+#include "context/band_storage.h"
 #include "context/kernel_table.h"
 #include "context/render_context.h"
 #include "pixel/instruction_set.h"
@@ -47,8 +47,9 @@ struct GridRange {
 };
 // cmin = max(0, min3(round(x_i / 16)) - 1), cmax = min(K, max3(...) + 1);
 // rmin = max(0, min3(round(y_i)) - 16), rmax = max3(...) + 16, or height - 1 from height on.
-// Positions must round to within +-2^20 (the triangle draws nothing otherwise).
-GridRange gridRange(const UvGrid& grid, int32_t height, const float positions[6]);
+// lastColumn is K, -1 without band storage (the range is then empty). Positions must round
+// to within +-2^20 (the triangle draws nothing otherwise).
+GridRange gridRange(int32_t lastColumn, int32_t height, const float positions[6]);
 
 // The constants of one fill. Barycentric weights at block column c, row r:
 //   w0 = (y12 (c - x2) + x21 (r - y2)) invD,  w1 = (y20 (c - x2) + x02 (r - y2)) invD,
@@ -109,12 +110,13 @@ GridRowWeights gridRowWeightsAt(const GridFill& fill, const GridRange& range, in
 // s = (U[r + 16] - U[r]) >> 4 (arithmetic, wrapping difference). Row y of the band takes
 // U[r] + (y - r + 1) s, wrapping: the value a 16-row fill stepping from U[r] by repeated
 // additions of s gives that row (one step on at row r itself, about U[r + 16] at r + 15).
-// Rows live in caller storage of 3 * sets * columns entries: the grid row, the next grid row
-// and the steps, each with a column's coordinate rows side by side (entry c * sets + set), so
-// a block column's values of every set are adjacent; stride() is the distance between columns.
+// Rows live in caller storage of kBandRowsPerSet * sets * columns entries (the context's
+// BandStorage): the grid row, the next grid row and the steps, each with a column's coordinate
+// rows side by side (entry c * sets + set), so a block column's values of every set are
+// adjacent; stride() is the distance between columns.
 class GridBands {
 public:
-    static constexpr int kMaxSets = 4;
+    static constexpr int kMaxSets = kBandSets;
 
     GridBands(int32_t* storage, int32_t columns, int sets);
 

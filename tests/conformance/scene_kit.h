@@ -1,7 +1,7 @@
 /* scene_kit.h: what the conformance scenes share (scene_kit.c), and the scenes themselves.
  *
  * Every scene starts from nothing it did not set itself: a new image filled from a fixed
- * seed, a fresh INIT (zero-filled layers and grid tables) and no texture or lightmap bound
+ * seed, a fresh INIT (zero-filled layers and band storage) and no texture or lightmap bound
  * (beginScene), so its bytes do not depend on the scenes before it. All data comes from a
  * fixed LCG or from literals; the coordinates a scene computes are whole numbers, halves and
  * quarters, exact in a float on every compiler. */

@@ -26,7 +26,19 @@ bool allZero(const uint8_t* bytes, size_t size) {
     return true;
 }
 
-TEST(initContext, allocatesZeroedLayersAndGridTables) {
+// Bytes the heap really holds behind a block, where the platform can say; 0 elsewhere.
+size_t heapBlockBytes(void* block) {
+#if defined(_WIN32)
+    return _msize(block);
+#elif defined(__GLIBC__)
+    return malloc_usable_size(block);
+#else
+    (void)block;
+    return 0;
+#endif
+}
+
+TEST(initContext, allocatesZeroedLayersAndBandStorage) {
     OwnContext own;
     std::vector<uint8_t> image(2560 * 480);
     initContext(own.context, image.data(), 640, 480, 2560);
@@ -39,28 +51,14 @@ TEST(initContext, allocatesZeroedLayersAndGridTables) {
     ASSERT_NE(c.lightLayer, nullptr);
     EXPECT_TRUE(allZero(c.textureLayer, 1228800));
     EXPECT_TRUE(allZero(c.lightLayer, 1228800));
-    for (const GridTable* table : {&c.uvGrid.u, &c.uvGrid.v}) {
-        ASSERT_FALSE(table->empty());
-        EXPECT_EQ(table->lastColumn, 40);  // block columns 0 to 40
-        EXPECT_EQ(table->lastRow, 480);
-        EXPECT_EQ(table->columnStride, 480 + kGridSpareRows);
-        EXPECT_TRUE(allZero(reinterpret_cast<const uint8_t*>(table->entries), 41u * 496u * 4u));
+    // Grid columns 0 to 40, twelve entries each: 1968 bytes.
+    ASSERT_FALSE(c.bandStorage.empty());
+    EXPECT_EQ(c.bandStorage.columns, 41);
+    EXPECT_EQ(c.bandStorage.lastColumn(), 40);
+    if (const size_t held = heapBlockBytes(c.bandStorage.entries); held != 0) {
+        EXPECT_GE(held, 1968u);
     }
-    // [column][row] with the row fastest.
-    own.context.uvGrid.u.at(1, 2) = 7;
-    EXPECT_EQ(own.context.uvGrid.u.entries[496 + 2], 7);
-}
-
-// Bytes the heap really holds behind a block, where the platform can say; 0 elsewhere.
-size_t heapBlockBytes(void* block) {
-#if defined(_WIN32)
-    return _msize(block);
-#elif defined(__GLIBC__)
-    return malloc_usable_size(block);
-#else
-    (void)block;
-    return 0;
-#endif
+    EXPECT_TRUE(allZero(reinterpret_cast<const uint8_t*>(c.bandStorage.entries), 1968));
 }
 
 // Each layer is height x pitch bytes, row padding included: 480 x 2560 = 1,228,800, and a
@@ -87,30 +85,30 @@ TEST(initContext, layersHoldHeightTimesPitchBytes) {
     }
 }
 
-TEST(initContext, gridTableShape) {
+TEST(initContext, bandStorageShape) {
     static const struct {
         int32_t width, height, pitch;
-        int32_t lastColumn, lastRow;  // lastColumn -1: the table is empty
+        int32_t lastColumn;  // K; -1: the storage is absent
         const char* why;
     } cases[] = {
-        {16, 4, 64, 1, 4, "width 16: two block columns"},
-        {17, 4, 68, 2, 4, "width 17 needs a third"},
-        {1, 4, 4, 1, 4, "width 1"},
-        {0, 4, 4, 0, 4, "width 0: one block column"},
-        {5, 0, 20, 1, 0, "height 0: one row"},
-        {100, 4, 200, 4, 4, "pitch below 4 x width: shaped for the 50 pixels drawn"},
-        {-1, 4, 4, 0, 4, "width -1 to -15 aligns up to 0"},
-        {-16, 4, 4, -1, -1, "width -16 or less: empty"},
-        {16, -1, 64, -1, -1, "negative height: empty"},
+        {16, 4, 64, 1, "width 16: two grid columns"},
+        {17, 4, 68, 2, "width 17 needs a third"},
+        {1, 4, 4, 1, "width 1"},
+        {0, 4, 4, 0, "width 0: one grid column"},
+        {5, 0, 20, 1, "height 0: shaped for the stored width"},
+        {100, 4, 200, 4, "pitch below 4 x width: shaped for the 50 pixels drawn"},
+        {-1, 4, 4, 0, "width -1 to -15 aligns up to 0"},
+        {-16, 4, 4, -1, "width -16 or less: absent"},
+        {16, -1, 64, 1, "negative height: shaped for the stored width (nothing is drawn)"},
+        {2000000000, 1, -1, -1, "48 (K + 1) bytes do not fit in a signed 32-bit size: absent"},
     };
     for (const auto& c : cases) {
         OwnContext own;
         uint8_t pixel[4];
         initContext(own.context, pixel, c.width, c.height, c.pitch);
-        const GridTable& table = own.context.uvGrid.v;
-        EXPECT_EQ(table.empty(), c.lastColumn < 0) << c.why;
-        EXPECT_EQ(table.lastColumn, c.lastColumn) << c.why;
-        EXPECT_EQ(table.lastRow, c.lastRow) << c.why;
+        const BandStorage& storage = own.context.bandStorage;
+        EXPECT_EQ(storage.empty(), c.lastColumn < 0) << c.why;
+        EXPECT_EQ(storage.lastColumn(), c.lastColumn) << c.why;
     }
 }
 
@@ -141,16 +139,15 @@ TEST(initContext, againKeepsBindingsAndFrameCounterAndReplacesEverythingElse) {
     c.textureIndices = texels;
     c.blendMode = 2;
     c.frameCounter = 41;
-    c.uvGrid.u.at(3, 3) = 99;
+    c.bandStorage.entries[5] = 99;
     c.textureLayer[0] = 5;
     initContext(c, small.data(), 10, 10, 40);
     EXPECT_EQ(c.textureIndices, texels);
     EXPECT_EQ(c.blendMode, 2);
     EXPECT_EQ(c.frameCounter, 41u);
     EXPECT_EQ(c.target, small.data());
-    EXPECT_EQ(c.uvGrid.u.lastColumn, 1);
-    EXPECT_EQ(c.uvGrid.u.lastRow, 10);
-    EXPECT_TRUE(allZero(reinterpret_cast<const uint8_t*>(c.uvGrid.u.entries), 2u * 26u * 4u));
+    EXPECT_EQ(c.bandStorage.columns, 2);
+    EXPECT_TRUE(allZero(reinterpret_cast<const uint8_t*>(c.bandStorage.entries), 2u * 12u * 4u));
     EXPECT_TRUE(allZero(c.textureLayer, 400));
 }
 
@@ -167,7 +164,7 @@ TEST(unloadContext, releasesLayersOnceAndKeepsTheRest) {
     EXPECT_EQ(c.lightLayer, nullptr);
     EXPECT_EQ(c.target, image.data());
     EXPECT_EQ(c.width, 16);
-    EXPECT_FALSE(c.uvGrid.u.empty());  // the grid tables stay
+    EXPECT_FALSE(c.bandStorage.empty());  // the band storage stays
     initContext(c, image.data(), 16, 4, 64);
     EXPECT_NE(c.textureLayer, nullptr);
 }

@@ -59,7 +59,7 @@ protected:
     void drawAndCompare(const float* p, const float* uv, const float* light, const float* z) {
         drawPerspectiveTriangle(got_->context, p, uv, light, z);
         PerspTriangleWalk{want_->context}.draw(p, uv, light, z);
-        // The grid tables are the call's own scratch: what a host sees is the images.
+        // The band storage is the call's own scratch: what a host sees is the images.
         const std::string difference = got_->differenceFrom(*want_, false);
         ASSERT_EQ(difference, "") << "triangle (" << p[0] << ", " << p[1] << ") (" << p[2] << ", " << p[3] << ") ("
                                   << p[4] << ", " << p[5] << ") depths " << z[0] << " " << z[1] << " " << z[2]
@@ -165,17 +165,19 @@ TEST(blockKernels, packedMatchScalar) {
     static const struct { int32_t width, height; } lightmaps[] = {{8, 4}, {6, 8}, {1, 1}, {3, 5}};
     GuardedBytes palette(4 * 256);
     rng.fill(palette);
-    GuardedContext start(37, 9, 160, true), scalar(37, 9, 160, true), packed(37, 9, 160, true);
-    const GridTable& u = start.context.uvGrid.u;
-    const GridTable& v = start.context.uvGrid.v;
+    GuardedContext start(37, 9, 160), scalar(37, 9, 160), packed(37, 9, 160);
+    // Eight rows of grid columns 0 to 3: the texture's u, v and their steps, then the light's;
+    // the last column of the last row ends against a guard page.
+    GuardedBytes grid(4 * 8 * 4);
+    int32_t* const u = reinterpret_cast<int32_t*>(grid.data());
+    int32_t* const v = u + 4;
     for (int32_t trial = 0; trial < 400; ++trial) {
         start.fill(rng);
+        rng.fill(grid);
         if (trial % 3)  // mostly small steps, now and then any value
-            for (const GridTable* table : {&u, &v})
-                for (int32_t i = 0; i < (table->lastColumn + 1) * table->columnStride; ++i)
-                    table->entries[i] = static_cast<int32_t>(rng.next() % 40000) - 20000;
+            for (int32_t i = 0; i < 32; ++i) u[i] = static_cast<int32_t>(rng.next() % 40000) - 20000;
         const int32_t firstRow = static_cast<int32_t>(rng.next() % 9);
-        // Grid rows and steps of columns 0 to 3 from the random tables; the band's grid row
+        // Grid rows and steps of columns 0 to 3 from the random rows; the band's grid row
         // lies up to 15 rows above the walk's first row.
         BlockWalk walk{nullptr,
                        160,
@@ -187,10 +189,10 @@ TEST(blockKernels, packedMatchScalar) {
                        static_cast<int32_t>(rng.next() % 60000) - 10000,
                        static_cast<int32_t>(rng.next() % 8000) - 4000,
                        static_cast<int32_t>(rng.next() % 8000) - 4000,
-                       u.entries,
-                       v.entries,
-                       u.entries + 4,
-                       v.entries + 4,
+                       u,
+                       v,
+                       u + 8,
+                       u + 12,
                        firstRow - static_cast<int32_t>(rng.next() % 16)};
         const auto& t = textures[trial % std::size(textures)];
         const auto& l = lightmaps[trial % std::size(lightmaps)];
@@ -220,11 +222,10 @@ TEST(blockKernels, packedMatchScalar) {
                 }
                 ASSERT_EQ(packed.differenceFrom(scalar), "") << context();
             }
-            // Both layers in one walk: the light's coordinates from other columns of the tables,
-            // the four rows side by side per column as the band walk keeps them.
+            // Both layers in one walk: the light's coordinates from rows of their own, the four
+            // rows side by side per column as the band walk keeps them.
             BlockWalk texture = walk, light = walk;
-            light.u = v.entries + 8, light.v = u.entries + 8, light.uStep = v.entries + 12,
-            light.vStep = u.entries + 12;
+            light.u = u + 16, light.v = u + 20, light.uStep = u + 24, light.vStep = u + 28;
             std::vector<int32_t> sideBySide(2 * 4 * 4);
             {
                 for (size_t c = 0; c < 4; ++c)
@@ -349,7 +350,7 @@ TEST(drawPerspectiveTriangle, lightModulatesTheTexel) {
     }
 }
 
-// Calls that must touch nothing at all: target, layers and grid keep every byte.
+// Calls that must touch nothing at all: target, layers and band storage keep every byte.
 TEST(drawPerspectiveTriangle, touchesNothingWithoutWhatItNeeds) {
     const uint8_t indices[4] = {1, 2, 3, 4};
     const ColourWord palette[256] = {};
@@ -364,8 +365,7 @@ TEST(drawPerspectiveTriangle, touchesNothingWithoutWhatItNeeds) {
         {"no texture layer", [](RenderContext& c) { c.textureLayer = nullptr; }, false},
         {"no light layer", [](RenderContext& c) { c.lightLayer = nullptr; }, false},
         {"no target", [](RenderContext& c) { c.target = nullptr; }, false},
-        {"no U table", [](RenderContext& c) { c.uvGrid.u.entries = nullptr; }, false},
-        {"no V table", [](RenderContext& c) { c.uvGrid.v.entries = nullptr; }, false},
+        {"no band storage", [](RenderContext& c) { c.bandStorage.entries = nullptr; }, false},
         {"no texture", [](RenderContext& c) { c.textureIndices = nullptr; }, false},
         {"texture height 0", [](RenderContext& c) { c.textureHeight = 0; }, false},
         {"lightmap width 0", [](RenderContext& c) { setLightmap(c, c.lightmap, 0, 2); }, false},

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "../support/guarded_bytes.h"
-#include "../support/guarded_context.h"
 #include "context/kernel_table.h"
 #include "raster/triangle_split.h"
 
@@ -18,7 +17,6 @@ namespace {
 using namespace sse2;
 using namespace avx2;
 
-using testing::GuardedContext;
 using testing::Random;
 
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
@@ -63,26 +61,24 @@ TEST(edgeXAtRow, crossesTheRowOnTheLine) {
 }
 
 TEST(gridRange, reachesOneColumnAndSixteenRowsBeyondTheTriangle) {
-    GuardedContext image(320, 200, 1280, true);  // K = 20
-    UvGrid narrow = image.context.uvGrid;
-    narrow.u.lastColumn = narrow.v.lastColumn = 18;
     static const struct {
         float p[6];
-        bool narrowGrid;
+        int32_t lastColumn;  // K
         GridRange want;
         const char* why;
     } cases[] = {
-        {{100, 5, 300, 20, 200, 60}, false, {5, 20, 0, 76}, "6.25 and 18.75 round to 6 and 19; row 5 - 16 raised"},
-        {{0, 0, 64, 0, 0, 64}, false, {0, 5, 0, 80}, "block columns 0 and 4 give 0 to 5; rows 0 to 80"},
-        {{100, 5, 300, 20, 200, 60}, true, {5, 18, 0, 76}, "K = 18 lowers the last column"},
-        {{-40, 50, -2, 90, 30, 190}, false, {0, 3, 34, 199}, "left of the image; rmax lowered to height - 1"},
-        {{-40, 50, -25, 90, -33, 120}, false, {0, -1, 0, -1}, "all block columns -2 or less: empty"},
-        {{352, 50, 400, 90, 360, 120}, false, {0, -1, 0, -1}, "all block columns K + 2 or more: empty"},
-        {{10, 230, 50, 240, 30, 260}, false, {0, -1, 0, -1}, "below the image: empty"},
-        {{kNaN, 5, 10, kInf, 30, -kInf}, false, {0, 3, 0, 21}, "NaN and infinities round to -2^31: no wrap"},
+        {{100, 5, 300, 20, 200, 60}, 20, {5, 20, 0, 76}, "6.25 and 18.75 round to 6 and 19; row 5 - 16 raised"},
+        {{0, 0, 64, 0, 0, 64}, 20, {0, 5, 0, 80}, "block columns 0 and 4 give 0 to 5; rows 0 to 80"},
+        {{100, 5, 300, 20, 200, 60}, 18, {5, 18, 0, 76}, "K = 18 lowers the last column"},
+        {{-40, 50, -2, 90, 30, 190}, 20, {0, 3, 34, 199}, "left of the image; rmax lowered to height - 1"},
+        {{-40, 50, -25, 90, -33, 120}, 20, {0, -1, 0, -1}, "all block columns -2 or less: empty"},
+        {{352, 50, 400, 90, 360, 120}, 20, {0, -1, 0, -1}, "all block columns K + 2 or more: empty"},
+        {{10, 230, 50, 240, 30, 260}, 20, {0, -1, 0, -1}, "below the image: empty"},
+        {{kNaN, 5, 10, kInf, 30, -kInf}, 20, {0, 3, 0, 21}, "NaN and infinities round to -2^31: no wrap"},
+        {{0, 0, 64, 0, 0, 64}, -1, {0, -1, 0, -1}, "no band storage: empty"},
     };
     for (const auto& c : cases) {
-        const GridRange range = gridRange(c.narrowGrid ? narrow : image.context.uvGrid, 200, c.p);
+        const GridRange range = gridRange(c.lastColumn, 200, c.p);
         EXPECT_EQ(range.firstColumn, c.want.firstColumn) << c.why;
         EXPECT_EQ(range.lastColumn, c.want.lastColumn) << c.why;
         if (range.empty()) continue;
@@ -141,7 +137,6 @@ std::vector<GridPointsKernel> gridPointKernels() {
 TEST(gridPoints, packedMatchScalar) {
     constexpr int32_t kHeight = 50;
     Random rng(19);
-    const UvGrid grid{{nullptr, 6, kHeight, 0}, {nullptr, 6, kHeight, 0}};  // the shape gridRange reads
     for (int trial = 0; trial < 300; ++trial) {
         float p[6], uv[6], light[6], z[3];
         for (int v = 0; v < 3; ++v) {
@@ -153,10 +148,7 @@ TEST(gridPoints, packedMatchScalar) {
             light[2 * v + 1] = rng.awkwardFloat(-1e2f, 1e2f);
             z[v] = trial % 5 == 0 ? rng.awkwardFloat(-1, 1) : rng.awkwardFloat(0.1f, 50);
         }
-        UvGrid shaped = grid;
-        int32_t entry = 0;
-        shaped.u.entries = shaped.v.entries = &entry;  // present, never written
-        const GridRange range = gridRange(shaped, kHeight, p);
+        const GridRange range = gridRange(6, kHeight, p);
         if (range.empty()) continue;
         const GridFill fill = gridFill(range, p, uv, z), lightFill = gridFillWithCoordinates(fill, light);
         const int32_t first = range.firstColumn + static_cast<int32_t>(rng.next() % 2);
@@ -186,9 +178,7 @@ TEST(gridPoints, packedMatchScalar) {
 // column 0 is 1024 r at each grid row, and a band's rows hold 1024 (r + 1).
 TEST(gridPoints, workedExampleEntryForEntry) {
     const float p[6] = {0, 0, 64, 0, 0, 64}, depths[3] = {1, 1, 1};
-    int32_t entry = 0;
-    const UvGrid grid{{&entry, 6, 100, 0}, {&entry, 6, 100, 0}};
-    const GridRange range = gridRange(grid, 100, p);
+    const GridRange range = gridRange(6, 100, p);
     ASSERT_EQ(range.firstColumn, 0);
     ASSERT_EQ(range.lastColumn, 5);
     ASSERT_EQ(range.lastRow, 80);
@@ -214,9 +204,7 @@ TEST(gridPoints, workedExampleEntryForEntry) {
 // explicit. A compiler that keeps a weight in double precision changes some by 1.
 TEST(gridPoints, weightsAndStepsAreRoundedToBinary32) {
     const float p[6] = {4, 3, 96, 14, 96, 46}, uv[6] = {0, 0, 64, 0, 64, 32}, depths[3] = {1, 4, 4};
-    int32_t entry = 0;
-    const UvGrid grid{{&entry, 7, 60, 0}, {&entry, 7, 60, 0}};
-    const GridRange range = gridRange(grid, 60, p);
+    const GridRange range = gridRange(7, 60, p);
     const GridFill fill = gridFill(range, p, uv, depths);
     const int32_t uRow0[8] = {-690, 1938, 5313, 9804, 16074, 25443, 40959, 71632};
     const int32_t vRow16[8] = {3341, 3290, 3224, 3136, 3014, 2831, 2528, 1928};

@@ -1,4 +1,4 @@
-// guarded_context.h: a render context whose images and grid tables each end against a
+// guarded_context.h: a render context whose images and band storage each end against a
 // guard page, for the triangle tests.
 #pragma once
 
@@ -16,11 +16,11 @@
 
 namespace velkano::testing {
 
-// The target and both layers, and optionally the two grid tables shaped as INIT shapes them
-// (columns 0 to ceil(width / 16), rows 0 to height and the spare rows).
+// The target and both layers, and optionally the band storage sized as INIT sizes it (grid
+// columns 0 to ceil(width / 16)).
 class GuardedContext {
 public:
-    GuardedContext(int32_t width, int32_t height, int32_t pitch, bool withGrid = false)
+    GuardedContext(int32_t width, int32_t height, int32_t pitch, bool withBands = false)
         : size_(static_cast<size_t>(pitch) * height), target_(size_), textureLayer_(size_), lightLayer_(size_) {
         context.target = target_.data();
         context.textureLayer = textureLayer_.data();
@@ -28,15 +28,11 @@ public:
         context.width = width;
         context.height = height;
         context.pitch = pitch;
-        if (withGrid) {
-            const int32_t lastColumn = alignUp(drawableWidth(context), kBlockWidth) / kBlockWidth;
-            const int32_t stride = height + kGridSpareRows;
-            gridColumnBytes_ = sizeof(int32_t) * static_cast<size_t>(stride);
-            const size_t bytes = gridColumnBytes_ * static_cast<size_t>(lastColumn + 1);
-            gridU_ = std::make_unique<GuardedBytes>(bytes);
-            gridV_ = std::make_unique<GuardedBytes>(bytes);
-            context.uvGrid.u = {reinterpret_cast<int32_t*>(gridU_->data()), lastColumn, height, stride};
-            context.uvGrid.v = {reinterpret_cast<int32_t*>(gridV_->data()), lastColumn, height, stride};
+        if (withBands) {
+            const int32_t columns = alignUp(drawableWidth(context), kBlockWidth) / kBlockWidth + 1;
+            bandColumnBytes_ = sizeof(int32_t) * kBandRowsPerSet * kBandSets;
+            bands_ = std::make_unique<GuardedBytes>(bandColumnBytes_ * static_cast<size_t>(columns));
+            context.bandStorage = {reinterpret_cast<int32_t*>(bands_->data()), columns};
         }
     }
     void fill(Random& rng) {
@@ -49,12 +45,12 @@ public:
         target_.copyFrom(other.target_);
         textureLayer_.copyFrom(other.textureLayer_);
         lightLayer_.copyFrom(other.lightLayer_);
-        if (gridU_ && other.gridU_) gridU_->copyFrom(*other.gridU_), gridV_->copyFrom(*other.gridV_);
+        if (bands_ && other.bands_) bands_->copyFrom(*other.bands_);
     }
-    // "" when the images and grid tables (or the images only) are equal, otherwise the first
-    // difference. A grid table's rows of storage are its block columns, so its (x, y) is
-    // (row, block column).
-    std::string differenceFrom(const GuardedContext& other, bool withGrid = true) const {
+    // "" when the images and band storage (or the images only) are equal, otherwise the first
+    // difference. The band storage's rows are its grid columns, so its (x, y) is (entry, grid
+    // column).
+    std::string differenceFrom(const GuardedContext& other, bool withBands = true) const {
         const size_t pitch = static_cast<size_t>(context.pitch);
         const struct {
             const char* name;
@@ -63,10 +59,9 @@ public:
         } blocks[] = {{"target", &target_, &other.target_, pitch},
                       {"texture layer", &textureLayer_, &other.textureLayer_, pitch},
                       {"light layer", &lightLayer_, &other.lightLayer_, pitch},
-                      {"U grid [row, block column]", gridU_.get(), other.gridU_.get(), gridColumnBytes_},
-                      {"V grid [row, block column]", gridV_.get(), other.gridV_.get(), gridColumnBytes_}};
+                      {"band storage [entry, grid column]", bands_.get(), other.bands_.get(), bandColumnBytes_}};
         for (const auto& block : blocks)
-            if (block.got != nullptr && block.want != nullptr && (withGrid || block.pitchBytes != gridColumnBytes_))
+            if (block.got != nullptr && block.want != nullptr && (withBands || block.got != bands_.get()))
                 if (std::string difference = imageDifference(block.name, *block.got, *block.want, block.pitchBytes);
                     !difference.empty())
                     return difference;
@@ -81,14 +76,14 @@ public:
 private:
     std::vector<GuardedBytes*> all() {
         std::vector<GuardedBytes*> bytes{&target_, &textureLayer_, &lightLayer_};
-        if (gridU_) bytes.insert(bytes.end(), {gridU_.get(), gridV_.get()});
+        if (bands_) bytes.push_back(bands_.get());
         return bytes;
     }
 
     size_t size_;
     GuardedBytes target_, textureLayer_, lightLayer_;
-    std::unique_ptr<GuardedBytes> gridU_, gridV_;
-    size_t gridColumnBytes_ = 0;
+    std::unique_ptr<GuardedBytes> bands_;
+    size_t bandColumnBytes_ = 0;
 };
 
 }  // namespace velkano::testing

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "context/render_context.h"
 #include "context/texture_binding.h"
@@ -18,12 +19,20 @@
 
 namespace velkano::testing::reference {
 
-// DRAWPERSPTRI as its rules read, pixel by pixel: the grid filled whole into the context's
-// tables for each coordinate set, then each covered block's pixel k takes the grid value plus
+// DRAWPERSPTRI as its rules read, pixel by pixel: the grid filled whole into tables of its
+// own for each coordinate set, then each covered block's pixel k takes the grid value plus
 // k steps (a product, not a running sum), and only pixels inside the image are written. The
 // grid points and the texel and lightmap fetches are the library's own (tested on their own).
 struct PerspTriangleWalk {
     RenderContext& c;
+    // The U and V tables, [block column 0..K][row 0..height + 15], the row fastest: the grid
+    // row after the last band may lie up to 15 rows below the image.
+    std::vector<int32_t> u{}, v{};
+    size_t columnRows = 0;
+
+    int32_t& at(std::vector<int32_t>& table, int32_t column, int32_t row) {
+        return table[static_cast<size_t>(column) * columnRows + static_cast<size_t>(row)];
+    }
 
     static int64_t floorDiv16(int64_t a) { return (a - ((a % 16 + 16) % 16)) / 16; }
 
@@ -43,36 +52,37 @@ struct PerspTriangleWalk {
             const int64_t to = 16 * -floorDiv16(-int64_t{shiftRightArithmetic(right, 10)});  // 16 ceil(xr / 16)
             for (int64_t x = std::max<int64_t>(from, 0); x < to && x < drawableWidth(c); ++x) {
                 const auto column = static_cast<int32_t>(x / 16), k = static_cast<int32_t>(x % 16);
-                const auto value = [&](GridTable& t) {
-                    const int32_t cu = t.at(column, y);
-                    return wrapAdd(cu, wrapMul(k, shiftRightArithmetic(wrapSub(t.at(column + 1, y), cu), 4)));
+                const auto value = [&](std::vector<int32_t>& t) {
+                    const int32_t cu = at(t, column, y);
+                    return wrapAdd(cu, wrapMul(k, shiftRightArithmetic(wrapSub(at(t, column + 1, y), cu), 4)));
                 };
-                pixel(static_cast<int32_t>(x), y, value(c.uvGrid.u), value(c.uvGrid.v));
+                pixel(static_cast<int32_t>(x), y, value(u), value(v));
             }
         }
     }
-    // The tables as one fill leaves them: grid rows rmin, rmin + 16, ... up to rmax and the one
-    // after, then the rows of every band, column by column from the top: row r + k takes the
-    // grid row's value plus (k + 1) times the difference to the next shifted right by 4.
+    // The tables as one fill leaves them, from zero: grid rows rmin, rmin + 16, ... up to rmax
+    // and the one after, then the rows of every band, column by column from the top: row r + k
+    // takes the grid row's value plus (k + 1) times the difference to the next shifted right by 4.
     void fillGrid(const float* p, const float* coordinates, const float* z) {
-        UvGrid& g = c.uvGrid;
-        const GridRange range = gridRange(g, c.height, p);
+        const int32_t lastColumn = alignUp(drawableWidth(c), 16) / 16;  // K
+        columnRows = static_cast<size_t>(c.height) + 16;
+        for (std::vector<int32_t>* t : {&u, &v}) t->assign((static_cast<size_t>(lastColumn) + 1) * columnRows, 0);
+        const GridRange range = gridRange(lastColumn, c.height, p);
         if (range.empty()) return;
         const GridFill fill = gridFill(range, p, coordinates, z);
         const auto evaluate = [&](int32_t r) {
             gridPointsScalar(GridPoints{&fill, nullptr, gridRowWeights(fill, range, r), range.firstColumn,
-                                        range.lastColumn, static_cast<size_t>(g.u.columnStride), &g.u.at(0, r),
-                                        &g.v.at(0, r), nullptr, nullptr});
+                                        range.lastColumn, columnRows, &at(u, 0, r), &at(v, 0, r), nullptr, nullptr});
         };
         int32_t r = range.firstRow;
         for (; r <= range.lastRow; r += 16) evaluate(r);
         evaluate(r);
-        for (GridTable* t : {&g.u, &g.v})
+        for (std::vector<int32_t>* t : {&u, &v})
             for (int32_t column = range.firstColumn; column <= range.lastColumn; ++column)
                 for (int32_t row = range.firstRow; row <= range.lastRow; row += 16) {
-                    const int32_t base = t->at(column, row);
-                    const int32_t step = shiftRightArithmetic(wrapSub(t->at(column, row + 16), base), 4);
-                    for (int32_t k = 0; k < 16; ++k) t->at(column, row + k) = wrapAdd(base, wrapMul(k + 1, step));
+                    const int32_t base = at(*t, column, row);
+                    const int32_t step = shiftRightArithmetic(wrapSub(at(*t, column, row + 16), base), 4);
+                    for (int32_t k = 0; k < 16; ++k) at(*t, column, row + k) = wrapAdd(base, wrapMul(k + 1, step));
                 }
     }
     uint8_t* at(uint8_t* image, int32_t x, int32_t y) {
