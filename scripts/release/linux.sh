@@ -1,4 +1,4 @@
-# shellcheck shell=bash
+# shellcheck shell=bash disable=SC2154  # the variables are release.sh's
 # The Linux packages of a release, sourced by scripts/release.sh: CPack's three .deb packages and
 # the .tar.gz of all their files, checked against cmake/release-manifest.txt, by their control
 # files and by lintian (not with --quick), then installed on this machine, which must hold no other
@@ -78,11 +78,13 @@ depends() { dpkg-deb -f "$(deb "$1")" Depends | tr ',' '\n' | sed 's/^ *//'; }
 versioned_libc='^libc6 \(>= [0-9.]+\)$'
 [[ "$(depends runtime)" =~ $versioned_libc ]] || fail "$runtime: Depends is $(depends runtime)"
 [ "$(depends development)" = "$runtime (= $deb_version)" ] || fail "${package[development]}: Depends is $(depends development)"
-grep -qx "$runtime (= $deb_version)" <<<"$(depends tools)" && grep -q '^libc6 (>= ' <<<"$(depends tools)" &&
-    ! grep -vq ' ([<>=]\+ [^)]\+)$' <<<"$(depends tools)" || fail "${package[tools]}: Depends is $(depends tools)"
+if ! grep -qx "$runtime (= $deb_version)" <<<"$(depends tools)" || ! grep -q '^libc6 (>= ' <<<"$(depends tools)" ||
+    grep -vq ' ([<>=]\+ [^)]\+)$' <<<"$(depends tools)"; then
+    fail "${package[tools]}: Depends is $(depends tools)"
+fi
 # The runtime: shlibs for its users, ldconfig through dpkg's trigger, no maintainer scripts.
 dpkg-deb -e "$(deb runtime)" "$work/control"
-[ "$(cd "$work/control" && echo *)" = "control md5sums shlibs triggers" ] || fail "$runtime: control files $(ls "$work/control")"
+[ "$(cd "$work/control" && echo *)" = "control md5sums shlibs triggers" ] || fail "$runtime: control files $(cd "$work/control" && echo *)"
 [ "$(cat "$work/control/shlibs")" = "libvelkano ${version%%.*} $runtime (>= $deb_version)" ] || fail "$runtime: shlibs is wrong"
 [ "$(cat "$work/control/triggers")" = "activate-noawait ldconfig" ] || fail "$runtime: no ldconfig trigger"
 

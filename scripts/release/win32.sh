@@ -1,4 +1,4 @@
-# shellcheck shell=bash
+# shellcheck shell=bash disable=SC2154  # the variables are release.sh's
 # The Windows zip of a release, sourced by scripts/release.sh: velkano-<version>-win32.zip packed
 # from the release build's cross build as cmake/release-manifest.txt lists it, checked for its
 # files and version resources, and unpacked into $unpacked for the tests release.sh runs on it;
@@ -49,11 +49,12 @@ check_examples() {
         "$unpacked/lib/libVelkano.dll.a" -o "$dir/link_host.exe" || fail "examples/windows/link_host.c does not build"
     "$mingw_gcc" -std=c99 -Wall -Wextra -Werror examples/windows/load_host.c -o "$dir/load_host.exe" ||
         fail "examples/windows/load_host.c does not build"
-    clang --target=i686-pc-windows-msvc -ffreestanding -std=c99 -Wall -Wextra -Werror -I"$unpacked/include" \
-        -c examples/windows/link_host.c -o "$dir/link_host_msvc.obj" &&
-        lld-link /nologo /entry:main /subsystem:console /nodefaultlib "$dir/link_host_msvc.obj" \
-            "$unpacked/lib/Velkano.lib" /out:"$dir/link_host_msvc.exe" ||
+    if ! clang --target=i686-pc-windows-msvc -ffreestanding -std=c99 -Wall -Wextra -Werror -I"$unpacked/include" \
+        -c examples/windows/link_host.c -o "$dir/link_host_msvc.obj" ||
+        ! lld-link /nologo /entry:main /subsystem:console /nodefaultlib "$dir/link_host_msvc.obj" \
+            "$unpacked/lib/Velkano.lib" /out:"$dir/link_host_msvc.exe"; then
         fail "examples/windows/link_host.c does not link MSVC-style with lib/Velkano.lib"
+    fi
     for example in link_host load_host link_host_msvc; do
         (cd "$unpacked/bin" && wine "$dir/$example.exe") || fail "$example.exe exited with status $? under Wine"
     done
