@@ -7,13 +7,20 @@
 # dependencies from dpkg-shlibdeps, stripped binaries, copyright and changelog.Debian.gz in
 # /usr/share/doc/<package>/), and all three together as one .tar.gz.
 # Usage: configure with -DCMAKE_INSTALL_PREFIX=/usr, build, then `cpack` in the build directory
-# (scripts/release/linux.sh does all of it).
+# (scripts/release.sh does all of it).
 
-# The package of each component: CPACK_DEBIAN_<COMPONENT>_PACKAGE_NAME.
-set(VELKANO_DEB_RUNTIME libvelkano${PROJECT_VERSION_MAJOR})  # libvelkano.so.0 -> libvelkano0
-set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME ${VELKANO_DEB_RUNTIME})
-set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_NAME libvelkano-dev)
-set(CPACK_DEBIAN_TOOLS_PACKAGE_NAME velkano-tools)
+# The package and the section of each component, from cmake/release-manifest.txt:
+# CPACK_DEBIAN_<COMPONENT>_PACKAGE_NAME and _PACKAGE_SECTION.
+file(STRINGS ${VELKANO_MANIFEST} deb_lines REGEX "^deb ")
+foreach(line IN LISTS deb_lines)
+    string(REPLACE "@MAJOR@" ${PROJECT_VERSION_MAJOR} line "${line}")
+    separate_arguments(fields UNIX_COMMAND "${line}")
+    list(GET fields 1 component)
+    string(TOUPPER ${component} upper)
+    list(GET fields 2 CPACK_DEBIAN_${upper}_PACKAGE_NAME)
+    list(GET fields 3 CPACK_DEBIAN_${upper}_PACKAGE_SECTION)
+endforeach()
+set(VELKANO_DEB_RUNTIME ${CPACK_DEBIAN_RUNTIME_PACKAGE_NAME})
 set(VELKANO_DEB_REVISION 1)  # the Debian revision: the packaging's own version, 1 for each release
 set(VELKANO_DEB_VERSION ${PROJECT_VERSION}-${VELKANO_DEB_REVISION})
 set(VELKANO_MAINTAINER "Velkano developers <velkano@users.noreply.invalid>")
@@ -80,19 +87,21 @@ endforeach()
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
     ${PROJECT_SOURCE_DIR}/tools/replay/velkano-replay.1 ${license_file})
 
-foreach(component IN ITEMS runtime development tools)
-    string(TOUPPER ${component} upper)
-    set(package ${CPACK_DEBIAN_${upper}_PACKAGE_NAME})
-    if(EXISTS ${doc_dir}/copyright)
-        install(FILES ${doc_dir}/copyright DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${package}
-            COMPONENT ${component})
+# The files made here go where the manifest lists them (@DOC@: each package's doc folder).
+foreach(line IN LISTS VELKANO_MANIFEST_FILES)
+    if(NOT line MATCHES "^([a-z]+) +(.*)/([^ /]+)$")
+        continue()
     endif()
-    install(FILES ${doc_dir}/changelog.Debian.gz DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${package}
-        COMPONENT ${component})
+    set(file ${doc_dir}/${CMAKE_MATCH_3})
+    set(component ${CMAKE_MATCH_1})
+    set(dir ${CMAKE_MATCH_2})
+    if(NOT EXISTS ${file} OR (component STREQUAL "tools" AND NOT TARGET velkano_replay))
+        continue()
+    endif()
+    string(TOUPPER ${component} upper)
+    string(REPLACE "@DOC@" "${CMAKE_INSTALL_DATAROOTDIR}/doc/${CPACK_DEBIAN_${upper}_PACKAGE_NAME}" dir "${dir}")
+    install(FILES ${file} DESTINATION ${dir} COMPONENT ${component})
 endforeach()
-if(TARGET velkano_replay)
-    install(FILES ${doc_dir}/velkano-replay.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT tools)
-endif()
 
 # ---- CPack -----------------------------------------------------------------------------------
 set(CPACK_GENERATOR TGZ DEB)
@@ -128,7 +137,6 @@ set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 
-set(CPACK_DEBIAN_RUNTIME_PACKAGE_SECTION libs)
 set(CPACK_DEBIAN_RUNTIME_DESCRIPTION "small, exact and fast software rasteriser - shared library
 Velkano draws into a 32-bit image handed over by its host: colour flashes,
 scaled tinted tiles, affine textured triangles lit by vertex colours and
@@ -138,12 +146,11 @@ This package holds the shared library.")
 # dpkg runs ldconfig through the trigger, so the package needs no maintainer scripts. CPack
 # writes a postinst and a postrm calling ldconfig for a library under /usr/lib unless the package
 # brings its own: naming two that do not exist keeps them out (CPack warns that they are missing).
-# scripts/release/linux.sh checks the control files are exactly control, md5sums, shlibs, triggers.
+# scripts/release checks the control files are exactly control, md5sums, shlibs, triggers.
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_EXTRA ${PROJECT_SOURCE_DIR}/cmake/deb/triggers
     ${PROJECT_SOURCE_DIR}/cmake/deb/no-maintainer-scripts/postinst
     ${PROJECT_SOURCE_DIR}/cmake/deb/no-maintainer-scripts/postrm)
 
-set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_SECTION libdevel)
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_DEPENDS "${VELKANO_DEB_RUNTIME} (= ${VELKANO_DEB_VERSION})")
 set(CPACK_DEBIAN_DEVELOPMENT_DESCRIPTION "small, exact and fast software rasteriser - development files
 Velkano draws into a 32-bit image handed over by its host: colour flashes,
@@ -152,7 +159,6 @@ perspective-correct textured triangles lit by a lightmap.
 This package holds the C header, the CMake package (find_package(velkano))
 and the pkg-config file.")
 
-set(CPACK_DEBIAN_TOOLS_PACKAGE_SECTION devel)
 set(CPACK_DEBIAN_TOOLS_PACKAGE_DEPENDS "${VELKANO_DEB_RUNTIME} (= ${VELKANO_DEB_VERSION})")
 set(CPACK_DEBIAN_TOOLS_DESCRIPTION "small, exact and fast software rasteriser - capture and replay
 Velkano draws into a 32-bit image handed over by its host.

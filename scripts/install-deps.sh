@@ -4,9 +4,9 @@
 set -euo pipefail
 
 packages=(
-    cmake g++ make pkg-config clang libclang-rt-14-dev
+    cmake g++ make pkg-config clang libclang-rt-dev
     googletest libgtest-dev libbenchmark-dev
-    libpng-dev libpixman-1-dev libsdl2-dev libosmesa6-dev zlib1g-dev libxxhash-dev
+    libpng-dev libpixman-1-dev libsdl2-dev zlib1g-dev libxxhash-dev
     g++-mingw-w64-i686-win32 g++-mingw-w64-i686-posix binutils-mingw-w64-i686 libz-mingw-w64-dev
     wine wine32:i386
     zip unzip llvm lld
@@ -16,6 +16,16 @@ packages=(
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
     dpkg --add-architecture i386
     need_update=1
+fi
+
+# OSMesa's development package carries its soname in its name (libosmesa6-dev on Debian 12):
+# the newest one apt knows.
+osmesa() { apt-cache pkgnames libosmesa 2>/dev/null | grep -x 'libosmesa[0-9]*-dev' | sort -V | tail -1; }
+[ -n "$(osmesa)" ] || apt-get update -qq
+if [ -n "$(osmesa)" ]; then
+    packages+=("$(osmesa)")
+else
+    echo "install-deps: no OSMesa package here: configure with -DVELKANO_BUILD_BENCHMARKS=OFF" >&2
 fi
 
 missing=()

@@ -1,16 +1,14 @@
 #!/usr/bin/env bash
-# Builds a release into dist/ and checks what it made:
-#   dist/velkano-<version>-win32.zip   Velkano.dll, its header, .def and import libraries, the capture
-#                                      variant, velkano-replay.exe, README, LICENSE, CHANGELOG
-#   dist/*.tar.gz, dist/*.deb          the Linux packages (CPack)
-#   dist/SHA256SUMS                    the checksum of each of them
+# Builds a release into dist/ and checks what it made: velkano-<version>-win32.zip, the Linux
+# .deb and .tar.gz packages (their files are those of cmake/release-manifest.txt) and SHA256SUMS.
 # Usage: bash scripts/release.sh [--quick]
 #   --quick  keeps an earlier release build (incremental) and leaves out lintian; scripts/test.sh
 #            runs it so.
-# Needs the packages of scripts/install-deps.sh and root (the .deb packages are installed on this
-# machine to build consumers against them, then removed).
+# Needs root and the packages of scripts/install-deps.sh: the .deb packages are installed on this
+# machine for the checks, and removed again when the script ends.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+root=$PWD
 
 quick=0
 case "${1:-}" in
@@ -19,37 +17,56 @@ case "${1:-}" in
     *) echo "usage: $0 [--quick]" >&2; exit 2 ;;
 esac
 
+fail() {
+    echo "release: $*" >&2
+    exit 1
+}
+
 version=$(sed -n 's/^project(velkano VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
-[ -n "$version" ] || { echo "release: no project version in CMakeLists.txt" >&2; exit 1; }
-build="build-release"
-dist=dist
-work=$build/release-check  # scratch of the checks: consumers, hosts, unpacked archives
+[ -n "$version" ] || fail "no project version in CMakeLists.txt"
+build=$root/build-release
+dist=$root/dist
+work=$build/release-check  # scratch of the checks
+tests=$build/packaged-tests  # tests/install and tests/host configured on the packages
+multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
 if [ "$quick" = 0 ]; then
-    if [ -n "$(git status --porcelain 2>/dev/null)" ]; then
-        echo "release: warning: the working tree has changes that are not committed" >&2
-    fi
+    [ -z "$(git status --porcelain 2>/dev/null)" ] || echo "release: warning: uncommitted changes" >&2
     rm -rf "$build"
 fi
 rm -rf "$dist" "$work"
 mkdir -p "$dist" "$work"
 
-# One date for everything the release stamps (the zip's files, the Debian changelog): the last
-# commit's, unless the caller gives one.
+# One date for everything the release stamps (the zip's files, the Debian changelog, the
+# copyright year): the last commit's, unless the caller gives one.
 SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct 2>/dev/null || date +%s)}
 export SOURCE_DATE_EPOCH
+export WINEPREFIX=$tests/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml= DISPLAY=
+
+# The manifest's lines for $1 (deb, win32 or a component) without it, placeholders filled in
+# ($2: the component's package, for @DOC@).
+manifest() {
+    sed -n "s/^$1 \+//p" cmake/release-manifest.txt | sed "s|@LIBDIR@|lib/$multiarch|g; s|@VERSION@|$version|g;
+        s|@MAJOR@|${version%%.*}|g; s|@DOC@|share/doc/${2:-}|g; s|@BUILD@|$build|g"
+}
 
 echo "== release $version: build"
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr -DBUILD_TESTING=OFF \
     -DVELKANO_WIN32=ON -DVELKANO_BUILD_DEMO=OFF -DVELKANO_BUILD_BENCHMARKS=OFF >/dev/null
 cmake --build "$build" -j"$(nproc)"
 
-export VELKANO_RELEASE_VERSION=$version VELKANO_RELEASE_BUILD=$build VELKANO_RELEASE_DIST=$dist \
-    VELKANO_RELEASE_WORK=$work VELKANO_RELEASE_QUICK=$quick
-# The Linux packages first: the native host built against the installed .deb draws the bytes the
-# Windows hosts must match.
-export VELKANO_RELEASE_NATIVE_BYTES=$work/host-native.bin
-bash scripts/release/linux.sh
-bash scripts/release/win32.sh
+# shellcheck source=scripts/release/linux.sh
+source scripts/release/linux.sh  # the .deb and .tar.gz, installed here until the script ends
+# shellcheck source=scripts/release/win32.sh
+source scripts/release/win32.sh  # the zip, unpacked into $unpacked
+
+echo "== release: tests/install and tests/host on the installed packages and the unpacked zip"
+if ! { cmake -S tests/install -B "$tests" -DVELKANO_PACKAGED_PREFIX=/usr -DVELKANO_PACKAGED_WIN32="$unpacked" \
+    -DVELKANO_VERSION="$version" && cmake --build "$tests"; } >"$work/tests.log" 2>&1; then
+    cat "$work/tests.log" >&2
+    fail "the tests on the packages do not build"
+fi
+ctest --test-dir "$tests" --output-on-failure || fail "the tests on the packages failed (above)"
+check_examples
 
 # Checksums of everything published, for downloaders: sha256sum -c SHA256SUMS in dist/.
 (cd "$dist" && find . -maxdepth 1 -type f -printf '%P\n' | LC_ALL=C sort | xargs sha256sum) >"$work/SHA256SUMS"

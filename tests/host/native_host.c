@@ -1,5 +1,5 @@
 /* The host scenario against the library linked directly: libvelkano.so natively, and
- * Velkano.dll through its import libraries in the release checks (scripts/release/win32.sh). */
+ * Velkano.dll through its import libraries when the tests run on a release's zip (tests/host). */
 #include "host_scenario.h"
 
 int main(int argc, char** argv) {

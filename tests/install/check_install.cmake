@@ -1,45 +1,82 @@
-# Installs the build into a fresh prefix, then builds and runs a C consumer of it twice:
-# through find_package(velkano) and through pkg-config, and replays its recorded calls with the
-# installed tools.
-# Usage: cmake -DBUILD_DIR=... -DWORK_DIR=... -DSOURCE_DIR=... -DCC=... -P check_install.cmake
+# Installs the build into a fresh prefix (or takes PREFIX, where packages were installed or
+# unpacked), then builds and runs a C consumer of it twice: through find_package(velkano) and
+# through pkg-config, each finding this prefix's files and printing this version; and replays
+# its recorded calls with the prefix's tools.
+# Usage: cmake -DBUILD_DIR=... | -DPREFIX=... -DLIBDIR=<libdir under the prefix> -DVERSION=...
+#              -DWORK_DIR=... -DSOURCE_DIR=... -DCC=... -P check_install.cmake
 function(run)
     execute_process(COMMAND ${ARGN} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
     if(NOT rc EQUAL 0)
         message(FATAL_ERROR "failed: ${ARGN}\n${out}\n${err}")
     endif()
+    string(STRIP "${out}" out)
     set(last_output "${out}" PARENT_SCOPE)
 endfunction()
 
+function(expect what got want)
+    if(NOT got STREQUAL want)
+        message(FATAL_ERROR "${what} is '${got}', not '${want}'")
+    endif()
+endfunction()
+
+# Checks `program` loads libvelkano from the prefix's libdir.
+function(check_loads program)
+    run(ldd ${program})
+    if(NOT last_output MATCHES "libvelkano\\.so[.0-9]* => ([^ ]+)")
+        message(FATAL_ERROR "${program} loads no libvelkano:\n${last_output}")
+    endif()
+    file(REAL_PATH ${CMAKE_MATCH_1} loaded)
+    get_filename_component(loaded_dir ${loaded} DIRECTORY)
+    file(REAL_PATH ${lib_dir} lib_dir_real)
+    expect("the folder of the libvelkano ${program} loads" ${loaded_dir} ${lib_dir_real})
+endfunction()
+
+# Checks the consumer `program` loads the prefix's library and draws right with this version.
+function(check_consumer program)
+    check_loads(${program})
+    run(${program})
+    expect("the output of ${program}" "${last_output}" "consumer: ok (velkano ${VERSION})")
+endfunction()
+
 file(REMOVE_RECURSE ${WORK_DIR})
-set(prefix ${WORK_DIR}/prefix)
-run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
+if(NOT PREFIX)
+    set(PREFIX ${WORK_DIR}/prefix)
+    run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${PREFIX})
+endif()
+set(lib_dir ${PREFIX}/${LIBDIR})
 
 # CMake package
-run(${CMAKE_COMMAND} -S ${SOURCE_DIR} -B ${WORK_DIR}/cmake-consumer -DCMAKE_PREFIX_PATH=${prefix})
+run(${CMAKE_COMMAND} -S ${SOURCE_DIR} -B ${WORK_DIR}/cmake-consumer -DCMAKE_PREFIX_PATH=${PREFIX})
+file(STRINGS ${WORK_DIR}/cmake-consumer/CMakeCache.txt velkano_dir REGEX "^velkano_DIR:")
+expect("find_package's" "${velkano_dir}" "velkano_DIR:PATH=${lib_dir}/cmake/velkano")
 run(${CMAKE_COMMAND} --build ${WORK_DIR}/cmake-consumer)
-run(${WORK_DIR}/cmake-consumer/consumer)
-message(STATUS "find_package: ${last_output}")
+check_consumer(${WORK_DIR}/cmake-consumer/consumer)
 
-# pkg-config
-file(GLOB_RECURSE pc_file ${prefix}/*/velkano.pc)
-get_filename_component(pc_dir "${pc_file}" DIRECTORY)
-set(ENV{PKG_CONFIG_PATH} ${pc_dir})
-run(pkg-config --cflags --libs velkano)
-string(STRIP "${last_output}" flags)
-separate_arguments(flags UNIX_COMMAND "${flags}")
+# pkg-config: the .pc file finds its prefix from its own place.
+set(ENV{PKG_CONFIG_PATH} ${lib_dir}/pkgconfig)
+run(pkg-config --modversion velkano)
+expect("pkg-config's version" "${last_output}" "${VERSION}")
 run(pkg-config --variable=libdir velkano)
-string(STRIP "${last_output}" libdir)
+file(REAL_PATH "${last_output}" libdir)
+file(REAL_PATH ${lib_dir} lib_dir_real)
+expect("pkg-config's libdir" "${libdir}" "${lib_dir_real}")
+run(pkg-config --cflags --libs velkano)
+separate_arguments(flags UNIX_COMMAND "${last_output}")
 run(${CC} -std=c99 -pedantic -Wall -Werror ${SOURCE_DIR}/consumer.c ${flags} -Wl,-rpath,${libdir}
     -o ${WORK_DIR}/pkg-consumer)
-run(${WORK_DIR}/pkg-consumer)
-message(STATUS "pkg-config: ${last_output}")
+check_consumer(${WORK_DIR}/pkg-consumer)
 
-# The installed replay tool finds the installed library and replays a trace of the consumer
-# recorded with the installed capture library.
-if(EXISTS ${prefix}/bin/velkano-replay)
-    file(GLOB_RECURSE capture ${prefix}/*/libvelkano_capture.so)
-    run(${CMAKE_COMMAND} -E env VELKANO_TRACE=${WORK_DIR}/consumer.vktrace LD_PRELOAD=${capture}
+# The prefix's replay tool finds the prefix's library and replays a trace of the consumer
+# recorded with the prefix's capture library.
+if(EXISTS ${PREFIX}/bin/velkano-replay)
+    set(trace ${WORK_DIR}/consumer.vktrace)
+    run(${CMAKE_COMMAND} -E env VELKANO_TRACE=${trace} LD_PRELOAD=${lib_dir}/velkano/libvelkano_capture.so
         ${WORK_DIR}/pkg-consumer)
-    run(${prefix}/bin/velkano-replay ${WORK_DIR}/consumer.vktrace)
+    run(${PREFIX}/bin/velkano-replay --calls ${trace})
+    if(NOT last_output MATCHES "FLASHADD")
+        message(FATAL_ERROR "the trace holds no FLASHADD call:\n${last_output}")
+    endif()
+    check_loads(${PREFIX}/bin/velkano-replay)
+    run(${PREFIX}/bin/velkano-replay ${trace})
     message(STATUS "velkano-replay: ${last_output}")
 endif()
