@@ -50,7 +50,11 @@ void reportFault(int) {
     writeText(runningLevel);
     writeText(", seed ");
     writeText(digits + at + 1);
-    writeText(": the kernel touched a guard page (read or wrote outside a block)\n");
+    writeText(": the kernel touched a guard page (read or wrote outside a block); rerun: --slot ");
+    writeText(runningSlot);
+    writeText(" --seed ");
+    writeText(digits + at + 1);
+    writeText("\n");
     _exit(2);
 }
 
@@ -68,6 +72,15 @@ void Checker::describe(const char* format, ...) {
     std::vsnprintf(text, sizeof text, format, args);
     va_end(args);
     description_ = text;
+}
+
+bool Checker::expect(bool ok, const std::string& what) {
+    if (!ok) {
+        ++failures_;
+        std::fprintf(stderr, "velkano_kernel_checker: FAIL slot %s, level %s: %s\n", slot_, levelName(level_),
+                     what.c_str());
+    }
+    return ok;
 }
 
 void Checker::fail(uint32_t seed, const std::string& what) {

@@ -293,7 +293,7 @@ void check_gridPoints(Checker& c) {
 
 namespace {
 
-// A block walk's image: `width` (not always a multiple of 16) by 20 rows, rows at most 12
+// A block walk's image: 1 to 50 pixels wide by 20 rows, rows at most 12
 // bytes apart beyond the pixels; blocks 0 to lastBlock.
 struct WalkShape {
     int32_t width, height;
@@ -301,9 +301,8 @@ struct WalkShape {
     int32_t lastBlock;
 };
 WalkShape walkShape(uint32_t seed) {
-    static const int32_t kWidths[] = {37, 48, 16, 7, 1, 100};
-    const int32_t width = kWidths[seed % std::size(kWidths)];
-    return {width, 20, 4 * static_cast<size_t>(width) + (seed / 6 % 2 ? 12 : 0), (width - 1) / kBlockWidth};
+    const int32_t width = 1 + static_cast<int32_t>(seed % 50);  // the last block cut to every length
+    return {width, 20, 4 * static_cast<size_t>(width) + (seed / 50 % 2 ? 12 : 0), (width - 1) / kBlockWidth};
 }
 // A walk of up to 16 rows of one band over the shape, with random edges and steps; the grid
 // pointers are set by the runner.
