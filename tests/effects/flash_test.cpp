@@ -8,100 +8,15 @@
 
 #include "../support/guarded_bytes.h"
 #include "../support/image_difference.h"
-#include "context/kernel_table.h"
 #include "pixel/channel_ops.h"
 
 namespace velkano {
 namespace {
 
-using namespace sse2;
-using namespace avx2;
-
 using testing::GuardedBytes;
 using testing::hexWord;
 using testing::imageDifference;
 using testing::Random;
-using Kernel = void (*)(uint8_t*, size_t, uint32_t);
-
-struct KernelSet {
-    const char* name;
-    Kernel scalar, sse2, avx2;
-};
-const KernelSet kKernels[] = {
-    {"add", flashAddScalar, flashAddSse2, flashAddAvx2},
-    {"sub", flashSubScalar, flashSubSse2, flashSubAvx2},
-    {"mod", flashModScalar, flashModSse2, flashModAvx2},
-};
-
-// The packed kernels this machine can run, each with its level's name.
-struct PackedKernel {
-    const char* level;
-    Kernel kernel;
-};
-std::vector<PackedKernel> packedKernels(const KernelSet& set) {
-    std::vector<PackedKernel> kernels{{"sse2", set.sse2}};
-    if (detectedSimdLevel() == SimdLevel::Avx2) kernels.push_back({"avx2", set.avx2});
-    return kernels;
-}
-
-TEST(flashKernels, packedMatchScalarForEveryTailAndStartAlignment) {
-    Random rng(7);
-    for (const auto& k : kKernels)
-        for (const auto& packed : packedKernels(k))
-            for (size_t size = 0; size <= 200; ++size)
-                for (size_t misalign = 0; misalign < 32; misalign += 5) {
-                    // Each block ends against a guard page: a step past the end faults.
-                    GuardedBytes want(size + misalign), got(size + misalign);
-                    rng.fill(want);
-                    got.copyFrom(want);
-                    const uint32_t colour = rng.next();
-                    k.scalar(want.data() + misalign, size, colour);
-                    packed.kernel(got.data() + misalign, size, colour);
-                    ASSERT_EQ(imageDifference("block", got, want, want.size()), "")
-                        << k.name << " " << packed.level << " size=" << size << " misalign=" << misalign
-                        << " colour=" << hexWord(colour);
-                }
-}
-
-// Every pixel byte value meets every colour byte value in every lane of the widest vector.
-TEST(flashKernels, packedMatchScalarForEveryLanePair) {
-    constexpr size_t kSize = 256 * 32 + 8;  // value v at offsets 32v..32v+31, plus a tail
-    std::vector<uint8_t> original(kSize);
-    for (size_t i = 0; i < kSize; ++i) original[i] = static_cast<uint8_t>(i / 32);
-    for (const auto& k : kKernels)
-        for (const auto& packed : packedKernels(k))
-            for (uint32_t c = 0; c < 256; ++c) {
-                std::vector<uint8_t> want = original, got = original;
-                k.scalar(want.data(), kSize, c * 0x01010101u);
-                packed.kernel(got.data(), kSize, c * 0x01010101u);
-                ASSERT_EQ(imageDifference("block", got, want, kSize), "")
-                    << k.name << " " << packed.level << " c=" << c;
-            }
-}
-
-// The extent of each kernel: add and sub stop at the last whole 8-byte group, mod at the
-// last whole word; nothing beyond changes.
-TEST(flashKernels, changeExactlyTheirWholeGroups) {
-    for (const auto& k : kKernels) {
-        std::vector<PackedKernel> kernels = packedKernels(k);
-        kernels.push_back({"scalar", k.scalar});
-        for (const auto& packed : kernels)
-            for (size_t size = 0; size <= 80; ++size) {
-                const Kernel kernel = packed.kernel;
-                std::vector<uint8_t> block(size + 8, 0x10);
-                kernel(block.data(), size, 0x01010101u);
-                const size_t group = std::strcmp(k.name, "mod") == 0 ? 4 : 8;
-                const size_t changed = size / group * group;
-                const uint8_t expectChanged = std::strcmp(k.name, "add") == 0   ? 0x11
-                                              : std::strcmp(k.name, "sub") == 0 ? 0x0F
-                                                                                : 0x00;
-                for (size_t i = 0; i < block.size(); ++i)
-                    ASSERT_EQ(block[i], i < changed ? expectChanged : 0x10)
-                        << k.name << " " << packed.level << " size=" << size << " byte " << i;
-            }
-    }
-}
-
 // Flashes through a context: the whole pitch x height block, padding included.
 class FlashOnImage : public ::testing::Test {
 protected:

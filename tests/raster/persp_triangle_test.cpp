@@ -24,9 +24,6 @@
 namespace velkano {
 namespace {
 
-using namespace sse2;
-using namespace avx2;
-
 using testing::GuardedBytes;
 using testing::GuardedContext;
 using testing::hexWord;
@@ -152,110 +149,6 @@ TEST_F(PerspectiveAgainstReference, farTrianglesMatchTheLiteralWalk) {
 
 // ---- the pixel rules -------------------------------------------------------------------
 
-// Walks of a few rows (single rows among them) with random edges and grid values at every
-// packed level: whole blocks and blocks cut at the image's edge (37 pixels wide), rows of
-// both parities, edges reaching outside, texture and lightmap sizes that repeat or not, with
-// byte extents that are and are not a multiple of 4, down to 1 x 1. The texture and the
-// lightmap end against guard pages, so a read past either faults.
-TEST(blockKernels, packedMatchScalar) {
-    Random rng(31);
-    static const struct {
-        int32_t width, height;
-    } textures[] = {{16, 8}, {24, 7}, {1, 1}, {1, 3}, {2, 3}, {6, 5}, {3, 4}, {5, 7}};
-    static const struct { int32_t width, height; } lightmaps[] = {{8, 4}, {6, 8}, {1, 1}, {3, 5}};
-    GuardedBytes palette(4 * 256);
-    rng.fill(palette);
-    GuardedContext start(37, 9, 160), scalar(37, 9, 160), packed(37, 9, 160);
-    // Eight rows of grid columns 0 to 3: the texture's u, v and their steps, then the light's;
-    // the last column of the last row ends against a guard page.
-    GuardedBytes grid(4 * 8 * 4);
-    int32_t* const u = reinterpret_cast<int32_t*>(grid.data());
-    int32_t* const v = u + 4;
-    for (int32_t trial = 0; trial < 400; ++trial) {
-        start.fill(rng);
-        rng.fill(grid);
-        if (trial % 3)  // mostly small steps, now and then any value
-            for (int32_t i = 0; i < 32; ++i) u[i] = static_cast<int32_t>(rng.next() % 40000) - 20000;
-        const int32_t firstRow = static_cast<int32_t>(rng.next() % 9);
-        // Grid rows and steps of columns 0 to 3 from the random rows; the band's grid row
-        // lies up to 15 rows above the walk's first row.
-        BlockWalk walk{nullptr,
-                       160,
-                       37,
-                       2,
-                       firstRow,
-                       std::min(firstRow + static_cast<int32_t>(rng.next() % 3), 8),
-                       static_cast<int32_t>(rng.next() % 60000) - 10000,
-                       static_cast<int32_t>(rng.next() % 60000) - 10000,
-                       static_cast<int32_t>(rng.next() % 8000) - 4000,
-                       static_cast<int32_t>(rng.next() % 8000) - 4000,
-                       u,
-                       v,
-                       u + 8,
-                       u + 12,
-                       firstRow - static_cast<int32_t>(rng.next() % 16)};
-        const auto& t = textures[trial % std::size(textures)];
-        const auto& l = lightmaps[trial % std::size(lightmaps)];
-        GuardedBytes indices(static_cast<size_t>(t.width) * t.height),
-            lightmap(4 * static_cast<size_t>(l.width) * l.height);
-        rng.fill(indices);
-        rng.fill(lightmap);
-        for (GuardedContext* c : {&scalar, &packed}) {
-            setTexture(c->context, indices.data(), t.width, t.height,
-                       reinterpret_cast<const ColourWord*>(palette.data()), 0);
-            setLightmap(c->context, reinterpret_cast<const PixelWord*>(lightmap.data()), l.width, l.height);
-        }
-        for (const SimdLevel level : {SimdLevel::Sse2, SimdLevel::Avx2}) {
-            if (level > detectedSimdLevel()) continue;
-            const KernelTable& table = kernelTable(level);
-            const std::pair<BlockKernel, BlockKernel> kernels[] = {{textureBlocksScalar, table.textureBlocks.packed}};
-            const auto context = [&] {
-                return ::testing::Message() << "trial " << trial << " level " << static_cast<int>(level) << " texture "
-                                            << t.width << "x" << t.height << " lightmap " << l.width << "x" << l.height;
-            };
-            for (const auto& [reference, twin] : kernels) {
-                scalar.copyImagesFrom(start);
-                packed.copyImagesFrom(start);
-                for (auto [c, kernel] : {std::pair{&scalar, reference}, std::pair{&packed, twin}}) {
-                    walk.layer = c->context.textureLayer;
-                    kernel(c->context, walk);
-                }
-                ASSERT_EQ(packed.differenceFrom(scalar), "") << context();
-            }
-            // Both layers in one walk: the light's coordinates from rows of their own, the four
-            // rows side by side per column as the band walk keeps them.
-            BlockWalk texture = walk, light = walk;
-            light.u = u + 16, light.v = u + 20, light.uStep = u + 24, light.vStep = u + 28;
-            std::vector<int32_t> sideBySide(2 * 4 * 4);
-            {
-                for (size_t c = 0; c < 4; ++c)
-                    for (const auto& [set, from] : {std::pair{0, &walk}, std::pair{2, &light}}) {
-                        sideBySide[4 * c + set] = from->u[c], sideBySide[4 * c + set + 1] = from->v[c];
-                        sideBySide[16 + 4 * c + set] = from->uStep[c],
-                                                sideBySide[16 + 4 * c + set + 1] = from->vStep[c];
-                    }
-                const int32_t* rows = sideBySide.data();
-                texture.u = rows, texture.v = rows + 1, texture.uStep = rows + 16, texture.vStep = rows + 17;
-                light.u = rows + 2, light.v = rows + 3, light.uStep = rows + 18, light.vStep = rows + 19;
-                texture.stride = light.stride = 4;
-            }
-            scalar.copyImagesFrom(start);
-            packed.copyImagesFrom(start);
-            for (GuardedContext* c : {&scalar, &packed}) {
-                texture.layer = c->context.textureLayer;
-                light.layer = c->context.lightLayer;
-                if (c == &scalar) {
-                    textureBlocksScalar(c->context, texture);
-                    lightmapBlocksScalar(c->context, light);
-                } else {
-                    table.litBlocks(c->context, LitBlockWalk{texture, light.layer});
-                }
-            }
-            ASSERT_EQ(packed.differenceFrom(scalar), "") << context() << " lit";
-        }
-    }
-}
-
 // Grid values 0 and 16384 (texel 16) either side of a block step by 1024: texel columns 0 to 15.
 TEST(textureBlocks, blockStepsFromGridColumnToGridColumn) {
     uint8_t indices[32];
@@ -265,7 +158,7 @@ TEST(textureBlocks, blockStepsFromGridColumnToGridColumn) {
     RenderContext context{};
     setTexture(context, indices, 32, 1, palette, 0);
     const int32_t u[2] = {0, 16384}, v[2] = {5000, 5000}, steps[2] = {0, 0};
-    for (BlockKernel kernel : {textureBlocksScalar, textureBlocksSse2}) {
+    for (BlockKernel kernel : {textureBlocksScalar, kernels().textureBlocks.packed}) {
         GuardedBytes pixels(64);
         kernel(context, BlockWalk{pixels.data(), 64, 16, 0, 0, 0, 0, 16 << 10, 0, 0, u, v, steps, steps, 0});
         for (uint32_t k = 0; k < 16; ++k)

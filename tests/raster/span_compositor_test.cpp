@@ -14,9 +14,6 @@
 namespace velkano {
 namespace {
 
-using namespace sse2;
-using namespace avx2;
-
 using testing::GuardedBytes;
 using testing::hexWord;
 using testing::imageDifference;
@@ -258,48 +255,6 @@ TEST(compositeLitSpans, isTheLightStepThenTheBlendStep) {
             << static_cast<int>(level);
         ASSERT_EQ(imageDifference("destination", got.destination, want.destination, pitch), "")
             << "mode " << static_cast<int32_t>(mode) << " round " << round;
-    }
-}
-
-TEST(spanKernels, packedMatchScalarForEveryLanePairAndTail) {
-    // Pixel (a, b) of a 256 x 256 image pairs source lanes a with destination lanes b, each
-    // lane rotated so that the four lanes differ.
-    ImagePair scalar(256, 256, 1024), packed(256, 256, 1024);
-    for (int32_t b = 0; b < 256; ++b)
-        for (int32_t a = 0; a < 256; ++a) {
-            *scalar.at(scalar.source, a, b) = static_cast<uint32_t>(a) | (a ^ 0x55u) << 8 | (255u - a) << 16 |
-                                              (a * 7u & 0xFFu) << 24;
-            *scalar.at(scalar.destination, a, b) = static_cast<uint32_t>(b) | (b ^ 0xAAu) << 8 |
-                                                   (b * 3u & 0xFFu) << 16 | (255u - b) << 24;
-        }
-    for (const SimdLevel level : {SimdLevel::Sse2, SimdLevel::Avx2}) {
-        if (level > detectedSimdLevel()) continue;
-        for (const int32_t hostMode : {0, 1, 2, 3, 4}) {
-            const auto mode = static_cast<CompositeMode>(hostMode);
-            packed.source.copyFrom(scalar.source);
-            packed.destination.copyFrom(scalar.destination);
-            GuardedBytes original(scalar.destination.size());
-            original.copyFrom(scalar.destination);
-            const SpanKernel reference = kernelTable(SimdLevel::Scalar).spans.plain(mode),
-                             kernel = kernelTable(level).spans.plain(mode);
-            ASSERT_NE(reference, nullptr);
-            ASSERT_NE(kernel, nullptr);
-            for (int32_t y = 0; y < 256; ++y) {
-                // Spans of 1 to 9 pixels and then longer ones: every tail, every start.
-                for (int32_t x = 0, count = 1 + y % 9; x < 256; x += count, count = std::min(256 - x, count + 1)) {
-                    const SpanWalk span{y, y, x << 10, (x + count) << 10, 0, 0};
-                    reference({scalar.destination.data(), scalar.source.data(), 1024, 256, 256}, span);
-                    kernel({packed.destination.data(), packed.source.data(), 1024, 256, 256}, span);
-                }
-            }
-            ASSERT_EQ(imageDifference("destination", packed.destination, scalar.destination, 1024), "")
-                << "mode " << hostMode << " level " << static_cast<int>(level);
-            scalar.destination.copyFrom(original);
-        }
-    }
-    for (const int32_t hostMode : {5, 7, -1, 1000}) {
-        for (const SimdLevel level : {SimdLevel::Scalar, SimdLevel::Sse2, SimdLevel::Avx2})
-            EXPECT_EQ(kernelTable(level).spans.plain(static_cast<CompositeMode>(hostMode)), nullptr) << hostMode;
     }
 }
 

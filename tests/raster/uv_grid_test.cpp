@@ -14,10 +14,6 @@
 namespace velkano {
 namespace {
 
-using namespace sse2;
-using namespace avx2;
-
-using testing::Random;
 
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 constexpr float kInf = std::numeric_limits<float>::infinity();
@@ -123,55 +119,6 @@ TEST(GridBands, eachRowTakesOneMoreFlooredStep) {
     }
 }
 
-// The grid point kernels this machine runs, scalar first.
-std::vector<GridPointsKernel> gridPointKernels() {
-    std::vector<GridPointsKernel> kernels{gridPointsScalar, gridPointsSse2};
-    if (detectedSimdLevel() == SimdLevel::Avx2) kernels.push_back(gridPointsAvx2);
-    return kernels;
-}
-
-// The packed grid points against the scalar ones over random triangles, coordinates and
-// depths (NaN, infinities, zero and negative depths, values past 2^31 included), for one and
-// for two coordinate sets, from random first columns, 1 to 9 columns (every tail of two and
-// of four lanes): the same values, entry for entry, and nothing written past the last column.
-TEST(gridPoints, packedMatchScalar) {
-    constexpr int32_t kHeight = 50;
-    Random rng(19);
-    for (int trial = 0; trial < 300; ++trial) {
-        float p[6], uv[6], light[6], z[3];
-        for (int v = 0; v < 3; ++v) {
-            p[2 * v] = rng.awkwardFloat(-40, 130);
-            p[2 * v + 1] = rng.awkwardFloat(-40, kHeight + 40);
-            uv[2 * v] = rng.awkwardFloat(-1e3f, 1e3f) * (trial % 7 == 0 ? 1e7f : 1.0f);
-            uv[2 * v + 1] = rng.awkwardFloat(-1e3f, 1e3f);
-            light[2 * v] = rng.awkwardFloat(-1e2f, 1e2f);
-            light[2 * v + 1] = rng.awkwardFloat(-1e2f, 1e2f);
-            z[v] = trial % 5 == 0 ? rng.awkwardFloat(-1, 1) : rng.awkwardFloat(0.1f, 50);
-        }
-        const GridRange range = gridRange(6, kHeight, p);
-        if (range.empty()) continue;
-        const GridFill fill = gridFill(range, p, uv, z), lightFill = gridFillWithCoordinates(fill, light);
-        const int32_t first = range.firstColumn + static_cast<int32_t>(rng.next() % 2);
-        const int32_t last = first + trial % 9;  // the weights step on past cmax alike
-        for (int32_t r = range.firstRow; r <= range.lastRow + kGridBandRows; r += kGridBandRows) {
-            std::vector<int32_t> want;
-            for (GridPointsKernel kernel : gridPointKernels()) {
-                // Four entries per column up to one past the last; one set leaves the light
-                // entries alone.
-                std::vector<int32_t> got(4 * static_cast<size_t>(last + 2), 7);
-                kernel(GridPoints{&fill, trial % 2 ? &lightFill : nullptr, gridRowWeightsAt(fill, range, r, first),
-                                  first, last, 4, got.data(), got.data() + 1, got.data() + 2, got.data() + 3});
-                if (kernel == gridPointsScalar) {
-                    want = got;
-                    continue;
-                }
-                ASSERT_EQ(got, want) << "trial " << trial << " row " << r << " columns " << first << ".." << last
-                                     << (kernel == gridPointsSse2 ? " sse2" : " avx2");
-            }
-        }
-    }
-}
-
 // Vertices (0, 0), (64, 0), (0, 64), coordinates equal to the positions, depths 1, on an image
 // 96 x 100: columns 0 to 5, grid rows 0 to 80. Row 0 of U takes the coordinates of
 // x = 0, 13.3, 26.7, 40, 53.3, 66.7 (the weights step by one sixth of the range); V of
@@ -208,7 +155,7 @@ TEST(gridPoints, weightsAndStepsAreRoundedToBinary32) {
     const GridFill fill = gridFill(range, p, uv, depths);
     const int32_t uRow0[8] = {-690, 1938, 5313, 9804, 16074, 25443, 40959, 71632};
     const int32_t vRow16[8] = {3341, 3290, 3224, 3136, 3014, 2831, 2528, 1928};
-    for (GridPointsKernel kernel : gridPointKernels()) {
+    for (GridPointsKernel kernel : {gridPointsScalar, kernels().gridPoints.packed}) {
         EXPECT_EQ(evaluateRow(kernel, fill, range, 0, 0, 7).u, std::vector<int32_t>(uRow0, uRow0 + 8));
         EXPECT_EQ(evaluateRow(kernel, fill, range, 16, 0, 7).v, std::vector<int32_t>(vRow16, vRow16 + 8));
     }

@@ -17,9 +17,6 @@
 namespace velkano {
 namespace {
 
-using namespace sse2;
-using namespace avx2;
-
 using testing::GuardedBytes;
 using testing::hexWord;
 using testing::imageDifference;
@@ -303,36 +300,6 @@ TEST(drawTile, drawsNothingWithoutAUsableTextureOrImage) {
         for (uint32_t p : image)
             ASSERT_EQ(hexWord(p), hexWord(0x12345678u)) << c.indices << c.palette << " " << c.texW << "x" << c.texH;
     }
-}
-
-// The packed row kernel against the scalar one: every palette lane value meets every tint
-// lane value in every lane, in each mode, over the target's random bytes and every tail.
-// Every packed level; the texels end against a guard page.
-TEST(tileRowKernels, packedMatchScalarForEveryLanePair) {
-    GuardedBytes texels(256);
-    for (int i = 0; i < 256; ++i) texels.data()[i] = static_cast<uint8_t>(i);
-    std::vector<ColourWord> palette(256);
-    for (uint32_t i = 0; i < 256; ++i) palette[i] = i | ((i ^ 0x5A) << 8) | ((255 - i) << 16) | ((i * 7 & 0xFF) << 24);
-    std::vector<uint32_t> columns(263);
-    for (uint32_t i = 0; i < columns.size(); ++i) columns[i] = (i * 37) % 256;  // each index once per 256
-    Random rng(3);
-    for (int32_t mode = 0; mode <= 3; ++mode)
-        for (uint32_t t = 0; t < 256; ++t) {
-            const int32_t count = 256 + static_cast<int32_t>(t % 8);  // every tail of 4 and 8 pixels
-            GuardedBytes want(4 * static_cast<size_t>(count)), got(4 * static_cast<size_t>(count));
-            rng.fill(want);
-            const TileInk ink{palette.data(), t * 0x01010101u, static_cast<TileMode>(mode)};
-            got.copyFrom(want);
-            tileRowScalar({want.data(), texels.data(), columns.data(), count}, ink);
-            for (const SimdLevel level : {SimdLevel::Sse2, SimdLevel::Avx2}) {
-                if (level > detectedSimdLevel()) continue;
-                GuardedBytes packed(got.size());
-                packed.copyFrom(got);
-                kernelTable(level).tileRow({packed.data(), texels.data(), columns.data(), count}, ink);
-                ASSERT_EQ(imageDifference("row", packed, want, want.size()), "")
-                    << "level " << static_cast<int>(level) << " mode " << mode << " tint " << t;
-            }
-        }
 }
 
 }  // namespace
