@@ -107,6 +107,20 @@ struct SpanImages {
     uint8_t* lit = nullptr;
     const uint8_t* light = nullptr;
 };
+VELKANO_HELPERS_BEGIN
+// Calls row(destination, lit, source, light, count) with the addresses of each span of the
+// walk: a lit kernel reads its source from the lit image, which it writes back; a plain one
+// gets null for lit and light.
+template <bool Lit, typename Row>
+inline void forEachSpanRow(const SpanImages& images, const SpanWalk& walk, Row row) {
+    forEachSpan(walk, images.width, [&](int32_t y, int32_t x, int32_t count) {
+        const size_t offset = pixelOffset(images.pitch, x, y);
+        if constexpr (Lit)
+            row(images.destination + offset, images.lit + offset, images.lit + offset, images.light + offset, count);
+        else row(images.destination + offset, nullptr, images.source + offset, nullptr, count);
+    });
+}
+VELKANO_HELPERS_END
 // The kernels of each level, by host blend mode (SpanKernels in context/kernel_table.h). A
 // multiply-lit kernel's light step is mode 4 (min(255, 2 ((s * l) >> 8)) per lane) instead of
 // 3: compositeSpans(lit, light, Multiply2x) and then the mode, a row at a time (DRAWTRI).

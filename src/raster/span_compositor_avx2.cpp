@@ -104,16 +104,7 @@ void spanRowAvx2(uint8_t* destination, uint8_t* lit, const uint8_t* source, cons
 template <CompositeMode Mode, bool Lit, CompositeMode Light>
 struct SpansAvx2 {
     static void run(const SpanImages& images, const SpanWalk& walk) {
-        forEachSpan(walk, images.width, [&](int32_t y, int32_t x, int32_t count) {
-            const size_t offset = pixelOffset(images.pitch, x, y);
-            if constexpr (Lit) {
-                spanRowAvx2<Mode, true, Light>(images.destination + offset, images.lit + offset, images.lit + offset,
-                                               images.light + offset, count);
-            } else {
-                spanRowAvx2<Mode, false, Light>(images.destination + offset, nullptr, images.source + offset, nullptr,
-                                                count);
-            }
-        });
+        forEachSpanRow<Lit>(images, walk, [](auto... row) { spanRowAvx2<Mode, Lit, Light>(row...); });
     }
 };
 

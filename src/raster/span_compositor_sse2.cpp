@@ -78,16 +78,7 @@ void spanRowSse2(uint8_t* destination, uint8_t* lit, const uint8_t* source, cons
 template <CompositeMode Mode, bool Lit, CompositeMode Light>
 struct SpansSse2 {
     static void run(const SpanImages& images, const SpanWalk& walk) {
-        forEachSpan(walk, images.width, [&](int32_t y, int32_t x, int32_t count) {
-            const size_t offset = pixelOffset(images.pitch, x, y);
-            if constexpr (Lit) {
-                spanRowSse2<Mode, true, Light>(images.destination + offset, images.lit + offset, images.lit + offset,
-                                               images.light + offset, count);
-            } else {
-                spanRowSse2<Mode, false, Light>(images.destination + offset, nullptr, images.source + offset, nullptr,
-                                                count);
-            }
-        });
+        forEachSpanRow<Lit>(images, walk, [](auto... row) { spanRowSse2<Mode, Lit, Light>(row...); });
     }
 };
 
