@@ -51,7 +51,8 @@ manifest() {
 
 echo "== release $version: build"
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr -DBUILD_TESTING=OFF \
-    -DVELKANO_WIN32=ON -DVELKANO_BUILD_DEMO=OFF -DVELKANO_BUILD_BENCHMARKS=OFF >/dev/null
+    -DVELKANO_BUILD_CAPTURE=ON -DVELKANO_WIN32=ON -DVELKANO_BUILD_DEMO=OFF -DVELKANO_BUILD_BENCHMARKS=OFF \
+    >/dev/null
 cmake --build "$build" -j"$(nproc)"
 
 # shellcheck source=scripts/release/linux.sh
