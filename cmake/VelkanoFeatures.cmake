@@ -3,8 +3,8 @@
 #   AUTO  on when everything it needs is found, off otherwise (the default)
 #   ON    on, and configuring fails with the missing piece named
 #   OFF   off, and nothing it needs is looked for
-# (TRUE, 1, FALSE, 0 and the like count as ON and OFF.) A part is declared, then what it
-# needs is looked for unless the part is OFF, then velkano_part decides:
+# Any other value is ON or OFF as if() reads it (TRUE, 1, FALSE, 0, ...). A part is declared,
+# then what it needs is looked for unless the part is OFF, then velkano_part decides:
 #
 #   velkano_part_option(VELKANO_BUILD_DEMO "the demo host (needs libpng)")
 #   if(VELKANO_BUILD_DEMO_WANTED)
@@ -23,17 +23,13 @@ macro(velkano_part_option var doc)
     string(TOUPPER "${${var}}" _velkano_request)
     if(_velkano_request STREQUAL "AUTO")
         set(${var}_REQUEST AUTO)
+        set(${var}_WANTED TRUE)
     elseif(${var})
         set(${var}_REQUEST ON)
-    elseif(_velkano_request MATCHES "^(|0|OFF|NO|FALSE|N|IGNORE|NOTFOUND|.*-NOTFOUND)$")
-        set(${var}_REQUEST OFF)
-    else()
-        message(FATAL_ERROR "${var} is '${${var}}': give AUTO, ON or OFF")
-    endif()
-    if(${var}_REQUEST STREQUAL "OFF")
-        set(${var}_WANTED FALSE)
-    else()
         set(${var}_WANTED TRUE)
+    else()
+        set(${var}_REQUEST OFF)
+        set(${var}_WANTED FALSE)
     endif()
 endmacro()
 
