@@ -29,11 +29,9 @@ KernelSlot<Kernel, Fit> slotOf(Kernel kernel, Kernel scalar) {
 template <typename Fit>
 KernelSlot<SpanKernels, Fit> slotOf(const SpanKernels& level, const SpanKernels& scalar) {
     KernelSlot<SpanKernels, Fit> slot{level};
-    for (size_t mode = 0; mode < kBlendModes; ++mode) {
-        if (slot.kernels.plain[mode] == nullptr) slot.kernels.plain[mode] = scalar.plain[mode];
-        if (slot.kernels.lit[mode] == nullptr) slot.kernels.lit[mode] = scalar.lit[mode];
-        if (slot.kernels.multiplyLit[mode] == nullptr) slot.kernels.multiplyLit[mode] = scalar.multiplyLit[mode];
-    }
+    for (const auto set : {&SpanKernels::plain, &SpanKernels::lit, &SpanKernels::multiplyLit})
+        for (size_t mode = 0; mode < kBlendModes; ++mode)
+            if ((slot.kernels.*set)[mode] == nullptr) (slot.kernels.*set)[mode] = (scalar.*set)[mode];
     return slot;
 }
 

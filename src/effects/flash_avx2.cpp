@@ -13,17 +13,16 @@ inline void store32(uint8_t* at, __m256i v) { _mm256_storeu_si256(reinterpret_ca
 
 // Runs `op` over the first whole 32-byte chunks of `sizeBytes`; returns how many bytes it did.
 template <typename PackedOp>
-size_t flashChunks(uint8_t* block, size_t sizeBytes, uint32_t colour, PackedOp packedOp) {
+size_t flashChunks(uint8_t* block, size_t sizeBytes, uint32_t colour, PackedOp op) {
     const __m256i c = broadcastWordAvx2(colour);
-    const auto op = [&](__m256i p) { return packedOp(p, c); };
     size_t at = 0;
     for (; sizeBytes - at >= 64; at += 64) {
         const __m256i p0 = load32(block + at), p1 = load32(block + at + 32);
-        store32(block + at, op(p0));
-        store32(block + at + 32, op(p1));
+        store32(block + at, op(p0, c));
+        store32(block + at + 32, op(p1, c));
     }
     if (sizeBytes - at >= 32) {
-        store32(block + at, op(load32(block + at)));
+        store32(block + at, op(load32(block + at), c));
         at += 32;
     }
     return at;

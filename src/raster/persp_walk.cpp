@@ -101,16 +101,15 @@ void drawPerspectiveRows(RenderContext& context, const float positions[6], const
     const int32_t evaluateLast = std::min(lastColumn, range.lastColumn);
     const GridFill textureFill = gridFill(range, positions, texCoords, depths);
     const GridFill lightFill = lit ? gridFillWithCoordinates(textureFill, lightmapCoords) : GridFill{};
-    const auto& evaluatePoints = kernels().gridPoints;
+    const KernelTable& table = kernels();
     GridBands band(storage.entries, storage.columns, lit ? 4 : 2);
     const auto evaluate = [&](int32_t j, const std::array<int32_t*, GridBands::kMaxSets>& out) {
         const int32_t r = range.firstRow + j * kGridBandRows;
-        evaluatePoints(GridPoints{&textureFill, lit ? &lightFill : nullptr,
-                                  gridRowWeightsAt(textureFill, range, r, evaluateFirst), evaluateFirst, evaluateLast,
-                                  static_cast<size_t>(band.stride()), out[0], out[1], out[2], out[3]});
+        table.gridPoints(GridPoints{&textureFill, lit ? &lightFill : nullptr,
+                                    gridRowWeightsAt(textureFill, range, r, evaluateFirst), evaluateFirst, evaluateLast,
+                                    static_cast<size_t>(band.stride()), out[0], out[1], out[2], out[3]});
     };
 
-    const KernelTable& table = kernels();
     const size_t pitch = static_cast<size_t>(context.pitch);
     // The bands' compositing: lit and combined in one step, or only lit when the mode writes
     // nothing or its write is a pass of its own, or only combined without a lightmap.
@@ -133,8 +132,9 @@ void drawPerspectiveRows(RenderContext& context, const float positions[6], const
         // Each half's texels, then its light, on this band's rows; then their lighting and final
         // write, each by the half that composites it (all its rows but the last).
         SpanWalk part{};
-        const auto walkOf = [&](uint8_t* layer, int set) {
-            return BlockWalk{layer,
+        // The texture walk of `part`; a lit walk's lightmap coordinates stand beside its own.
+        const auto textureWalk = [&] {
+            return BlockWalk{context.textureLayer,
                              pitch,
                              widthPx,
                              lastBlock,
@@ -144,10 +144,10 @@ void drawPerspectiveRows(RenderContext& context, const float positions[6], const
                              part.rightFx,
                              part.leftStepFx,
                              part.rightStepFx,
-                             band.gridRow(set),
-                             band.gridRow(set + 1),
-                             band.steps(set),
-                             band.steps(set + 1),
+                             band.gridRow(0),
+                             band.gridRow(1),
+                             band.steps(0),
+                             band.steps(1),
                              range.firstRow + j * kGridBandRows,
                              band.stride()};
         };
@@ -155,9 +155,8 @@ void drawPerspectiveRows(RenderContext& context, const float positions[6], const
         // texels of both halves and then the light of both would.
         for (const LimitedHalf& half : rows) {
             if (!blocks || !half.active || !spanWalkRows(half.walk, top, bottom, part)) continue;
-            if (lit && half.lit())
-                table.litBlocks(context, LitBlockWalk{walkOf(context.textureLayer, 0), context.lightLayer});
-            else table.textureBlocks(context, walkOf(context.textureLayer, 0));
+            if (lit && half.lit()) table.litBlocks(context, LitBlockWalk{textureWalk(), context.lightLayer});
+            else table.textureBlocks(context, textureWalk());
         }
         for (const LimitedHalf& half : rows) {
             SpanWalk composited = half.walk;

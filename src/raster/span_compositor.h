@@ -150,9 +150,8 @@ constexpr SpanKernels spanKernelsOf() {
     (add.template operator()<Modes>(), ...);
     constexpr auto replace = static_cast<size_t>(CompositeMode::Replace);
     constexpr auto alsoReplace = static_cast<size_t>(CompositeMode::ReplaceAlso);
-    set.plain[alsoReplace] = set.plain[replace];
-    set.lit[alsoReplace] = set.lit[replace];
-    set.multiplyLit[alsoReplace] = set.multiplyLit[replace];
+    for (const auto byMode : {&SpanKernels::plain, &SpanKernels::lit, &SpanKernels::multiplyLit})
+        (set.*byMode)[alsoReplace] = (set.*byMode)[replace];
     return set;
 }
 VELKANO_HELPERS_END

@@ -149,8 +149,6 @@ inline int32_t extremeOr(Random& rng, int32_t usual) {
 inline int32_t between(Random& rng, int32_t low, int32_t high) {
     return low + static_cast<int32_t>(rng.next() % static_cast<uint32_t>(high - low));
 }
-// Random bytes into a block.
-inline void fill(Random& rng, uint8_t* bytes, size_t size) { rng.fill(bytes, size); }
 
 // Four lanes that each run over all 256 values as `v` does, and differ from one another.
 inline uint32_t lanesOf(uint32_t v, uint32_t salt) {
@@ -158,20 +156,10 @@ inline uint32_t lanesOf(uint32_t v, uint32_t salt) {
     return v | ((v ^ salt) & 0xFF) << 8 | (255u - v) << 16 | ((v * 7u + salt) & 0xFF) << 24;
 }
 
-// The check of each slot (pixel_checks.cpp, raster_checks.cpp). The checker calls
-// check_<name> for every row of VELKANO_KERNEL_SLOTS, so a slot added without its check
-// does not compile.
-void check_flashAdd(Checker& c);
-void check_flashSub(Checker& c);
-void check_flashMod(Checker& c);
-void check_tileRow(Checker& c);
-void check_spans(Checker& c);
-void check_textureSpan(Checker& c);
-void check_lightSpan(Checker& c);
-void check_textureRows(Checker& c);
-void check_lightRows(Checker& c);
-void check_gridPoints(Checker& c);
-void check_textureBlocks(Checker& c);
-void check_litBlocks(Checker& c);
+// The check of each slot (pixel_checks.cpp, raster_checks.cpp): one for every row of
+// VELKANO_KERNEL_SLOTS, so a slot added without its check does not build.
+#define VELKANO_DECLARE_CHECK(name, ...) void check_##name(Checker& c);
+VELKANO_KERNEL_SLOTS(VELKANO_DECLARE_CHECK)
+#undef VELKANO_DECLARE_CHECK
 
 }  // namespace velkano::checker

@@ -36,14 +36,14 @@ void checkFlash(Checker& c, Slot KernelTable::*slot) {
         const bool againstEnd = seed % 2 == 1;
         uint8_t* block =
             b.add("block", size + start, 0, againstEnd ? GuardedBytes::Against::End : GuardedBytes::Against::Start);
-        fill(rng, block, size + start);
+        rng.fill(block, size + start);
         const uint32_t colour = rng.next();
         c.describe("%zu bytes from byte %zu of a block %s, colour 0x%08X", size, start,
                    againstEnd ? "ending at a guard page" : "starting at a page", colour);
         return runner(start, size, colour);
     });
     c.bench("640x480 image", 640 * 480, [&](uint32_t, Random& rng, Blocks& b) {
-        fill(rng, b.add("image", 640 * 480 * 4), 640 * 480 * 4);
+        rng.fill(b.add("image", 640 * 480 * 4), 640 * 480 * 4);
         return runner(0, 640 * 480 * 4, 0x01010101u);
     });
     checkRoute(c, slot, "any block", true, nullptr, size_t{0}, 0u);
@@ -70,9 +70,9 @@ void check_tileRow(Checker& c) {
         };
     };
     const auto make = [](Blocks& b, Random& rng, int32_t count, int32_t texels) {
-        fill(rng, b.add("target row", 4 * static_cast<size_t>(count)), 4 * static_cast<size_t>(count));
+        rng.fill(b.add("target row", 4 * static_cast<size_t>(count)), 4 * static_cast<size_t>(count));
         uint8_t* row = b.add("texel row", static_cast<size_t>(texels));
-        fill(rng, row, static_cast<size_t>(texels));
+        rng.fill(row, static_cast<size_t>(texels));
         uint32_t* columns = b.add<uint32_t>("columns", static_cast<size_t>(count));
         for (int32_t i = 0; i < count; ++i) columns[i] = rng.next() % static_cast<uint32_t>(texels);
         ColourWord* palette = b.add<ColourWord>("palette", 256);
@@ -134,7 +134,7 @@ void spanImages(Blocks& b, Random& rng, int set, size_t pitch, int32_t height) {
     const size_t size = pitch * static_cast<size_t>(height);
     for (const char* name : {"destination", set == 0 ? "source" : "lit texture", "light"}) {
         if (set == 0 && std::strcmp(name, "light") == 0) break;
-        fill(rng, b.add(name, size, pitch), size);
+        rng.fill(b.add(name, size, pitch), size);
     }
 }
 

@@ -27,11 +27,11 @@ constexpr Shape kLightmaps[] = {{1, 1}, {2, 2}, {3, 5}, {6, 8}, {8, 4}, {16, 16}
 // The bound images as blocks from `first` on: indices, palette and, with `lightmap`, its words.
 void addImages(Blocks& b, Random& rng, Shape texture, const Shape* lightmap = nullptr) {
     const size_t texels = static_cast<size_t>(texture.width) * static_cast<size_t>(texture.height);
-    fill(rng, b.add("texture indices", texels), texels);
-    fill(rng, b.add("palette", 4 * 256), 4 * 256);
+    rng.fill(b.add("texture indices", texels), texels);
+    rng.fill(b.add("palette", 4 * 256), 4 * 256);
     if (lightmap) {
         const size_t words = 4 * static_cast<size_t>(lightmap->width) * static_cast<size_t>(lightmap->height);
-        fill(rng, b.add("lightmap", words), words);
+        rng.fill(b.add("lightmap", words), words);
     }
 }
 RenderContext bound(Blocks& b, size_t first, Shape texture, const Shape* lightmap = nullptr) {
@@ -95,7 +95,7 @@ void check_textureSpan(Checker& c) {
                                fixedValue(rng, any),
                                fixedValue(rng, any, 1 << 14),
                                fixedValue(rng, any, 1 << 14)};
-        fill(rng, b.add("pixels", 4 * static_cast<size_t>(count)), 4 * static_cast<size_t>(count));
+        rng.fill(b.add("pixels", 4 * static_cast<size_t>(count)), 4 * static_cast<size_t>(count));
         addImages(b, rng, t);
         c.describe("texture %d x %d, %d pixels, u %d v %d, steps %d %d", t.width, t.height, count, span.uFx, span.vFx,
                    span.uStepFx, span.vStepFx);
@@ -131,7 +131,7 @@ void check_lightSpan(Checker& c) {
             for (size_t i = 0; i < 3; ++i)
                 span.colour[i] = lightChannel(rng, -2, 258), span.step[i] = lightChannel(rng, -3, 3);
         }
-        fill(rng, b.add("pixels", 4 * static_cast<size_t>(span.count)), 4 * static_cast<size_t>(span.count));
+        rng.fill(b.add("pixels", 4 * static_cast<size_t>(span.count)), 4 * static_cast<size_t>(span.count));
         c.describe("%d pixels from %g %g %g by %g %g %g, rounding %s", span.count, span.colour[0], span.colour[1],
                    span.colour[2], span.step[0], span.step[1], span.step[2], kRoundingNames[rounding]);
         return runner(span, rounding);
@@ -150,7 +150,7 @@ namespace {
 constexpr int32_t kRowWidth = 37;
 void addRows(Blocks& b, Random& rng, int32_t width, size_t stateBytes) {
     const size_t size = 4 * static_cast<size_t>(width) * kSpanRows;
-    fill(rng, b.add("rows", size, 4 * static_cast<size_t>(width)), size);
+    rng.fill(b.add("rows", size, 4 * static_cast<size_t>(width)), size);
     b.add("edges after the call", stateBytes);
 }
 template <typename Rows>
@@ -272,7 +272,7 @@ void check_gridPoints(Checker& c) {
         const int32_t bands = (range.lastRow - range.firstRow) / kGridBandRows + 2;
         const int32_t r = range.firstRow + kGridBandRows * static_cast<int32_t>(rng.next() % bands);
         const size_t entries = 4 * static_cast<size_t>(last + 2);
-        fill(rng, b.add("grid entries", 4 * entries, 16), 4 * entries);
+        rng.fill(b.add("grid entries", 4 * entries, 16), 4 * entries);
         c.describe("triangle (%g, %g) (%g, %g) (%g, %g), depths %g %g %g, grid row %d, columns %d..%d, %s", p[0], p[1],
                    p[2], p[3], p[4], p[5], z[0], z[1], z[2], r, first, last, seed % 2 ? "two sets" : "one set");
         return runner(texture, light, seed % 2 == 1, gridRowWeightsAt(texture, range, r, first), first, last);
@@ -281,7 +281,7 @@ void check_gridPoints(Checker& c) {
         const float p[6] = {0, 0, 640, 20, 100, 470}, uv[6] = {0, 0, 64, 3, 9, 60}, z[3] = {1, 3, 2};
         const GridRange range = gridRange(41, 480, p);
         const GridFill texture = gridFill(range, p, uv, z);
-        fill(rng, b.add("grid entries", 16 * 43), 16 * 43);
+        rng.fill(b.add("grid entries", 16 * 43), 16 * 43);
         return runner(texture, texture, false, gridRowWeights(texture, range, 64), 0, 40);
     });
     checkRoute(c, &KernelTable::gridPoints, "any row", true, GridPoints{});
@@ -319,7 +319,7 @@ void fillGrid(Random& rng, int32_t* entries, size_t count, bool any) {
 }
 void addLayer(Blocks& b, Random& rng, const char* name, const WalkShape& shape) {
     const size_t size = shape.pitch * static_cast<size_t>(shape.height);
-    fill(rng, b.add(name, size, shape.pitch), size);
+    rng.fill(b.add(name, size, shape.pitch), size);
 }
 
 }  // namespace
