@@ -3,9 +3,10 @@
 #   libvelkano0      runtime      libvelkano.so.0*, named after its soname
 #   libvelkano-dev   development  the header, the libvelkano.so link, the CMake package, velkano.pc
 #   velkano-tools    tools        velkano-replay, its manual page and the capture library
+#   (none)           tarball      the .tar.gz's README.md and docs/
 # each as a .deb (Debian conventions: shlibs and the ldconfig trigger for the runtime package,
 # dependencies from dpkg-shlibdeps, stripped binaries, copyright and changelog.Debian.gz in
-# /usr/share/doc/<package>/), and all three together as one .tar.gz.
+# /usr/share/doc/<package>/), and all three together with the tarball component as one .tar.gz.
 # Usage: configure with -DCMAKE_INSTALL_PREFIX=/usr, build, then `cpack` in the build directory
 # (scripts/release.sh does all of it).
 
@@ -103,6 +104,29 @@ foreach(line IN LISTS VELKANO_MANIFEST_FILES)
     install(FILES ${file} DESTINATION ${dir} COMPONENT ${component})
 endforeach()
 
+# ---- the .tar.gz's own files: its README and the pages it points to ------------------------
+# Component "tarball", which no .deb takes, and left out of a plain `cmake --install` (a README.md
+# at the top of /usr/local is nobody's wish). `*` in a file name stands for every file it matches.
+file(STRINGS ${VELKANO_MANIFEST} tarball_lines REGEX "^tarball ")
+foreach(line IN LISTS tarball_lines)
+    separate_arguments(fields UNIX_COMMAND "${line}")
+    list(GET fields 1 path)
+    list(GET fields 2 from)
+    get_filename_component(dir ${path} DIRECTORY)
+    if(dir STREQUAL "")
+        set(dir .)
+    endif()
+    get_filename_component(name ${path} NAME)
+    file(GLOB files CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/${from})
+    if(NOT files)
+        message(WARNING "${from} is missing: it goes into the .tar.gz as ${path}")
+    elseif(from MATCHES "\\*")
+        install(FILES ${files} DESTINATION "${dir}" COMPONENT tarball EXCLUDE_FROM_ALL)
+    else()
+        install(FILES ${files} DESTINATION "${dir}" RENAME ${name} COMPONENT tarball EXCLUDE_FROM_ALL)
+    endif()
+endforeach()
+
 # ---- CPack -----------------------------------------------------------------------------------
 set(CPACK_GENERATOR TGZ DEB)
 set(CPACK_PACKAGE_NAME velkano)
@@ -114,8 +138,10 @@ set(CPACK_COMPONENTS_ALL runtime development)
 if(TARGET velkano_replay)
     list(APPEND CPACK_COMPONENTS_ALL tools)
 endif()
+list(APPEND CPACK_COMPONENTS_ALL tarball)  # the .tar.gz's alone (cmake/deb/cpack_per_generator.cmake)
 
-# The .tar.gz: every component in one archive, velkano-<version>-linux-<machine>/{bin,include,lib,share}.
+# The .tar.gz: every component in one archive, velkano-<version>-linux-<machine>/{bin,include,lib,share}
+# and its own README.md and docs/.
 # The grouping is per generator (cmake/deb/cpack_per_generator.cmake): one archive, one .deb each.
 set(CPACK_ARCHIVE_COMPONENT_INSTALL ON)
 set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/deb/cpack_per_generator.cmake)

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds a release into dist/ and checks what it made: velkano-<version>-win32.zip, the Linux
 # .deb and .tar.gz packages (their files are those of cmake/release-manifest.txt) and SHA256SUMS.
+# Each archive's README.md names only files the archive holds (scripts/release/named-paths.sh).
 # Usage: bash scripts/release.sh [--quick]
 #   --quick  keeps an earlier release build (incremental) and leaves out lintian; scripts/test.sh
 #            runs it so.
@@ -42,11 +43,22 @@ SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct 2>/dev/null || 
 export SOURCE_DATE_EPOCH
 export WINEPREFIX=$tests/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml= DISPLAY=
 
-# The manifest's lines for $1 (deb, win32 or a component) without it, placeholders filled in
-# ($2: the component's package, for @DOC@).
+# The manifest's lines for $1 (deb, win32, tarball or a component) without it, placeholders
+# filled in ($2: the component's package, for @DOC@), a `*` of a file taken from the source tree
+# expanded to a line per match (kept as it is when nothing matches, so the file is missing).
 manifest() {
+    local path from rest matches match
     sed -n "s/^$1 \+//p" cmake/release-manifest.txt | sed "s|@LIBDIR@|lib/$multiarch|g; s|@VERSION@|$version|g;
-        s|@MAJOR@|${version%%.*}|g; s|@DOC@|share/doc/${2:-}|g; s|@BUILD@|$build|g"
+        s|@MAJOR@|${version%%.*}|g; s|@DOC@|share/doc/${2:-}|g; s|@BUILD@|$build|g" |
+        while read -r path from rest; do
+            if [[ "$from" != *"*"* ]] || ! matches=$(compgen -G "$from"); then
+                echo "$path${from:+ $from}${rest:+ $rest}"
+                continue
+            fi
+            while read -r match; do
+                echo "${path%"${path##*/}"}${match##*/} $match"
+            done < <(LC_ALL=C sort <<<"$matches")
+        done
 }
 
 echo "== release $version: build"

@@ -1,6 +1,6 @@
 # shellcheck shell=bash disable=SC2154  # the variables are release.sh's
 # The Linux packages of a release, sourced by scripts/release.sh: CPack's three .deb packages and
-# the .tar.gz of all their files, checked against cmake/release-manifest.txt, by their control
+# the .tar.gz of all their files with a README.md and docs/ of its own, checked against cmake/release-manifest.txt, by their control
 # files and by lintian (not with --quick), then installed on this machine, which must hold no other
 # Velkano, for the tests release.sh runs on them; removed again on exit.
 arch=$(dpkg --print-architecture)
@@ -54,12 +54,16 @@ mv "$work"/cpack/*.deb "$work"/cpack/*.tar.gz "$dist"/
 for f in "${debs[@]}" "$tarball"; do [ -f "$f" ] || fail "cpack made no $f"; done
 [ "$(find "$dist" -name '*.deb' -o -name '*.tar.gz' | wc -l)" = 4 ] || fail "$dist holds other packages: $(ls "$dist")"
 
-echo "== linux: the files of each package and of $tarball"
+echo "== linux: the files of each package and of $tarball, and those its pages name"
 for c in "${components[@]}"; do dpkg-deb -c "$(deb "$c")" | listing | same "$(deb "$c")" "$(expected "$c" usr/)"; done
-tar -tvzf "$tarball" | listing | same "$tarball" "$(for c in "${components[@]}"; do expected "$c" "$tarball_top/"; done)"
+tar -tvzf "$tarball" | listing | same "$tarball" "$(for c in "${components[@]}"; do expected "$c" "$tarball_top/"; done
+    manifest tarball | awk -v top="$tarball_top/" '{ print "-rw-r--r-- root/root " top $1 }')"
 mkdir -p "$work/debs" "$work/tarball"
 for f in "${debs[@]}"; do dpkg-deb -x "$f" "$work/debs"; done
 tar -xzf "$tarball" -C "$work/tarball"
+bash scripts/release/named-paths.sh "$work/tarball/$tarball_top" || fail "$tarball: its pages name files it does not hold (above)"
+# Beside its own README.md and docs/, the archive holds the packages' files.
+manifest tarball | awk '{ print $1 }' | (cd "$work/tarball/$tarball_top" && xargs rm && find . -type d -empty -delete)
 diff -r --no-dereference "$work/debs/usr" "$work/tarball/$tarball_top" >&2 || fail "$tarball: files differ from the .deb packages'"
 # Unpacked anywhere, the archive's tool finds the archive's library ($ORIGIN).
 "$work/tarball/$tarball_top/bin/velkano-replay" --help >/dev/null 2>&1 || fail "$tarball: velkano-replay does not start"
