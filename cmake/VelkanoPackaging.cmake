@@ -1,7 +1,8 @@
 # The Linux packages of a release, made by CPack from the install rules' components:
 #   package          component    holds
 #   libvelkano0      runtime      libvelkano.so.0*, named after its soname
-#   libvelkano-dev   development  the header, the libvelkano.so link, the CMake package, velkano.pc
+#   libvelkano-dev   development  the header, the libvelkano.so link, the CMake package, velkano.pc,
+#                                 the manual page velkano(3)
 #   velkano-tools    tools        velkano-replay, its manual page and the capture library
 #   (none)           tarball      the .tar.gz's README.md and docs/
 # each as a .deb (Debian conventions: shlibs and the ldconfig trigger for the runtime package,
@@ -75,9 +76,11 @@ file(WRITE ${doc_dir}/changelog.Debian
     "  * Release ${PROJECT_VERSION}.\n"
     "\n"
     " -- ${VELKANO_MAINTAINER}  ${changelog_date}\n")
-# Debian wants doc files compressed with gzip -9 -n (no name or time stamp inside).
+# Debian wants doc files and manual pages compressed with gzip -9 -n (no name or time stamp inside).
+# docs/man/velkano.3 is made from docs/api.md by scripts/make-man-page.sh.
+set(man_pages ${PROJECT_SOURCE_DIR}/tools/replay/velkano-replay.1 ${PROJECT_SOURCE_DIR}/docs/man/velkano.3)
 find_program(VELKANO_GZIP gzip REQUIRED)
-foreach(page IN ITEMS ${doc_dir}/changelog.Debian ${PROJECT_SOURCE_DIR}/tools/replay/velkano-replay.1)
+foreach(page IN ITEMS ${doc_dir}/changelog.Debian ${man_pages})
     get_filename_component(name ${page} NAME)
     execute_process(COMMAND ${VELKANO_GZIP} -9 -n -c ${page} OUTPUT_FILE ${doc_dir}/${name}.gz
         RESULT_VARIABLE gzip_rc)
@@ -85,8 +88,7 @@ foreach(page IN ITEMS ${doc_dir}/changelog.Debian ${PROJECT_SOURCE_DIR}/tools/re
         message(FATAL_ERROR "gzip ${page} failed")
     endif()
 endforeach()
-set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
-    ${PROJECT_SOURCE_DIR}/tools/replay/velkano-replay.1 ${license_file})
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${man_pages} ${license_file})
 
 # The files made here go where the manifest lists them (@DOC@: each package's doc folder).
 foreach(line IN LISTS VELKANO_MANIFEST_FILES)
