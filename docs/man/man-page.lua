@@ -53,8 +53,8 @@ local function dropColumns(tbl)
   -- columns that stay by the length of their longest cell (at most 48 characters), none
   -- narrower than its longest word. Pandoc writes a width w as w * 70 characters; the columns
   -- and the gaps between them (3 characters) fit 64, so an 80-column terminal shows them whole.
-  local colspecs, weights, minimums, total = pandoc.List(), {}, {}, 0
-  for column, spec in ipairs(tbl.colspecs) do
+  local formats, weights, minimums, total = pandoc.List(), {}, {}, 0
+  for column, columnFormat in ipairs(tbl.colspecs) do
     if keep[column] then
       local longest, longestWord = 0, 0
       local function measure(row)
@@ -64,18 +64,18 @@ local function dropColumns(tbl)
       end
       for _, row in ipairs(tbl.head.rows) do measure(row) end
       for _, row in ipairs(rows) do measure(row) end
-      colspecs:insert(spec)
+      formats:insert(columnFormat)
       table.insert(minimums, longestWord + 1)
       table.insert(weights, math.max(longestWord + 1, math.min(48, longest)))
       total = total + weights[#weights]
     end
   end
-  local available = 64 - 3 * (#colspecs - 1)
+  local available = 64 - 3 * (#formats - 1)
   local scale = math.min(1, available / total)
-  for index, spec in ipairs(colspecs) do
-    colspecs[index] = {spec[1], math.max(minimums[index], weights[index] * scale) / 70}
+  for index, columnFormat in ipairs(formats) do
+    formats[index] = {columnFormat[1], math.max(minimums[index], weights[index] * scale) / 70}
   end
-  tbl.colspecs = colspecs
+  tbl.colspecs = formats
   return tbl
 end
 
