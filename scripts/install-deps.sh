@@ -10,7 +10,7 @@ packages=(
     g++-mingw-w64-i686-win32 g++-mingw-w64-i686-posix binutils-mingw-w64-i686 libz-mingw-w64-dev
     wine wine32:i386
     zip unzip llvm lld
-    lintian dpkg-dev file pandoc
+    lintian dpkg-dev file pandoc man-db
 )
 
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
