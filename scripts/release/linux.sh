@@ -1,8 +1,9 @@
 # shellcheck shell=bash disable=SC2154  # the variables are release.sh's
 # The Linux packages of a release, sourced by scripts/release.sh: CPack's three .deb packages and
-# the .tar.gz of all their files with a README.md and docs/ of its own, checked against cmake/release-manifest.txt, by their control
-# files and by lintian (not with --quick), then installed on this machine, which must hold no other
-# Velkano, for the tests release.sh runs on them; removed again on exit.
+# the .tar.gz of all their files with a README.md and docs/ of its own, checked against
+# cmake/release-manifest.txt, by their control files and by lintian (not with --quick), then
+# installed on this machine, which must hold no other Velkano, for the tests release.sh runs on
+# them; removed again on exit.
 arch=$(dpkg --print-architecture)
 deb_version=$version-1
 tarball_top=velkano-$version-linux-$(uname -m)
