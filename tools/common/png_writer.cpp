@@ -1,54 +1,75 @@
-// png_writer.cpp: the libpng writer the demo and the replay tool save their images with.
+// png_writer.cpp: PNG files through stb_image_write, written to a file we open ourselves so a
+// failure can name the system's reason.
 #include "png_writer.h"
-
-#include <png.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <vector>
 
-namespace velkano::tools {
+#if defined(__GNUC__)
+#  pragma GCC diagnostic push
+#  pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+#  pragma GCC diagnostic ignored "-Wsign-compare"
+#  pragma GCC diagnostic ignored "-Wunused-parameter"
+#endif
+#define STB_IMAGE_WRITE_STATIC
+#define STB_IMAGE_WRITE_IMPLEMENTATION
+#define STBI_WRITE_NO_STDIO
+#include "stb_image_write.h"
+#if defined(__GNUC__)
+#  pragma GCC diagnostic pop
+#endif
 
-bool writePng(const std::string& path, const void* pixels, int width, int height, int pitch) {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) {
+namespace velkano::tools {
+namespace {
+
+struct Output {
+    std::FILE* file;
+    bool failed;
+};
+
+void writeBytes(void* context, void* data, int sizeBytes) {
+    auto* out = static_cast<Output*>(context);
+    if (!out->failed &&
+        std::fwrite(data, 1, static_cast<size_t>(sizeBytes), out->file) != static_cast<size_t>(sizeBytes))
+        out->failed = true;
+}
+
+}  // namespace
+
+bool writeRgbPng(const std::string& path, const uint8_t* rgb, int width, int height) {
+    Output out{std::fopen(path.c_str(), "wb"), false};
+    if (!out.file) {
         std::fprintf(stderr, "cannot open %s: %s\n", path.c_str(), std::strerror(errno));
         return false;
     }
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png ? png_create_info_struct(png) : nullptr;
-    // Declared before setjmp so a longjmp back here leaves it in a defined state.
-    std::vector<png_byte> row(static_cast<size_t>(width) * 3);
-    if (!info || setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        std::fclose(file);
-        std::fprintf(stderr, "libpng failed writing %s\n", path.c_str());
-        return false;
-    }
-    png_init_io(png, file);
-    png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8, PNG_COLOR_TYPE_RGB,
-                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    const auto* base = static_cast<const unsigned char*>(pixels);
-    for (int y = 0; y < height; ++y) {
-        const unsigned char* src = base + static_cast<size_t>(y) * static_cast<size_t>(pitch);
-        for (int x = 0; x < width; ++x) {
-            std::uint32_t p;
-            std::memcpy(&p, src + 4 * x, 4);
-            row[3 * x + 0] = static_cast<png_byte>(p >> 16);
-            row[3 * x + 1] = static_cast<png_byte>(p >> 8);
-            row[3 * x + 2] = static_cast<png_byte>(p);
-        }
-        png_write_row(png, row.data());
-    }
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-    if (std::fclose(file) != 0) {
-        std::fprintf(stderr, "cannot finish %s: %s\n", path.c_str(), std::strerror(errno));
+    const bool encoded = stbi_write_png_to_func(writeBytes, &out, width, height, 3, rgb, width * 3) != 0;
+    const int writeErrno = errno;
+    const bool closed = std::fclose(out.file) == 0;
+    if (!encoded || out.failed || !closed) {
+        std::fprintf(stderr, "cannot write %s: %s\n", path.c_str(),
+                     encoded ? std::strerror(writeErrno) : "the PNG encoder failed");
         return false;
     }
     return true;
+}
+
+bool writePng(const std::string& path, const void* pixels, int width, int height, int pitch) {
+    std::vector<uint8_t> rgb(static_cast<size_t>(width) * static_cast<size_t>(height) * 3);
+    const auto* base = static_cast<const unsigned char*>(pixels);
+    for (int y = 0; y < height; ++y) {
+        const unsigned char* src = base + static_cast<size_t>(y) * static_cast<size_t>(pitch);
+        uint8_t* row = rgb.data() + static_cast<size_t>(y) * static_cast<size_t>(width) * 3;
+        for (int x = 0; x < width; ++x) {
+            std::uint32_t p;
+            std::memcpy(&p, src + 4 * x, 4);
+            row[3 * x + 0] = static_cast<uint8_t>(p >> 16);
+            row[3 * x + 1] = static_cast<uint8_t>(p >> 8);
+            row[3 * x + 2] = static_cast<uint8_t>(p);
+        }
+    }
+    return writeRgbPng(path, rgb.data(), width, height);
 }
 
 }  // namespace velkano::tools

@@ -1,4 +1,5 @@
-// png_writer.h: saves a host image of 0xXXRRGGBB words as an 8-bit RGB PNG (via libpng).
+// png_writer.h: saves images as 8-bit RGB PNG files (stb_image_write, header-only, so the
+// Windows tools write PNG too).
 #pragma once
 
 #include <cstdint>
@@ -6,8 +7,10 @@
 
 namespace velkano::tools {
 
-// Writes width x height pixels; row r starts at pixels + r * pitch bytes. The X byte is
-// dropped. Returns false (with a message on stderr) if the file cannot be written.
+// Writes width x height pixels of 0xXXRRGGBB words; row r starts at pixels + r * pitch bytes.
+// The X byte is dropped. Returns false (with a message on stderr) if the file cannot be written.
 bool writePng(const std::string& path, const void* pixels, int width, int height, int pitch);
+// Writes width x height pixels of three bytes each, red first, rows packed.
+bool writeRgbPng(const std::string& path, const uint8_t* rgb, int width, int height);
 
 }  // namespace velkano::tools

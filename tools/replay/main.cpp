@@ -1,112 +1,143 @@
-// main.cpp: velkano-replay: replays a Velkano trace (see options.cpp for the command line).
-// Exit status: 0 everything matched, 1 an image differed, 2 unusable input, usage error or a
-// library that cannot be loaded.
+// main.cpp: velkano-replay: replays and inspects a Velkano trace (options.cpp has the command
+// line). Exit status: 0 everything matched, 1 an image differed, 2 unusable input, usage error
+// or a library that cannot be loaded.
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <new>
-#include <stdexcept>
 #include <system_error>
 
-#include "call_listing.h"
 #include "library_table.h"
+#include "modes.h"
 #include "options.h"
 #include "replay_session.h"
 #include "reporter.h"
+#include "velkano.h"  // VELKANO_VERSION_STRING
+
+#if defined(_WIN32)
+#  include <fcntl.h>
+#  include <io.h>
+#endif
+
+namespace velkano::replay {
+
+std::unique_ptr<trace::TraceReader> openTrace(const std::string& path, Reporter& report) {
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec)) {
+        report.error(path + " is a directory, not a trace");
+        return nullptr;
+    }
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) {
+        report.error("cannot open " + path + ": " + std::strerror(errno));
+        return nullptr;
+    }
+    const uintmax_t sizeBytes = std::filesystem::file_size(path, ec);
+    std::vector<uint8_t> bytes;
+    bool read = !ec;
+    if (read) {
+        try {
+            if (sizeBytes > SIZE_MAX / 2) throw std::bad_alloc();
+            bytes.resize(static_cast<size_t>(sizeBytes));
+        } catch (const std::bad_alloc&) {
+            std::fclose(file);
+            report.error(path + " is too large to read (" + std::to_string(sizeBytes) + " bytes)");
+            return nullptr;
+        }
+        read = std::fread(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    }
+    const int readErrno = errno;
+    std::fclose(file);
+    if (!read) {
+        report.error("cannot read " + path + ": " + (ec ? ec.message() : std::string(std::strerror(readErrno))));
+        return nullptr;
+    }
+    auto reader = std::make_unique<trace::TraceReader>(std::move(bytes));
+    if (!reader->error().empty()) {
+        report.error(path + ": " + reader->error());
+        return nullptr;
+    }
+    return reader;
+}
+
+std::unique_ptr<Library> ModeInput::openLibrary(const std::string& path, bool privateCopy) const {
+    std::string error;
+    auto library = Library::open(path, privateCopy, error);
+    if (!library) report.error(error);
+    return library;
+}
 
 namespace {
-
-using namespace velkano;
-using namespace velkano::replay;
-
-// The whole file, or false with `error` set.
-bool readFile(const std::string& path, std::vector<uint8_t>& bytes, std::string& error) {
-    std::ifstream in(path, std::ios::binary | std::ios::ate);
-    const std::streamoff sizeBytes = in ? static_cast<std::streamoff>(in.tellg()) : -1;
-    if (sizeBytes < 0) {
-        error = "cannot open " + path;
-        return false;
-    }
-    try {
-        if (static_cast<uint64_t>(sizeBytes) > SIZE_MAX) throw std::length_error("file size");
-        bytes.resize(static_cast<size_t>(sizeBytes));
-    } catch (const std::exception&) {
-        error = path + " is too large to read (" + std::to_string(sizeBytes) + " bytes)";
-        return false;
-    }
-    in.seekg(0);
-    if (!in.read(reinterpret_cast<char*>(bytes.data()), sizeBytes)) {
-        error = "cannot read " + path;
-        return false;
-    }
-    return true;
-}
 
 int run(int argc, char** argv) {
     Options options;
     std::string error;
     if (!parseOptions(argc, argv, options, error)) {
-        std::fprintf(stderr, "velkano-replay: %s (try --help)\n", error.c_str());
+        Reporter().error(error + " (try --help)");
         return 2;
     }
-    if (options.help) {
-        std::fputs(usageText().c_str(), stdout);
-        return 0;
+    switch (options.mode) {
+        case Mode::Help: std::fputs(usageText().c_str(), stdout); return 0;
+        case Mode::Version:
+            std::printf("velkano-replay %s (reads trace format %u)\n", VELKANO_VERSION_STRING,
+                        unsigned{trace::kFormatVersion});
+            return 0;
+        default: break;
     }
-    if (!options.pngDir.empty()) {
-        if (!pngAvailable()) {
-            std::fprintf(stderr, "velkano-replay: --png is not in this build (it has no PNG writer)\n");
-            return 2;
-        }
+    for (const std::string* dir : {&options.pngDir, &options.overdrawDir}) {
+        if (dir->empty()) continue;
         std::error_code ec;
-        std::filesystem::create_directories(options.pngDir, ec);
+        std::filesystem::create_directories(*dir, ec);
         if (ec) {
-            std::fprintf(stderr, "velkano-replay: cannot create %s: %s\n", options.pngDir.c_str(),
-                         ec.message().c_str());
+            Reporter().error("cannot create " + *dir + ": " + ec.message());
             return 2;
         }
     }
 
-    std::vector<uint8_t> bytes;
-    if (!readFile(options.tracePath, bytes, error)) {
-        std::fprintf(stderr, "velkano-replay: %s\n", error.c_str());
-        return 2;
+    Reporter opening(0, options.tracePath);
+    const auto reader = openTrace(options.tracePath, opening);
+    if (!reader) return 2;
+    Reporter report(reader->fileBytes(), options.tracePath);
+    const ModeInput input{options, *reader, report};
+    switch (options.mode) {
+        case Mode::Calls: return runCalls(input);
+        case Mode::State: return runState(input);
+        case Mode::Images: return runImages(input);
+        case Mode::Pixel: return runPixel(input);
+        case Mode::Overdraw: return runOverdraw(input);
+        case Mode::DiffTraces: return runDiffTraces(input);
+        case Mode::Info: return runInfo(input);
+        case Mode::Extract: return runExtract(input);
+        case Mode::Replay: break;
+        case Mode::Help:
+        case Mode::Version: return 0;
     }
-    trace::TraceReader reader(std::move(bytes));
-    Reporter report(reader.fileBytes());
-    if (!reader.error().empty()) {
-        report.error(options.tracePath + ": unusable trace: " + reader.error());
-        return 2;
-    }
-    if (options.listCalls) return listCalls(reader, options.frames, stdout, report);
 
     // Two loads of one file would share the library's state: compared libraries are each
     // loaded from a private copy (the linked default is a load of its own).
     const bool comparing = !options.comparePath.empty();
-    const auto library = Library::open(options.libraryPath, comparing, error);
-    if (!library) {
-        report.error(error);
-        return 2;
-    }
+    const auto library = input.openLibrary(options.libraryPath, comparing);
+    if (!library) return 2;
     std::unique_ptr<Library> second;
-    if (comparing) {
-        second = Library::open(options.comparePath, true, error);
-        if (!second) {
-            report.error(error);
-            return 2;
-        }
-    }
-    return replayTrace(reader, options, library->table(), second ? &second->table() : nullptr, report);
+    if (comparing && !(second = input.openLibrary(options.comparePath, true))) return 2;
+    return replayTrace(*reader, options, library->table(), second ? &second->table() : nullptr, report);
 }
 
 }  // namespace
+}  // namespace velkano::replay
 
 int main(int argc, char** argv) {
+#if defined(_WIN32)
+    // The same bytes as the native tool: no "\r\n" for "\n".
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+#endif
     try {
-        return run(argc, argv);
+        return velkano::replay::run(argc, argv);
     } catch (const std::bad_alloc&) {
-        std::fprintf(stderr, "velkano-replay: out of memory\n");
+        velkano::replay::Reporter().error("out of memory");
         return 2;
     }
 }

@@ -101,16 +101,25 @@ bool ReplayLane::init(const trace::Call& call, trace::TraceReader& reader, std::
     if (next->recordedAddress != 0) {
         const uint64_t sizeBytes =
             next->pitch <= 0 || next->height <= 0 ? 0 : uint64_t(uint32_t(next->pitch)) * uint32_t(next->height);
-        if (sizeBytes > limitBytes_) {
-            error = tooLargeMessage("the target image", sizeBytes);
-            return false;
+        bool allocated = sizeBytes <= limitBytes_;
+        if (allocated) {
+            try {
+                next->data = allocateLike(next->storage, static_cast<size_t>(sizeBytes), next->recordedAddress);
+                next->sizeBytes = static_cast<size_t>(sizeBytes);
+            } catch (const std::bad_alloc&) {
+                allocated = false;
+            }
         }
-        next->sizeBytes = static_cast<size_t>(sizeBytes);
-        try {
-            next->data = allocateLike(next->storage, next->sizeBytes, next->recordedAddress);
-        } catch (const std::bad_alloc&) {
-            error = "cannot allocate " + std::to_string(sizeBytes) + " bytes for the target image";
-            return false;
+        if (!allocated) {
+            // The library accepted this image, but the replay cannot hold it: the library gets
+            // an empty target instead and draws nothing until the next INIT, while the calls
+            // can still be listed and inspected.
+            note_ = "the target image of " + std::to_string(sizeBytes) +
+                    " bytes is larger than the replay can hold; it is replayed as an empty image, and the "
+                    "calls up to the next INIT draw nothing";
+            timed(seconds, [&] { table_.init(nullptr, 0, 0, 0); });
+            target_ = std::move(next);
+            return true;
         }
         if (!copyContent(next->data, next->sizeBytes, call.reads[0], "image", reader, error)) return false;
     } else if (call.reads[0].state != RefState::Absent) {

@@ -2,7 +2,8 @@
 // the recorded calls read, rebuilt from the trace, and the calls made on it.
 //
 // Every INIT gets a new target image of the size the library gives it (pitch * height; 0 when
-// either is 0 or less, or the target is null). SETTEXTURE and SETLIGHTMAP get buffers for the
+// either is 0 or less, or the target is null); one larger than the trace can describe or the
+// replay can allocate is replayed as INIT(null, 0, 0, 0), with a note. SETTEXTURE and SETLIGHTMAP get buffers for the
 // texture, palette and lightmap, and each draw first copies what the call read into them.
 // A bound image the host kept inside its target is bound inside the replayed target too, and
 // then holds whatever the library wrote there. Buffers keep the recorded address's offset from
@@ -13,6 +14,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "library_table.h"
@@ -61,6 +63,8 @@ public:
     uint64_t targetHash() const;
     // Set once the first unreadable region was replayed as zeros; the caller warns once.
     bool replayedUnreadable() const { return replayedUnreadable_; }
+    // Something the last call did that the user should hear of (once), or empty; cleared.
+    std::string takeNote() { return std::exchange(note_, std::string()); }
 
 private:
     bool init(const trace::Call& call, trace::TraceReader& reader, std::string& error, double* seconds);
@@ -82,6 +86,7 @@ private:
     float positions_[6] = {}, texCoords_[6] = {}, lightmapCoords_[6] = {}, depths_[3] = {};
     uint32_t colours_[3] = {};
     bool replayedUnreadable_ = false;
+    std::string note_;
 };
 
 }  // namespace velkano::replay

@@ -2,6 +2,7 @@
 #include "reporter.h"
 
 #include <cstdio>
+#include <utility>
 
 #if defined(_WIN32)
 #  include <io.h>
@@ -20,12 +21,25 @@ constexpr int kBarCells = 30;
 
 }  // namespace
 
-Reporter::Reporter(uint64_t fileBytes) : fileBytes_(fileBytes), terminal_(VELKANO_ISATTY(stderr) != 0) {}
+std::string plural(uint64_t n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+Reporter::Reporter(uint64_t fileBytes, std::string tracePath)
+    : fileBytes_(fileBytes), tracePath_(std::move(tracePath)), terminal_(VELKANO_ISATTY(stderr) != 0) {}
 
 void Reporter::error(const std::string& message) {
     clearProgress();
+    std::fflush(stdout);
     std::fprintf(stderr, "velkano-replay: %s\n", message.c_str());
+    std::fflush(stderr);
 }
+
+void Reporter::traceError(uint64_t offset, const std::string& what) {
+    error(tracePath_ + ": offset " + std::to_string(offset) + ": " + what);
+}
+
+void Reporter::readerError(const trace::TraceReader& reader) { error(tracePath_ + ": " + reader.error()); }
 
 void Reporter::warning(const std::string& message) { error("warning: " + message); }
 
@@ -54,11 +68,12 @@ void Reporter::clearProgress() {
 int readingStatus(const trace::TraceReader& reader, bool sawEnd, uint64_t calls, uint64_t frames, Reporter& report) {
     if (reader.error().empty()) return 0;
     if (!sawEnd && reader.offset() == reader.fileBytes()) {
-        report.error("the trace ends after " + std::to_string(calls) + " calls (" + std::to_string(frames) +
-                     " frames) without its end record: the recorded host stopped early");
+        report.traceError(reader.offset(), "the trace ends after " + plural(calls, "call", "calls") + " (" +
+                                               plural(frames, "frame", "frames") +
+                                               ") without its end record: the recorded host stopped early");
         return 2;
     }
-    report.error("unusable trace: " + reader.error());
+    report.readerError(reader);
     return 2;
 }
 

@@ -1,5 +1,7 @@
-// reporter.h: what the replay tool prints on stderr: errors and warnings prefixed
-// "velkano-replay: ", and a progress bar while a long trace replays on a terminal.
+// reporter.h: what the replay tool prints on stderr: errors and warnings, each one line
+//   velkano-replay: what                                (usage, libraries, files)
+//   velkano-replay: TRACE: offset N: what               (the trace, at a record)
+// in both builds alike, and a progress bar while a long trace replays on a terminal.
 #pragma once
 
 #include <chrono>
@@ -10,21 +12,32 @@
 
 namespace velkano::replay {
 
+// "1 frame", "2 frames".
+std::string plural(uint64_t n, const char* one, const char* many);
+
 class Reporter {
 public:
     // The bar shows only when stderr is a terminal and the trace is long: more than 4 MiB, or
     // once more than 10,000 calls have gone by.
-    explicit Reporter(uint64_t fileBytes);
+    explicit Reporter(uint64_t fileBytes = 0, std::string tracePath = {});
     ~Reporter() { clearProgress(); }
 
-    void error(const std::string& message);  // "velkano-replay: message", the bar erased first
+    // "velkano-replay: message", stdout flushed and the bar erased first, so the lines of both
+    // streams come in the order they were made.
+    void error(const std::string& message);
     void warning(const std::string& message);
+    // "velkano-replay: TRACE: offset N: what".
+    void traceError(uint64_t offset, const std::string& what);
+    // The reader's own error, which names its offset: "velkano-replay: TRACE: offset N: what".
+    void readerError(const trace::TraceReader& reader);
+    const std::string& tracePath() const { return tracePath_; }
     // Redraws the bar at most ten times a second: "[#####.....] 45% frame 12".
     void progress(uint64_t doneBytes, uint64_t calls, uint64_t frame);
     void clearProgress();
 
 private:
     uint64_t fileBytes_;
+    std::string tracePath_;
     bool terminal_;
     bool shown_ = false;
     std::chrono::steady_clock::time_point lastDrawn_{};
