@@ -7,6 +7,7 @@ packages=(
     cmake g++ make pkg-config clang libclang-rt-dev
     googletest libgtest-dev libbenchmark-dev
     libpng-dev libpixman-1-dev libsdl2-dev zlib1g-dev libxxhash-dev
+    libstb-dev libcli11-dev nlohmann-json3-dev
     g++-mingw-w64-i686-win32 g++-mingw-w64-i686-posix binutils-mingw-w64-i686 libz-mingw-w64-dev
     wine wine32:i386
     zip unzip llvm lld
