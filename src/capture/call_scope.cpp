@@ -2,11 +2,11 @@
 #include "capture/call_scope.h"
 
 #include <cstdlib>
-#include <cstring>
 #include <string>
 
 #include "capture/capture_platform.h"
 #include "capture/recorder.h"
+#include "capture/session_settings.h"
 #include "capture/trace_sink.h"
 #include "context/render_context.h"
 #include "velkano.h"  // VELKANO_VERSION_*, written into every trace's header
@@ -23,23 +23,24 @@ SessionState sessionState = SessionState::NotStarted;
 FileTraceSink* sessionSink = nullptr;
 Recorder* sessionRecorder = nullptr;
 
-std::string tracePath() {
-    const char* path = std::getenv("VELKANO_TRACE");
-    if (path != nullptr && path[0] != '\0') return path;
-    return "velkano-" + std::to_string(currentProcessId()) + ".vktrace";
-}
-
-bool exactRequested() {
-    const char* exact = std::getenv("VELKANO_TRACE_EXACT");
-    return exact != nullptr && std::strcmp(exact, "1") == 0;
+// VELKANO_TRACE names the file, replaced if it exists: the user chose it. Without it the file
+// gets a new default name.
+bool openTrace(FileTraceSink& sink, std::string& error) {
+    const char* chosen = std::getenv("VELKANO_TRACE");
+    if (chosen != nullptr && chosen[0] != '\0') return sink.open(chosen, error);
+    std::string path;
+    return createDefaultTrace(sink, "", localTimeNow(), currentProcessId(), path, error);
 }
 
 void startSession() {
     sessionState = SessionState::Failed;
     try {
+        std::string warning;
+        const bool exact = exactModeRequested(std::getenv("VELKANO_TRACE_EXACT"), warning);
+        if (!warning.empty()) reportWarning(warning.c_str());
         auto* sink = new FileTraceSink;
         std::string error;
-        if (!sink->open(tracePath(), error)) {
+        if (!openTrace(*sink, error)) {
             delete sink;
             reportProblem((error + "; drawing goes on without recording").c_str());
             return;
@@ -54,7 +55,7 @@ void startSession() {
         header.libraryMajor = VELKANO_VERSION_MAJOR;
         header.libraryMinor = VELKANO_VERSION_MINOR;
         header.libraryPatch = VELKANO_VERSION_PATCH;
-        header.flags = exactRequested() ? trace::kFlagExact : 0;
+        header.flags = exact ? trace::kFlagExact : 0;
         sessionRecorder = new Recorder(*sink, processContext(), header);
         sessionSink = sink;
         sessionState = SessionState::Started;
@@ -74,6 +75,13 @@ struct SessionEnd {
 } sessionEnd;
 
 }  // namespace
+
+void reportProblem(const char* message) {
+    static bool reported = false;
+    if (reported) return;
+    reported = true;
+    reportWarning(message);
+}
 
 Recorder* beginCall(trace::EntryPoint entry, std::span<const uint64_t> args) noexcept {
     if (sessionState == SessionState::NotStarted) startSession();

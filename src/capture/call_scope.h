@@ -1,9 +1,9 @@
 // call_scope.h: the capture variant's hook in the exported entry points. Each entry point
 // declares one CallScope before forwarding to the library: its constructor records the call
 // before the library runs it, its destructor does the after-call work. The process-wide
-// recorder behind it starts at the first call (VELKANO_TRACE names the file, default
-// velkano-<process id>.vktrace; VELKANO_TRACE_EXACT=1 selects exact mode) and writes the End
-// record when the process exits.
+// recorder behind it starts at the first call (VELKANO_TRACE names the file, else a new
+// velkano-<date>-<time>-<process id>.vktrace; VELKANO_TRACE_EXACT=1 selects exact mode, see
+// session_settings.h) and writes the End record when the process exits.
 #pragma once
 
 #include <array>

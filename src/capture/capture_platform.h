@@ -26,8 +26,10 @@ bool copyReadableFromProcMem(void* to, const void* from, size_t sizeBytes);
 
 uint64_t currentProcessId();
 
-// Writes "velkano capture: <message>" to stderr (and on Windows to the debugger). Only the
-// first message of the process is written: the capture reports one problem, then stops.
+// Writes "velkano capture: <message>" to stderr (and on Windows to the debugger).
+void reportWarning(const char* message);
+// reportWarning for a problem that stops recording: only the first of the process is written,
+// as the capture reports one problem, then stops (call_scope.cpp).
 void reportProblem(const char* message);
 
 }  // namespace velkano::capture

@@ -96,11 +96,6 @@ ReadMethod readMethod() {
 
 uint64_t currentProcessId() { return static_cast<uint64_t>(getpid()); }
 
-void reportProblem(const char* message) {
-    static bool reported = false;
-    if (reported) return;
-    reported = true;
-    std::fprintf(stderr, "velkano capture: %s\n", message);
-}
+void reportWarning(const char* message) { std::fprintf(stderr, "velkano capture: %s\n", message); }
 
 }  // namespace velkano::capture

@@ -37,10 +37,7 @@ ReadMethod readMethod() { return ReadMethod::VirtualQuery; }
 
 uint64_t currentProcessId() { return GetCurrentProcessId(); }
 
-void reportProblem(const char* message) {
-    static bool reported = false;
-    if (reported) return;
-    reported = true;
+void reportWarning(const char* message) {
     std::fprintf(stderr, "velkano capture: %s\n", message);
     char line[512];  // no allocation: this may run while memory is short
     std::snprintf(line, sizeof line, "velkano capture: %s\n", message);

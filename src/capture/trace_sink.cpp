@@ -1,14 +1,21 @@
 // trace_sink.cpp: the trace file.
 #include "capture/trace_sink.h"
 
+#include <fcntl.h>
+#ifdef _WIN32
+#  include <io.h>
+#  include <sys/stat.h>
+#else
+#  include <unistd.h>
+#endif
+
 #include <cerrno>
 #include <cstring>
 
 namespace velkano::capture {
 
-bool FileTraceSink::open(const std::string& path, std::string& error) {
-    close();
-    file_ = std::fopen(path.c_str(), "wb");
+bool FileTraceSink::adopt(std::FILE* file, const std::string& path, std::string& error) {
+    file_ = file;
     if (file_ == nullptr) {
         error = "cannot create the trace " + path + ": " + std::strerror(errno);
         return false;
@@ -20,6 +27,40 @@ bool FileTraceSink::open(const std::string& path, std::string& error) {
         return false;
     }
     return true;
+}
+
+bool FileTraceSink::open(const std::string& path, std::string& error) {
+    close();
+    return adopt(std::fopen(path.c_str(), "wb"), path, error);
+}
+
+FileTraceSink::NewFile FileTraceSink::createNew(const std::string& path, std::string& error) {
+    close();
+    // One system call both checks that the name is free and creates the file.
+#ifdef _WIN32
+    const int fd = _open(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+#else
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+#endif
+    if (fd < 0 && errno == EEXIST) return NewFile::Exists;
+    std::FILE* file = nullptr;
+    if (fd >= 0) {
+#ifdef _WIN32
+        file = _fdopen(fd, "wb");
+#else
+        file = fdopen(fd, "wb");
+#endif
+        if (file == nullptr) {
+            const int reason = errno;  // for the message, past the close
+#ifdef _WIN32
+            _close(fd);
+#else
+            ::close(fd);
+#endif
+            errno = reason;
+        }
+    }
+    return adopt(file, path, error) ? NewFile::Created : NewFile::Failed;
 }
 
 bool FileTraceSink::write(std::span<const uint8_t> bytes) {

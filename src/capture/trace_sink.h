@@ -25,13 +25,19 @@ public:
     FileTraceSink(const FileTraceSink&) = delete;
     FileTraceSink& operator=(const FileTraceSink&) = delete;
 
-    // Creates (or truncates) the file; false with `error` set when it cannot.
+    // Creates the file, or empties the one of that name; false with `error` set when it cannot.
     bool open(const std::string& path, std::string& error);
+    // Creates the file only if no file has that name: Exists leaves that one untouched, Failed
+    // sets `error`.
+    enum class NewFile : uint8_t { Created, Exists, Failed };
+    NewFile createNew(const std::string& path, std::string& error);
     bool write(std::span<const uint8_t> bytes) override;
     // False when the file could not be closed cleanly.
     bool close();
 
 private:
+    // Takes `file` (null when it could not be opened) and makes it unbuffered.
+    bool adopt(std::FILE* file, const std::string& path, std::string& error);
     std::FILE* file_ = nullptr;
 };
 

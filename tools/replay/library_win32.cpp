@@ -14,7 +14,20 @@ AnyFunction dllExport(void* handle, const char* name) {
     return reinterpret_cast<AnyFunction>(GetProcAddress(static_cast<HMODULE>(handle), name));
 }
 
-std::string lastErrorText() { return "error " + std::to_string(GetLastError()); }
+// The system's text for an error code, then its number: "The specified module could not be
+// found. (error 126)"; the number alone when the system has no text.
+std::string errorText(DWORD code) {
+    const std::string number = "(error " + std::to_string(code) + ")";
+    char* text = nullptr;
+    const DWORD length =
+        FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                       nullptr, code, 0, reinterpret_cast<LPSTR>(&text), 0, nullptr);
+    std::string message(text != nullptr ? text : "", text != nullptr ? length : 0);
+    LocalFree(text);
+    while (!message.empty() && (message.back() == '\r' || message.back() == '\n' || message.back() == ' '))
+        message.pop_back();
+    return message.empty() ? number : message + " " + number;
+}
 
 // The folder of this executable, with its trailing separator; empty if it cannot be found.
 std::string executableFolder() {
@@ -31,17 +44,19 @@ bool copyToTemporary(const std::string& from, std::string& copy, std::string& er
     char dir[MAX_PATH];
     const DWORD length = GetTempPathA(MAX_PATH, dir);
     if (length == 0 || length >= MAX_PATH) {
-        error = "cannot find the temporary folder (" + lastErrorText() + ")";
+        error = "cannot find the temporary folder: " + errorText(GetLastError());
         return false;
     }
     // A name left behind by an earlier process with the same id is skipped, never overwritten.
+    DWORD code = ERROR_SUCCESS;
     for (int attempt = 0; attempt < 100; ++attempt) {
         copy = std::string(dir) + "velkano-replay-" + std::to_string(GetCurrentProcessId()) + "-" +
                std::to_string(count++) + ".dll";
         if (CopyFileA(from.c_str(), copy.c_str(), TRUE)) return true;
-        if (GetLastError() != ERROR_FILE_EXISTS) break;
+        code = GetLastError();
+        if (code != ERROR_FILE_EXISTS) break;
     }
-    error = "cannot copy " + from + " to " + copy + " (" + lastErrorText() + ")";
+    error = "cannot copy " + from + " to " + copy + ": " + errorText(code);
     return false;
 }
 
@@ -58,7 +73,8 @@ std::unique_ptr<Library> Library::open(const std::string& path, bool privateCopy
     }
     library->handle_ = LoadLibraryExA(file.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
     if (!library->handle_) {
-        error = "cannot load " + library->name_ + " (" + lastErrorText() + ")";
+        const DWORD code = GetLastError();
+        error = "cannot load " + library->name_ + ": " + errorText(code);
         return nullptr;  // the destructor removes the copy
     }
     std::string missing;
