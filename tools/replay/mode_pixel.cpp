@@ -1,11 +1,210 @@
-// mode_pixel.cpp: PENDING (replaced by its implementation in this change).
+// mode_pixel.cpp: --pixel X,Y: the history of one pixel. Replays the trace (up to the last
+// frame of --frames) and, for the frames of the range, lists every call that changed the word
+// of pixel (X, Y) with its value before and after, every host image record that changed it,
+// every INIT that bound an image (with the pixel's value then, or that it lies outside), and
+// the calls whose footprint (footprint.h) holds the pixel but that left it as it was. Only the
+// one word is read before and after each step: its value after the previous step is its value
+// before this one.
+#include <cstdio>
+#include <nlohmann/json.hpp>
+
+#include "footprint.h"
 #include "modes.h"
+#include "replay_run.h"
 
 namespace velkano::replay {
+namespace {
+
+using trace::EntryPoint;
+
+// The pixel's word in the current image, or nothing when it lies outside it.
+struct PixelValue {
+    bool inside = false;
+    uint32_t word = 0;
+    bool operator==(const PixelValue&) const = default;
+};
+
+PixelValue readPixel(const TargetImage& image, int32_t x, int32_t y) {
+    if (x >= drawableWidth(image) || y >= image.height) return {};
+    return {true, pixelAt(image, image.data, x, y)};
+}
+
+std::string hexWord(uint32_t word) { return "0x" + trace::hexText(word, 8); }
+
+// "0x00bf0f0f (191, 15, 15)", or "outside the image".
+std::string valueText(const PixelValue& v) {
+    if (!v.inside) return "outside the image";
+    return hexWord(v.word) + " (" + std::to_string(v.word >> 16 & 0xFF) + ", " + std::to_string(v.word >> 8 & 0xFF) +
+           ", " + std::to_string(v.word & 0xFF) + ")";
+}
+
+nlohmann::ordered_json valueJson(const PixelValue& v) {
+    return v.inside ? nlohmann::ordered_json(hexWord(v.word)) : nlohmann::ordered_json();
+}
+
+class PixelHistory {
+public:
+    explicit PixelHistory(const ModeInput& input) : input_(input), options_(input.options) {}
+    int run(const LibraryTable& library);
+
+private:
+    enum class Kind { Init, Wrote, Covered, InBox, Host };
+    void add(Kind kind, const CallPlace& place, bool hasCall, const PixelValue& before, const PixelValue& after,
+             const TargetImage* image = nullptr);
+    void summary();
+
+    const ModeInput& input_;
+    const Options& options_;
+    nlohmann::ordered_json events_ = nlohmann::ordered_json::array();
+    PixelValue value_, start_;
+    bool started_ = false, everInside_ = false;
+    uint64_t callChanges_ = 0, hostChanges_ = 0;
+    bool hasLast_ = false, lastByHost_ = false;
+    CallPlace last_;
+};
+
+void PixelHistory::add(Kind kind, const CallPlace& place, bool hasCall, const PixelValue& before,
+                       const PixelValue& after, const TargetImage* image) {
+    if (after.inside) everInside_ = true;
+    if (kind == Kind::Wrote || kind == Kind::Host) {
+        ++(kind == Kind::Host ? hostChanges_ : callChanges_);
+        hasLast_ = true;
+        lastByHost_ = kind == Kind::Host;
+        last_ = place;
+    }
+    if (!options_.json) {
+        std::string line;
+        if (kind == Kind::Host) {
+            line = "frame " + std::to_string(place.frame) + " " +
+                   (hasCall ? "after call " + std::to_string(place.index) + " (" +
+                                  std::string(trace::signature(place.entry).name) + ")"
+                            : std::string("before the first call"));
+        } else {
+            line = place.text();
+        }
+        line += " offset " + std::to_string(place.offset) + ": ";
+        switch (kind) {
+            case Kind::Init:
+                line += "bound a " + std::to_string(image->width) + " x " + std::to_string(image->height) + " image; " +
+                        (after.inside ? "the pixel holds " + valueText(after) : "the pixel lies outside it");
+                break;
+            case Kind::Wrote: line += "wrote " + valueText(before) + " -> " + valueText(after); break;
+            case Kind::Covered: line += "covered it, unchanged: " + valueText(after); break;
+            case Kind::InBox: line += "inside the triangle's box, unchanged: " + valueText(after); break;
+            case Kind::Host: line += "the host wrote " + valueText(before) + " -> " + valueText(after); break;
+        }
+        std::printf("%s\n", line.c_str());
+        return;
+    }
+    static constexpr const char* kKinds[] = {"init", "wrote", "covered", "in_triangle_box", "host"};
+    nlohmann::ordered_json e = {{"frame", place.frame}};
+    if (kind == Kind::Host) {
+        e["after_call"] = hasCall ? nlohmann::ordered_json(place.index) : nlohmann::ordered_json();
+    } else {
+        e["call"] = place.index;
+        e["entry"] = std::string(trace::signature(place.entry).name);
+    }
+    e["offset"] = place.offset;
+    e["kind"] = kKinds[static_cast<int>(kind)];
+    if (kind == Kind::Init) {
+        e["width"] = image->width;
+        e["height"] = image->height;
+        e["inside"] = after.inside;
+        e["value"] = valueJson(after);
+    } else if (kind == Kind::Wrote || kind == Kind::Host) {
+        e["before"] = valueJson(before);
+        e["after"] = valueJson(after);
+    } else {
+        e["value"] = valueJson(after);
+    }
+    events_.push_back(std::move(e));
+}
+
+int PixelHistory::run(const LibraryTable& library) {
+    const int32_t x = options_.pixelX, y = options_.pixelY;
+    const FrameRange& frames = options_.frames;
+    RunSettings settings;
+    settings.libraries.push_back(&library);
+    settings.frames = frames;
+    ReplayRun run(input_.reader, input_.report, settings);
+    const std::string frameText = frames.all() ? "all frames" : "frames " + frames.text();
+    if (!options_.json) std::printf("pixel (%d, %d), %s\n", x, y, frameText.c_str());
+
+    RunEvent event;
+    while (run.next(event)) {
+        if (event.kind != RunEvent::Kind::Call && event.kind != RunEvent::Kind::Image) continue;
+        const bool inRange = frames.contains(event.place.frame);
+        if (inRange && !started_) {
+            started_ = true;
+            start_ = value_;
+            if (!options_.json)
+                std::printf("before frame %llu: %s\n", static_cast<unsigned long long>(event.place.frame),
+                            value_.inside ? valueText(value_).c_str() : "outside the image (or no image bound)");
+        }
+        const TargetImage& image = run.lane(0).target();
+        const PixelValue now = readPixel(image, x, y);
+        if (inRange) {
+            if (event.kind == RunEvent::Kind::Image) {
+                if (now != value_) add(Kind::Host, event.place, event.hasCall, value_, now);
+            } else if (event.record->call.entry == EntryPoint::Init) {
+                add(Kind::Init, event.place, true, value_, now, &image);
+            } else if (now != value_) {
+                add(Kind::Wrote, event.place, true, value_, now);
+            } else if (now.inside) {
+                const Footprint f = callFootprint(event.record->call, image, input_.reader);
+                if (f.contains(x, y))
+                    add(f.kind == Footprint::Kind::Box ? Kind::InBox : Kind::Covered, event.place, true, value_, now);
+            }
+        }
+        value_ = now;
+    }
+    const int status = run.finish();
+    if (status != 0) return status;
+    summary();
+    return 0;
+}
+
+void PixelHistory::summary() {
+    const std::string lastName =
+        !hasLast_     ? std::string()
+        : lastByHost_ ? "the host, frame " + std::to_string(last_.frame) + " offset " + std::to_string(last_.offset)
+                      : last_.text() + " offset " + std::to_string(last_.offset);
+    if (!options_.json) {
+        std::string line = "summary: " + plural(callChanges_, "call", "calls") + " changed the pixel";
+        if (hostChanges_ > 0) line += ", the host " + plural(hostChanges_, "time", "times");
+        line += hasLast_ ? "; the last change: " + lastName : std::string("; nothing changed it");
+        line += "; final value " + valueText(value_);
+        std::printf("%s\n", line.c_str());
+        if (!everInside_ && !start_.inside) std::printf("the pixel lies outside the image throughout these frames\n");
+        return;
+    }
+    nlohmann::ordered_json last;
+    if (hasLast_) {
+        last = {{"frame", last_.frame}, {"offset", last_.offset}, {"by_host", lastByHost_}};
+        if (!lastByHost_) {
+            last["call"] = last_.index;
+            last["entry"] = std::string(trace::signature(last_.entry).name);
+        }
+    }
+    const nlohmann::ordered_json doc = {{"pixel", {{"x", options_.pixelX}, {"y", options_.pixelY}}},
+                                        {"frames", options_.frames.all() ? std::string("all") : options_.frames.text()},
+                                        {"start", valueJson(start_)},
+                                        {"events", events_},
+                                        {"summary",
+                                         {{"calls_changed", callChanges_},
+                                          {"host_changes", hostChanges_},
+                                          {"last_change", last},
+                                          {"final", valueJson(value_)},
+                                          {"ever_inside", everInside_ || start_.inside}}}};
+    std::printf("%s\n", doc.dump(2).c_str());
+}
+
+}  // namespace
 
 int runPixel(const ModeInput& input) {
-    input.report.error("this mode is not built yet");
-    return 2;
+    const auto library = input.openLibrary(input.options.libraryPath);
+    if (!library) return 2;
+    return PixelHistory(input).run(library->table());
 }
 
 }  // namespace velkano::replay
