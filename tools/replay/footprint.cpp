@@ -12,6 +12,8 @@ using trace::EntryPoint;
 
 // The library draws nothing at a rounded position beyond this, or at NaN or infinity.
 constexpr double kFarLimit = 1048576.0;
+// A triangle with a vertex further than this outside the image may stray from its box.
+constexpr double kNearMargin = 1024.0;
 
 // Rounded to nearest, ties to even (the default rounding mode), as the library rounds
 // positions; false beyond the far limit.
@@ -46,12 +48,19 @@ PixelBox tileBox(float x, float y, float w, float h, int32_t width, int32_t heig
 
 PixelBox triangleBox(const float positions[6], int32_t width, int32_t height) {
     double low[2] = {kFarLimit, kFarLimit}, high[2] = {-kFarLimit, -kFarLimit};
+    bool far = false;
     for (int i = 0; i < 6; ++i) {
         double rounded;
         if (!roundNear(positions[i], rounded)) return PixelBox{};
+        const int32_t size = i % 2 == 0 ? width : height;
+        far = far || rounded < -kNearMargin || rounded > size + kNearMargin;
         low[i % 2] = std::min(low[i % 2], std::floor(double{positions[i]}));
         high[i % 2] = std::max(high[i % 2], std::ceil(double{positions[i]}));
     }
+    // The edges are float sums down the rows, from the apex even when it lies outside the image:
+    // a column of slack on each side, and every column once they come from far away.
+    low[0] = far ? -kFarLimit : low[0] - 1;
+    high[0] = far ? kFarLimit : high[0] + 1;
     return clippedBox(low[0], high[0], low[1], high[1], width, height);
 }
 

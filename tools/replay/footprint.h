@@ -6,9 +6,12 @@
 //   DRAWTILE            columns round(x) to round(x + w), rows round(y) to round(y + h), both ends
 //                       included, clipped to the image (empty for a negative size, NaN, or a
 //                       position beyond +-2^20): exactly the pixels the tile writes
-//   DRAWTRI, DRAWPERSPTRI  the triangle's bounding box, floor(min) to ceil(max) of the vertices
-//                       in each direction, clipped to the image: every pixel the triangle can
-//                       write lies inside it, but not every pixel inside it is written
+//   DRAWTRI, DRAWPERSPTRI  the triangle's bounding box: rows floor(min y) to ceil(max y),
+//                       columns floor(min x) - 1 to ceil(max x) + 1 (the edges are float sums
+//                       from the apex, which can land a column further), every column when a
+//                       vertex lies more than 1024 pixels outside the image (they stray further),
+//                       clipped to the image; empty at NaN or beyond +-2^20. Every pixel the
+//                       triangle writes lies inside it; not every pixel inside it is written.
 // The bindings are not looked at: a call that draws nothing for want of a usable texture still
 // covers its area. "Drawable" is the image's width limited to pitch / 4, by its height.
 #pragma once
