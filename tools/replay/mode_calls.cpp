@@ -64,7 +64,7 @@ public:
                 case RunEvent::Kind::End: end(*event.record); break;
             }
             decoder_.note(*event.record);
-            if (out_.size() > (1u << 16)) flush(out_);
+            flush(out_);  // into stdout's buffer, so that a message on stderr comes after the lines before it
         }
         const int status = run_.finish();
         if (options_.json) {

@@ -203,8 +203,8 @@ class Comparison {
 public:
     Comparison(Side& a, Side& b) : a_(a), b_(b) {}
 
-    // Walks both traces to their ends; the status of reading them (0 or 2).
-    int run() {
+    // Walks both traces to their ends.
+    void run() {
         bool moreA = true, moreB = true;
         while (moreA || moreB) {
             if (moreA) moreA = a_.nextCall(!imageDiffers());
@@ -222,7 +222,6 @@ public:
                 call_ = std::move(difference);
             }
         }
-        const int statusA = a_.status(), statusB = b_.status();
         // Images left on one side alone: the first of them is the difference.
         if (!imageDiffers() && (!a_.images().empty() || !b_.images().empty())) {
             ImageDifference difference;
@@ -231,7 +230,6 @@ public:
             if (!b_.images().empty()) difference.b = b_.images().front();
             image_ = difference;
         }
-        return statusA != 0 || statusB != 0 ? 2 : 0;
     }
 
     bool differ() const {
@@ -367,10 +365,12 @@ int runDiffTraces(const ModeInput& input) {
     Reporter reportB(readerB->fileBytes(), pathB);
     Side a(input.reader, input.report, input.options.tracePath), b(*readerB, reportB, pathB);
     Comparison comparison(a, b);
-    const int status = comparison.run();
+    comparison.run();
     const std::string out = input.options.json ? comparison.json().dump(2) + "\n" : comparison.text();
     std::fwrite(out.data(), 1, out.size(), stdout);
-    if (status != 0) return status;
+    // A fault in either trace is reported after what could be compared before it.
+    const int statusA = a.status(), statusB = b.status();
+    if (statusA != 0 || statusB != 0) return 2;
     return comparison.differ() ? 1 : 0;
 }
 
