@@ -309,6 +309,9 @@ std::string Comparison::text() const {
     } else {
         out += "recorded images agree (" + std::to_string(a_.recordedImages()) + ")\n";
     }
+    if ((a_.header().flags & trace::kFlagExact) != (b_.header().flags & trace::kFlagExact))
+        out += "note: one trace was recorded in exact mode, the other in default mode: they record images at other "
+               "points\n";
     if (pointers_.calls > 0)
         out += "note: pointers are compared only for being null (addresses differ between runs); " +
                plural(pointers_.calls, "call", "calls") + " otherwise equal pass other addresses, the first call " +
