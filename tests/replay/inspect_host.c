@@ -16,7 +16,8 @@
  *            then one affine triangle
  *   then UNLOAD.
  *
- * usage: velkano_inspect_host */
+ * usage: velkano_inspect_host [X]: X moves tile B (default 10), for a trace that differs from
+ * the usual one in that call's x alone. */
 #include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
@@ -31,7 +32,8 @@ static void tile(float x, float y, float w, float h, uint32_t tint) {
     DRAWTILE(x, y, w, h, 0.0f, 0.0f, (float)kTexSide, (float)kTexSide, 0, 0, tint);
 }
 
-int main(void) {
+int main(int argc, char** argv) {
+    const float tileBx = argc > 1 ? (float)atof(argv[1]) : 10.0f;
     static uint8_t texels[kTexSide * kTexSide];
     static uint32_t palette[256], lightmap[kLightSide * kLightSide];
     static const float triangle[6] = {30.0f, 4.0f, 60.0f, 20.0f, 34.0f, 44.0f};
@@ -52,7 +54,7 @@ int main(void) {
     BEGINUPDATE();
     FLASHSUB(0x00FFFFFFu);
     tile(4.0f, 4.0f, 15.0f, 15.0f, 0x00C01010u);
-    tile(10.0f, 10.0f, 15.0f, 15.0f, 0x0010C010u);
+    tile(tileBx, 10.0f, 15.0f, 15.0f, 0x0010C010u);
     tile(12.0f, 2.0f, 4.0f, 30.0f, 0x001010C0u);
     ENDUPDATE();
 
