@@ -1,11 +1,290 @@
-// mode_extract.cpp: PENDING (replaced by its implementation in this change).
+// mode_extract.cpp: --extract A-B OUT: frames A to B of a trace as a smaller trace of their
+// own that replays to the same images, for a bug report to carry one frame.
+//
+// A replay of the frames before A gives the image at A's start (a default-mode trace does not
+// hold it); the new trace begins with calls that put it and the bindings in force
+// (extract_writer.h), then holds A to B's records. The library's two scratch layers are the one
+// thing no call can set: after INIT they are zero, where the original's held what earlier
+// triangles left, and DRAWTRI's edges can show that. So the written trace is replayed and each
+// frame's image compared with the original's; a difference is reported, and when the original
+// replayed with its layers cleared at A gives the extract's images, put down to the layers.
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <system_error>
+
+#include "extract_writer.h"
 #include "modes.h"
+#include "replay_run.h"
 
 namespace velkano::replay {
+namespace {
+
+using trace::EntryPoint;
+
+// Puts the library back in its state at load as far as any call can tell (no image, no
+// layers, nothing bound), so each pass starts alike and no pointer into a pass's memory stays.
+void resetLibrary(const LibraryTable& library) {
+    library.init(nullptr, 0, 0, 0);
+    library.unload();
+    library.setTexture(nullptr, 0, 0, nullptr, 0);
+    library.setLightmap(nullptr, 0, 0);
+}
+
+// What a pass over frames 0..frames.last tells its caller.
+struct PassHooks {
+    // Every Call, Image and ImageHash record, after the run applied it, with whether its frame
+    // is in the range; false stops the pass (reported by the hook) with status 2.
+    std::function<bool(const RunEvent&, bool inRange)> record;
+    // Once, where frame frames.first starts: after the previous frame's ENDUPDATE.
+    std::function<void(ReplayLane&)> start;
+    // The image at the end of each frame in the range, and of an unfinished last frame.
+    std::function<void(const TargetImage&)> frameEnd;
+};
+
+struct PassResult {
+    int status = 0;
+    bool sawEnd = false;  // the whole trace was read
+    uint64_t frames = 0;  // in the trace, when sawEnd (an unfinished last frame counts)
+};
+
+PassResult replayFrames(trace::TraceReader& reader, Reporter& report, const LibraryTable& library,
+                        const FrameRange& frames, const PassHooks& hooks) {
+    resetLibrary(library);
+    RunSettings settings;
+    settings.libraries = {&library};
+    settings.frames = FrameRange{0, frames.last};
+    ReplayRun run(reader, report, settings);
+    PassResult result;
+    bool started = false, stopped = false;
+    const auto start = [&] {
+        if (!started && hooks.start) hooks.start(run.lane(0));
+        started = true;
+    };
+    if (frames.first == 0) start();
+    uint64_t callsSinceFrameEnd = 0;
+    RunEvent event;
+    while (!stopped && run.next(event)) {
+        if (event.kind == RunEvent::Kind::End) result.sawEnd = true;
+        if (event.kind == RunEvent::Kind::End || event.kind == RunEvent::Kind::Blob) continue;
+        const uint64_t frame = event.place.frame;
+        const bool inRange = frames.contains(frame);
+        if (hooks.record && !hooks.record(event, inRange)) {
+            stopped = true;
+            run.stop();
+            break;
+        }
+        if (event.kind != RunEvent::Kind::Call) continue;
+        const bool ends = event.record->call.entry == EntryPoint::EndUpdate;
+        callsSinceFrameEnd = ends ? 0 : callsSinceFrameEnd + 1;
+        if (!ends) continue;
+        if (inRange && hooks.frameEnd) hooks.frameEnd(run.lane(0).target());
+        if (frame + 1 == frames.first) start();
+    }
+    if (!stopped && result.sawEnd && callsSinceFrameEnd > 0 && frames.contains(run.frame()) && hooks.frameEnd)
+        hooks.frameEnd(run.lane(0).target());
+    result.frames = run.frame() + (callsSinceFrameEnd > 0 ? 1 : 0);
+    resetLibrary(library);  // while the run's memory the library points into still lives
+    result.status = stopped ? 2 : run.finish();
+    return result;
+}
+
+// An image kept from a pass: its geometry and bytes.
+struct KeptImage {
+    TargetImage geometry;
+    std::vector<uint8_t> bytes;
+    void keep(const TargetImage& image) {
+        geometry.recordedAddress = image.recordedAddress;
+        geometry.width = image.width;
+        geometry.height = image.height;
+        geometry.pitch = image.pitch;
+        geometry.sizeBytes = image.sizeBytes;
+        bytes.assign(image.data, image.data + image.sizeBytes);
+        geometry.data = bytes.data();
+    }
+};
+
+std::string frameRangeText(uint64_t first, uint64_t last) {
+    return first == last ? "frame " + std::to_string(first)
+                         : "frames " + std::to_string(first) + " to " + std::to_string(last);
+}
+
+class Extraction {
+public:
+    Extraction(const ModeInput& input, const LibraryTable& library)
+        : input_(input), report_(input.report), library_(library), range_(input.options.extractFrames) {}
+    int run();
+
+private:
+    int write();
+    std::vector<uint64_t> replayOriginal(bool clearLayersAtStart, uint64_t keepAt, KeptImage* kept);
+    void explain(size_t firstDiffering, size_t differing, const KeptImage& extracted);
+
+    const ModeInput& input_;
+    Reporter& report_;
+    const LibraryTable& library_;
+    FrameRange range_;
+    CallState stateAtStart_;
+    std::vector<uint64_t> originalHashes_;   // the original's image at each frame end of the range
+    std::vector<uint64_t> extractedHashes_;  // the extract's
+};
+
+int Extraction::write() {
+    const Options& options = input_.options;
+    std::error_code ec;
+    if (std::filesystem::equivalent(options.tracePath, options.extractPath, ec)) {
+        report_.error("--extract would write over " + options.tracePath + ", the trace it reads");
+        return 2;
+    }
+    ExtractWriter writer(input_.reader);
+    std::string error;
+    PassHooks hooks;
+    hooks.record = [&](const RunEvent& event, bool inRange) {
+        if (!inRange) {
+            if (event.kind == RunEvent::Kind::Call && event.place.frame < range_.first)
+                stateAtStart_.see(event.record->call);
+            return true;
+        }
+        if (writer.copy(*event.record, error)) return true;
+        report_.error(options.tracePath + ": " + error);
+        return false;
+    };
+    hooks.start = [&](ReplayLane& lane) { writer.writeState(lane, stateAtStart_); };
+    hooks.frameEnd = [&](const TargetImage& image) {
+        originalHashes_.push_back(trace::contentHash(image.data, image.sizeBytes));
+    };
+    const PassResult pass = replayFrames(input_.reader, report_, library_, range_, hooks);
+    if (pass.status != 0) return pass.status;
+    if (pass.sawEnd &&
+        (range_.first >= pass.frames || (range_.last != FrameRange{}.last && range_.last >= pass.frames))) {
+        report_.error("--extract " + range_.text() + ": " + options.tracePath + " holds " +
+                      plural(pass.frames, "frame", "frames") +
+                      (pass.frames > 0 ? " (0 to " + std::to_string(pass.frames - 1) + ")" : std::string()));
+        return 2;
+    }
+    if (range_.last == FrameRange{}.last) range_.last = pass.frames - 1;
+    writer.finish();
+
+    const trace::Bytes& bytes = writer.bytes();
+    std::FILE* file = std::fopen(options.extractPath.c_str(), "wb");
+    const bool written = file && std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    if (!(file && std::fclose(file) == 0 && written)) {
+        report_.error("cannot write " + options.extractPath);
+        return 2;
+    }
+    std::printf("wrote %s: %s of %s\n", options.extractPath.c_str(), frameRangeText(range_.first, range_.last).c_str(),
+                options.tracePath.c_str());
+    std::printf("  %s, %s (%llu setting up the state at frame %llu), %s\n",
+                plural(writer.frames(), "frame", "frames").c_str(), plural(writer.calls(), "call", "calls").c_str(),
+                static_cast<unsigned long long>(writer.stateCalls()), static_cast<unsigned long long>(range_.first),
+                plural(writer.blobs(), "blob", "blobs").c_str());
+    std::printf("  %s; the original has %llu\n", plural(bytes.size(), "byte", "bytes").c_str(),
+                static_cast<unsigned long long>(input_.reader.fileBytes()));
+    std::fflush(stdout);
+    return 0;
+}
+
+// Replays the original again up to the range's end (or frame `keepAt`, keeping its image),
+// optionally with the library's layers cleared where the range starts; the hash of each
+// frame end of the range.
+std::vector<uint64_t> Extraction::replayOriginal(bool clearLayersAtStart, uint64_t keepAt, KeptImage* kept) {
+    std::vector<uint64_t> hashes;
+    const auto reader = input_.reopen();
+    if (!reader) return hashes;
+    PassHooks hooks;
+    if (clearLayersAtStart) {
+        hooks.start = [&](ReplayLane& lane) {
+            if (!stateAtStart_.initialised) return;  // none yet
+            // INIT again with the image in force: fresh zero layers, nothing else changed.
+            const TargetImage& image = lane.target();
+            if (image.data) library_.init(image.data, image.width, image.height, image.pitch);
+            else library_.init(nullptr, 0, 0, 0);
+            if (stateAtStart_.unloaded) library_.unload();
+        };
+    }
+    hooks.frameEnd = [&](const TargetImage& image) {
+        if (kept && range_.first + hashes.size() == keepAt) kept->keep(image);
+        hashes.push_back(trace::contentHash(image.data, image.sizeBytes));
+    };
+    FrameRange frames = range_;
+    if (kept) frames.last = keepAt;
+    if (replayFrames(*reader, report_, library_, frames, hooks).status != 0) hashes.clear();
+    return hashes;
+}
+
+void Extraction::explain(size_t firstDiffering, size_t differing, const KeptImage& extracted) {
+    const uint64_t frame = range_.first + firstDiffering;
+    KeptImage original;
+    replayOriginal(false, frame, &original);
+    std::string what;
+    const TargetImage& a = original.geometry;
+    const TargetImage& b = extracted.geometry;
+    if (a.width != b.width || a.height != b.height || a.pitch != b.pitch || a.sizeBytes != b.sizeBytes) {
+        what = "an image of another size";
+    } else {
+        const ImageChange change = compareImages(a, original.bytes.data(), extracted.bytes.data());
+        what = plural(change.pixels, "pixel", "pixels") + " differ" + (change.pixels == 1 ? "s" : "") + ", " +
+               change.box.text();
+    }
+    std::printf("the extract differs from the original in %llu of %s; first at frame %llu (the extract's frame "
+                "%llu): %s\n",
+                static_cast<unsigned long long>(differing), plural(originalHashes_.size(), "frame", "frames").c_str(),
+                static_cast<unsigned long long>(frame), static_cast<unsigned long long>(firstDiffering), what.c_str());
+    const std::vector<uint64_t> cleared = replayOriginal(true, 0, nullptr);
+    if (cleared == extractedHashes_) {
+        std::printf("The library's scratch layers make the difference: no call can set them, so the extract starts "
+                    "with INIT's zero layers where the original's held what earlier triangles left at frame %llu, and "
+                    "DRAWTRI's edges show such leftovers (docs/api.md, \"The scratch layers\"). The original replayed "
+                    "with its layers cleared at frame %llu gives exactly the extract's images.\n",
+                    static_cast<unsigned long long>(range_.first), static_cast<unsigned long long>(range_.first));
+    } else {
+        std::printf("The scratch layers do not explain this: the original replayed with its layers cleared at frame "
+                    "%llu still differs from the extract. This is a fault of --extract.\n",
+                    static_cast<unsigned long long>(range_.first));
+    }
+}
+
+int Extraction::run() {
+    if (const int status = write(); status != 0) return status;
+    // The trace as written, read back from the file.
+    const auto extracted = openTrace(input_.options.extractPath, report_);
+    if (!extracted) return 2;
+    KeptImage firstDifferent;
+    size_t differing = 0, firstDiffering = 0;
+    PassHooks hooks;
+    hooks.frameEnd = [&](const TargetImage& image) {
+        const size_t k = extractedHashes_.size();
+        extractedHashes_.push_back(trace::contentHash(image.data, image.sizeBytes));
+        if (k < originalHashes_.size() && extractedHashes_[k] == originalHashes_[k]) return;
+        if (differing++ == 0) {
+            firstDiffering = k;
+            firstDifferent.keep(image);
+        }
+    };
+    if (replayFrames(*extracted, report_, library_, FrameRange{}, hooks).status != 0) {
+        report_.error("the extract written to " + input_.options.extractPath + " does not replay");
+        return 1;
+    }
+    if (extractedHashes_.size() != originalHashes_.size()) {
+        report_.error("the extract replays " + plural(extractedHashes_.size(), "frame", "frames") + ", not " +
+                      std::to_string(originalHashes_.size()));
+        return 1;
+    }
+    if (differing == 0) {
+        std::printf("the extract replays to the same images (%s compared)\n",
+                    plural(originalHashes_.size(), "frame", "frames").c_str());
+        return 0;
+    }
+    explain(firstDiffering, differing, firstDifferent);
+    return 1;
+}
+
+}  // namespace
 
 int runExtract(const ModeInput& input) {
-    input.report.error("this mode is not built yet");
-    return 2;
+    const auto library = input.openLibrary(input.options.libraryPath);
+    if (!library) return 2;
+    return Extraction(input, library->table()).run();
 }
 
 }  // namespace velkano::replay

@@ -61,6 +61,10 @@ public:
     // The current target (an empty one before the first INIT).
     const TargetImage& target() const { return *target_; }
     uint64_t targetHash() const;
+    // The bound texture, palette and lightmap as the replay holds them.
+    const BoundRegion& texture() const { return texture_; }
+    const BoundRegion& palette() const { return palette_; }
+    const BoundRegion& lightmap() const { return lightmap_; }
     // Set once the first unreadable region was replayed as zeros; the caller warns once.
     bool replayedUnreadable() const { return replayedUnreadable_; }
     // Something the last call did that the user should hear of (once), or empty; cleared.
