@@ -21,6 +21,7 @@ namespace velkano::replay {
 namespace {
 
 using trace::EntryPoint;
+using trace::RefState;
 
 // Puts the library back in its state at load as far as any call can tell (no image, no
 // layers, nothing bound), so each pass starts alike and no pointer into a pass's memory stays.
@@ -31,6 +32,10 @@ void resetLibrary(const LibraryTable& library) {
     library.setLightmap(nullptr, 0, 0);
 }
 
+// The images a pass compares: the end of each frame, of an unfinished last frame, and, where
+// an exact-mode trace records the image after a call, that call's; `place` is the call's.
+using Checkpoint = std::function<void(const TargetImage& image, const CallPlace& place)>;
+
 // What a pass over frames 0..frames.last tells its caller.
 struct PassHooks {
     // Every Call, Image and ImageHash record, after the run applied it, with whether its frame
@@ -38,8 +43,7 @@ struct PassHooks {
     std::function<bool(const RunEvent&, bool inRange)> record;
     // Once, where frame frames.first starts: after the previous frame's ENDUPDATE.
     std::function<void(ReplayLane&)> start;
-    // The image at the end of each frame in the range, and of an unfinished last frame.
-    std::function<void(const TargetImage&)> frameEnd;
+    Checkpoint checkpoint;  // in the range
 };
 
 struct PassResult {
@@ -61,28 +65,33 @@ PassResult replayFrames(trace::TraceReader& reader, Reporter& report, const Libr
         if (!started && hooks.start) hooks.start(run.lane(0));
         started = true;
     };
+    const auto checkpoint = [&](const CallPlace& place) {
+        if (hooks.checkpoint && frames.contains(place.frame)) hooks.checkpoint(run.lane(0).target(), place);
+    };
     if (frames.first == 0) start();
     uint64_t callsSinceFrameEnd = 0;
+    CallPlace lastCall;
     RunEvent event;
     while (!stopped && run.next(event)) {
         if (event.kind == RunEvent::Kind::End) result.sawEnd = true;
         if (event.kind == RunEvent::Kind::End || event.kind == RunEvent::Kind::Blob) continue;
         const uint64_t frame = event.place.frame;
-        const bool inRange = frames.contains(frame);
-        if (hooks.record && !hooks.record(event, inRange)) {
+        if (hooks.record && !hooks.record(event, frames.contains(frame))) {
             stopped = true;
             run.stop();
             break;
         }
+        if (event.kind == RunEvent::Kind::ImageHash && event.hasCall && event.record->ref.state == RefState::Content)
+            checkpoint(event.place);
         if (event.kind != RunEvent::Kind::Call) continue;
+        lastCall = event.place;
         const bool ends = event.record->call.entry == EntryPoint::EndUpdate;
         callsSinceFrameEnd = ends ? 0 : callsSinceFrameEnd + 1;
         if (!ends) continue;
-        if (inRange && hooks.frameEnd) hooks.frameEnd(run.lane(0).target());
+        checkpoint(event.place);
         if (frame + 1 == frames.first) start();
     }
-    if (!stopped && result.sawEnd && callsSinceFrameEnd > 0 && frames.contains(run.frame()) && hooks.frameEnd)
-        hooks.frameEnd(run.lane(0).target());
+    if (!stopped && result.sawEnd && callsSinceFrameEnd > 0) checkpoint(lastCall);
     result.frames = run.frame() + (callsSinceFrameEnd > 0 ? 1 : 0);
     resetLibrary(library);  // while the run's memory the library points into still lives
     result.status = stopped ? 2 : run.finish();
@@ -109,6 +118,8 @@ std::string frameRangeText(uint64_t first, uint64_t last) {
                          : "frames " + std::to_string(first) + " to " + std::to_string(last);
 }
 
+uint64_t imageHash(const TargetImage& image) { return trace::contentHash(image.data, image.sizeBytes); }
+
 class Extraction {
 public:
     Extraction(const ModeInput& input, const LibraryTable& library)
@@ -117,16 +128,20 @@ public:
 
 private:
     int write();
-    std::vector<uint64_t> replayOriginal(bool clearLayersAtStart, uint64_t keepAt, KeptImage* kept);
-    void explain(size_t firstDiffering, size_t differing, const KeptImage& extracted);
+    std::vector<uint64_t> replayOriginal(bool clearLayersAtStart, size_t keepAt, KeptImage* kept);
+    void explain(size_t first, const CallPlace& extractPlace, size_t differing, const KeptImage& extracted);
 
     const ModeInput& input_;
     Reporter& report_;
     const LibraryTable& library_;
     FrameRange range_;
     CallState stateAtStart_;
-    std::vector<uint64_t> originalHashes_;   // the original's image at each frame end of the range
-    std::vector<uint64_t> extractedHashes_;  // the extract's
+    uint64_t lastInitFrame_ = 0;  // of the last INIT before the range
+    // The original's images at the checkpoints of the range, and where they were.
+    std::vector<uint64_t> originalHashes_;
+    std::vector<CallPlace> originalPlaces_;
+    uint64_t frameEnds_ = 0;  // checkpoints that end a frame
+    std::vector<uint64_t> extractedHashes_;
 };
 
 int Extraction::write() {
@@ -141,8 +156,10 @@ int Extraction::write() {
     PassHooks hooks;
     hooks.record = [&](const RunEvent& event, bool inRange) {
         if (!inRange) {
-            if (event.kind == RunEvent::Kind::Call && event.place.frame < range_.first)
+            if (event.kind == RunEvent::Kind::Call && event.place.frame < range_.first) {
                 stateAtStart_.see(event.record->call);
+                if (event.record->call.entry == EntryPoint::Init) lastInitFrame_ = event.place.frame;
+            }
             return true;
         }
         if (writer.copy(*event.record, error)) return true;
@@ -150,8 +167,9 @@ int Extraction::write() {
         return false;
     };
     hooks.start = [&](ReplayLane& lane) { writer.writeState(lane, stateAtStart_); };
-    hooks.frameEnd = [&](const TargetImage& image) {
-        originalHashes_.push_back(trace::contentHash(image.data, image.sizeBytes));
+    hooks.checkpoint = [&](const TargetImage& image, const CallPlace& place) {
+        originalHashes_.push_back(imageHash(image));
+        originalPlaces_.push_back(place);
     };
     const PassResult pass = replayFrames(input_.reader, report_, library_, range_, hooks);
     if (pass.status != 0) return pass.status;
@@ -164,6 +182,7 @@ int Extraction::write() {
     }
     if (range_.last == FrameRange{}.last) range_.last = pass.frames - 1;
     writer.finish();
+    frameEnds_ = range_.last - range_.first + 1;
 
     const trace::Bytes& bytes = writer.bytes();
     std::FILE* file = std::fopen(options.extractPath.c_str(), "wb");
@@ -184,17 +203,17 @@ int Extraction::write() {
     return 0;
 }
 
-// Replays the original again up to the range's end (or frame `keepAt`, keeping its image),
-// optionally with the library's layers cleared where the range starts; the hash of each
-// frame end of the range.
-std::vector<uint64_t> Extraction::replayOriginal(bool clearLayersAtStart, uint64_t keepAt, KeptImage* kept) {
+// Replays the original again up to the range's end, or to checkpoint `keepAt`, keeping its
+// image in `kept`; optionally with the library's layers cleared where the range starts. The
+// image hash at each checkpoint.
+std::vector<uint64_t> Extraction::replayOriginal(bool clearLayersAtStart, size_t keepAt, KeptImage* kept) {
     std::vector<uint64_t> hashes;
     const auto reader = input_.reopen();
     if (!reader) return hashes;
     PassHooks hooks;
     if (clearLayersAtStart) {
         hooks.start = [&](ReplayLane& lane) {
-            if (!stateAtStart_.initialised) return;  // none yet
+            if (!stateAtStart_.initialised) return;  // no layers yet
             // INIT again with the image in force: fresh zero layers, nothing else changed.
             const TargetImage& image = lane.target();
             if (image.data) library_.init(image.data, image.width, image.height, image.pitch);
@@ -202,20 +221,19 @@ std::vector<uint64_t> Extraction::replayOriginal(bool clearLayersAtStart, uint64
             if (stateAtStart_.unloaded) library_.unload();
         };
     }
-    hooks.frameEnd = [&](const TargetImage& image) {
-        if (kept && range_.first + hashes.size() == keepAt) kept->keep(image);
-        hashes.push_back(trace::contentHash(image.data, image.sizeBytes));
+    hooks.checkpoint = [&](const TargetImage& image, const CallPlace&) {
+        if (kept && hashes.size() == keepAt) kept->keep(image);
+        hashes.push_back(imageHash(image));
     };
     FrameRange frames = range_;
-    if (kept) frames.last = keepAt;
+    if (kept) frames.last = originalPlaces_[keepAt].frame;
     if (replayFrames(*reader, report_, library_, frames, hooks).status != 0) hashes.clear();
     return hashes;
 }
 
-void Extraction::explain(size_t firstDiffering, size_t differing, const KeptImage& extracted) {
-    const uint64_t frame = range_.first + firstDiffering;
+void Extraction::explain(size_t first, const CallPlace& extractPlace, size_t differing, const KeptImage& extracted) {
     KeptImage original;
-    replayOriginal(false, frame, &original);
+    replayOriginal(false, first, &original);
     std::string what;
     const TargetImage& a = original.geometry;
     const TargetImage& b = extracted.geometry;
@@ -226,21 +244,25 @@ void Extraction::explain(size_t firstDiffering, size_t differing, const KeptImag
         what = plural(change.pixels, "pixel", "pixels") + " differ" + (change.pixels == 1 ? "s" : "") + ", " +
                change.box.text();
     }
-    std::printf("the extract differs from the original in %llu of %s; first at frame %llu (the extract's frame "
-                "%llu): %s\n",
-                static_cast<unsigned long long>(differing), plural(originalHashes_.size(), "frame", "frames").c_str(),
-                static_cast<unsigned long long>(frame), static_cast<unsigned long long>(firstDiffering), what.c_str());
-    const std::vector<uint64_t> cleared = replayOriginal(true, 0, nullptr);
-    if (cleared == extractedHashes_) {
+    std::printf("the extract differs from the original at %llu of %s; first after %s, the extract's call %llu: %s\n",
+                static_cast<unsigned long long>(differing),
+                plural(originalHashes_.size(), "image compared", "images compared").c_str(),
+                originalPlaces_[first].text().c_str(), static_cast<unsigned long long>(extractPlace.index),
+                what.c_str());
+    const unsigned long long at = range_.first;
+    if (replayOriginal(true, 0, nullptr) == extractedHashes_) {
         std::printf("The library's scratch layers make the difference: no call can set them, so the extract starts "
                     "with INIT's zero layers where the original's held what earlier triangles left at frame %llu, and "
                     "DRAWTRI's edges show such leftovers (docs/api.md, \"The scratch layers\"). The original replayed "
                     "with its layers cleared at frame %llu gives exactly the extract's images.\n",
-                    static_cast<unsigned long long>(range_.first), static_cast<unsigned long long>(range_.first));
+                    at, at);
+        std::printf("An extract from frame %llu, where the last INIT before it was made, avoids this when no triangle "
+                    "is drawn before that INIT in its frame.\n",
+                    static_cast<unsigned long long>(lastInitFrame_));
     } else {
         std::printf("The scratch layers do not explain this: the original replayed with its layers cleared at frame "
                     "%llu still differs from the extract. This is a fault of --extract.\n",
-                    static_cast<unsigned long long>(range_.first));
+                    at);
     }
 }
 
@@ -250,14 +272,16 @@ int Extraction::run() {
     const auto extracted = openTrace(input_.options.extractPath, report_);
     if (!extracted) return 2;
     KeptImage firstDifferent;
-    size_t differing = 0, firstDiffering = 0;
+    CallPlace firstPlace;
+    size_t differing = 0, first = 0;
     PassHooks hooks;
-    hooks.frameEnd = [&](const TargetImage& image) {
+    hooks.checkpoint = [&](const TargetImage& image, const CallPlace& place) {
         const size_t k = extractedHashes_.size();
-        extractedHashes_.push_back(trace::contentHash(image.data, image.sizeBytes));
+        extractedHashes_.push_back(imageHash(image));
         if (k < originalHashes_.size() && extractedHashes_[k] == originalHashes_[k]) return;
         if (differing++ == 0) {
-            firstDiffering = k;
+            first = k;
+            firstPlace = place;
             firstDifferent.keep(image);
         }
     };
@@ -266,16 +290,18 @@ int Extraction::run() {
         return 1;
     }
     if (extractedHashes_.size() != originalHashes_.size()) {
-        report_.error("the extract replays " + plural(extractedHashes_.size(), "frame", "frames") + ", not " +
-                      std::to_string(originalHashes_.size()));
+        report_.error("the extract gives " + plural(extractedHashes_.size(), "image", "images") +
+                      " to compare, the original " + std::to_string(originalHashes_.size()));
         return 1;
     }
     if (differing == 0) {
-        std::printf("the extract replays to the same images (%s compared)\n",
-                    plural(originalHashes_.size(), "frame", "frames").c_str());
+        const uint64_t calls = originalHashes_.size() - frameEnds_;
+        std::printf("the extract replays to the same images (%s compared%s)\n",
+                    plural(frameEnds_, "frame", "frames").c_str(),
+                    calls == 0 ? "" : ("; in exact mode also after " + plural(calls, "call", "calls")).c_str());
         return 0;
     }
-    explain(firstDiffering, differing, firstDifferent);
+    explain(first, firstPlace, differing, firstDifferent);
     return 1;
 }
 
