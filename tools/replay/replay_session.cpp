@@ -215,9 +215,12 @@ int timedPass(const ModeInput& input, ProfileReport& profile) {
 int replayTrace(const ModeInput& input, const Library& library, const Library* second) {
     Session session(input, library, second);
     int status = session.run();
+    // The timed passes replay what the first pass already warned of.
+    input.report.muteWarnings(true);
     if (input.options.profile && input.options.repeat > 1)
         for (unsigned pass = 0; pass < input.options.repeat && status != 2; ++pass)
             status = std::max(status, timedPass(input, session.profile()));
+    input.report.muteWarnings(false);
     return session.finish(status);
 }
 
