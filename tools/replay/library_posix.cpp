@@ -1,6 +1,7 @@
 // library_posix.cpp: the replay tool's libraries on Linux: the libvelkano.so it links, or
 // another one by dlopen and the plain export names. A private copy is a temporary file that is
-// removed as soon as it is loaded (the mapping stays), so it leaves nothing behind.
+// removed as soon as it is loaded (the mapping stays), so it leaves nothing behind; a private
+// copy of the linked library copies the file the dynamic loader mapped it from.
 #include "library_table.h"
 
 #include <dlfcn.h>
@@ -52,12 +53,28 @@ bool copyToTemporary(const std::string& from, std::string& copy, std::string& er
     return false;
 }
 
+// The file the linked library was mapped from (where its INIT lies). False with `error` set.
+bool linkedLibraryFile(std::string& file, std::string& error) {
+    Dl_info info{};
+    if (dladdr(reinterpret_cast<void*>(&INIT), &info) == 0 || !info.dli_fname || !*info.dli_fname) {
+        error = "cannot find the file of the linked libvelkano.so";
+        return false;
+    }
+    std::error_code failed;
+    if (std::filesystem::equivalent(info.dli_fname, "/proc/self/exe", failed)) {
+        error = "the linked libvelkano.so is part of this program: it has no file of its own to load again";
+        return false;
+    }
+    file = info.dli_fname;
+    return true;
+}
+
 }  // namespace
 
 std::unique_ptr<Library> Library::open(const std::string& path, bool privateCopy, std::string& error) {
     std::unique_ptr<Library> library(new Library());
     std::string missing;
-    if (path.empty()) {
+    if (path.empty() && !privateCopy) {
         library->name_ = "the linked libvelkano.so";
         if (!fillLibraryTable(library->table_, nullptr, linkedExport, missing)) {
             error = library->name_ + " does not export " + missing;
@@ -65,20 +82,23 @@ std::unique_ptr<Library> Library::open(const std::string& path, bool privateCopy
         }
         return library;
     }
-    library->name_ = path;
+    // A private copy of the linked library is a load of its file like any other's.
+    std::string source = path;
+    if (path.empty() && !linkedLibraryFile(source, error)) return nullptr;
+    library->name_ = path.empty() ? "the linked libvelkano.so" : path;
     // dlopen searches the library path for a name without a slash; this is a file.
-    std::string file = path.find('/') == std::string::npos ? "./" + path : path;
-    if (privateCopy && !copyToTemporary(path, file, error)) return nullptr;
+    std::string file = source.find('/') == std::string::npos ? "./" + source : source;
+    if (privateCopy && !copyToTemporary(source, file, error)) return nullptr;
     dlerror();
     library->handle_ = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (privateCopy) unlink(file.c_str());
     if (!library->handle_) {
         const char* why = dlerror();
-        error = "cannot load " + path + ": " + (why ? why : "unknown error");
+        error = "cannot load " + source + ": " + (why ? why : "unknown error");
         return nullptr;
     }
     if (!fillLibraryTable(library->table_, library->handle_, dynamicExport, missing)) {
-        error = path + " does not export " + missing;
+        error = source + " does not export " + missing;
         return nullptr;
     }
     return library;

@@ -31,8 +31,9 @@ bool fillLibraryTable(LibraryTable& table, void* handle, ExportLookup lookup, st
 class Library {
 public:
     // `path` empty: the default library (natively the libvelkano.so this tool links; on Windows
-    // Velkano.dll beside the executable). `privateCopy`: load a temporary copy of the file, so
-    // two loads of one file keep separate state. Null with `error` set when it cannot be loaded
+    // Velkano.dll beside the executable). `privateCopy`: load a temporary copy of the file (for
+    // the linked default, of the file it was mapped from), so two loads of one file keep
+    // separate state. Null with `error` set when it cannot be loaded
     // or lacks an export.
     static std::unique_ptr<Library> open(const std::string& path, bool privateCopy, std::string& error);
     ~Library();

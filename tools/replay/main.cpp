@@ -122,7 +122,7 @@ int run(int argc, char** argv) {
     if (!library) return 2;
     std::unique_ptr<Library> second;
     if (comparing && !(second = input.openLibrary(options.comparePath, true))) return 2;
-    return replayTrace(*reader, options, library->table(), second ? &second->table() : nullptr, report);
+    return replayTrace(input, *library, second.get());
 }
 
 }  // namespace

@@ -5,6 +5,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include <nlohmann/json.hpp>
+
+#include "compare_report.h"
 #include "png_writer.h"
 #include "profile_report.h"
 #include "replay_run.h"
@@ -15,49 +18,50 @@ namespace {
 using trace::EntryPoint;
 using trace::RefState;
 
-// The first pixel at which two images of the same shape differ; false when they are equal.
-bool firstDifference(const TargetImage& a, const TargetImage& b, std::string& where) {
-    if (a.sizeBytes == 0 || std::memcmp(a.data, b.data, a.sizeBytes) == 0) return false;
-    const size_t at = static_cast<size_t>(std::mismatch(a.data, a.data + a.sizeBytes, b.data).first - a.data);
-    const size_t pitch = static_cast<size_t>(a.pitch);  // at least 1: the size is not 0
-    const size_t word = at / pitch * pitch + (at % pitch) / 4 * 4;
-    const auto wordAt = [&](const uint8_t* data) {
-        uint32_t value = 0;
-        for (size_t i = 0; i < 4 && word + i < a.sizeBytes; ++i) value |= uint32_t{data[word + i]} << (8 * i);
-        return value;
-    };
-    where = "x=" + std::to_string(at % pitch / 4) + ", y=" + std::to_string(at / pitch) + ": 0x" +
-            trace::hexText(wordAt(a.data), 8) + " vs 0x" + trace::hexText(wordAt(b.data), 8);
-    return true;
+// Calls the profile times: those in the frames asked for, but PAUSE, which is not slept.
+bool profiled(const Options& options, const RunEvent& event) {
+    return options.frames.contains(event.place.frame) && event.record->call.entry != EntryPoint::Pause;
 }
 
 class Session {
 public:
-    Session(trace::TraceReader& reader, const Options& options, const LibraryTable& library, const LibraryTable* second,
-            Reporter& report)
-        : options_(options), report_(report), run_(reader, report, settings(options, library, second)) {}
+    Session(const ModeInput& input, const Library& library, const Library* second)
+        : options_(input.options), report_(input.report),
+          run_(input.reader, input.report, settings(input.options, library, second)),
+          compare_(library.name(), second ? second->name() : std::string(), input.options.pngDir) {}
 
+    // The checking pass (with --repeat N, also the warm-up). The exit status so far.
     int run();
+    ProfileReport& profile() { return profile_; }
+    // The summary, the comparison and the profile on stdout.
+    void print() const;
+    // The exit status once all is printed, from `status` of the passes.
+    int finish(int status);
 
 private:
-    static RunSettings settings(const Options& options, const LibraryTable& library, const LibraryTable* second) {
+    static RunSettings settings(const Options& options, const Library& library, const Library* second) {
         RunSettings s;
-        s.libraries.push_back(&library);
-        if (second) s.libraries.push_back(second);
-        s.time = options.profile;
+        s.libraries.push_back(&library.table());
+        if (second) s.libraries.push_back(&second->table());
+        // The slowest calls show the pixels they changed; with timed passes to follow, this
+        // pass only lists the calls.
+        s.measure = options.profile;
+        s.time = options.profile && options.repeat == 1;
         s.frames = options.frames;
         return s;
     }
     bool call(const RunEvent& event);
     void checkHash(uint64_t recorded, const CallPlace& place, bool frameEnd);
+    bool compareLanes(const CallPlace& place, bool hostImage);
     bool writePng(const std::string& name);
 
     const Options& options_;
     Reporter& report_;
     ReplayRun run_;
     ProfileReport profile_;
+    CompareReport compare_;
     uint64_t checks_ = 0, mismatches_ = 0;
-    bool librariesDiffer_ = false, warnedEmptyPng_ = false, pngFailed_ = false;
+    bool warnedEmptyPng_ = false, pngFailed_ = false;
 };
 
 void Session::checkHash(uint64_t recorded, const CallPlace& place, bool frameEnd) {
@@ -88,22 +92,24 @@ bool Session::writePng(const std::string& name) {
     return false;
 }
 
+bool Session::compareLanes(const CallPlace& place, bool hostImage) {
+    const TargetImage& first = run_.lane(0).target();
+    if (compare_.check(place, hostImage, first, first.data, run_.lane(1).target().data, report_)) return true;
+    pngFailed_ = true;
+    return false;
+}
+
 bool Session::call(const RunEvent& event) {
     const trace::Call& c = event.record->call;
     const CallPlace& place = event.place;
     const bool inRange = options_.frames.contains(place.frame);
-    if (options_.profile && inRange && c.entry != EntryPoint::Pause)
-        profile_.add(c.entry, event.seconds, place.frame, place.index);
-    std::string where;
-    if (run_.laneCount() == 2 && (c.entry == EntryPoint::Init || trace::mayWriteTarget(c.entry)) &&
-        firstDifference(run_.lane(0).target(), run_.lane(1).target(), where)) {
-        const std::string first = options_.libraryPath.empty() ? "the default library" : options_.libraryPath;
-        report_.traceError(place.offset, place.text() +
-                                             ": the two libraries' images differ after this call, first at " + where +
-                                             " (" + first + " vs " + options_.comparePath + ")");
-        librariesDiffer_ = true;
-        return false;
+    if (options_.profile && profiled(options_, event)) {
+        profile_.addCall(c.entry, place.frame, place.index, event.measured, event.change.pixels);
+        if (options_.repeat == 1) profile_.addTime(event.seconds);
     }
+    if (run_.laneCount() == 2 && inRange && (c.entry == EntryPoint::Init || trace::mayWriteTarget(c.entry)) &&
+        !compareLanes(place, false))
+        return false;
     if (c.entry != EntryPoint::EndUpdate || !inRange) return true;
     if (run_.laneCount() == 1 && c.reads[0].state == RefState::Content) checkHash(c.reads[0].hash, place, true);
     char name[32];
@@ -116,29 +122,48 @@ bool Session::call(const RunEvent& event) {
 }
 
 int Session::run() {
+    if (options_.profile && options_.repeat == 1) profile_.beginPass();
     RunEvent event;
     while (run_.next(event)) {
+        const bool inRange = options_.frames.contains(event.place.frame);
         if (event.kind == RunEvent::Kind::Call) {
             if (!call(event)) break;
+        } else if (event.kind == RunEvent::Kind::Image) {
+            if (run_.laneCount() == 2 && inRange && !compareLanes(event.place, true)) break;
         } else if (event.kind == RunEvent::Kind::ImageHash) {
-            if (run_.laneCount() == 1 && event.hasCall && options_.frames.contains(event.place.frame) &&
-                event.record->ref.state == RefState::Content)
+            if (run_.laneCount() == 1 && event.hasCall && inRange && event.record->ref.state == RefState::Content)
                 checkHash(event.record->ref.hash, event.place, false);
         }
     }
-    if (librariesDiffer_ || pngFailed_) run_.stop();
+    if (pngFailed_) run_.stop();
     int status = run_.finish();
     if (pngFailed_) status = 2;
     if (!options_.pngDir.empty() && status == 0 && !writePng("final.png")) status = 2;
-    if (status == 2) return status;
+    return status;
+}
 
+void Session::print() const {
+    const bool comparing = run_.laneCount() == 2;
+    if (options_.json) {
+        nlohmann::json j{{"calls", run_.calls()}, {"frames", run_.frame()}};
+        if (comparing) {
+            j["compare"] = compare_.json();
+        } else {
+            j["checks"] = checks_;
+            j["mismatches"] = mismatches_;
+        }
+        if (options_.profile) j["profile"] = profile_.json(run_.frame());
+        std::printf("%s\n", j.dump(2).c_str());
+        std::fflush(stdout);
+        return;
+    }
     std::printf("velkano-replay: %s, %s", plural(run_.calls(), "call", "calls").c_str(),
                 plural(run_.frame(), "frame", "frames").c_str());
-    bool unverified = false;
-    if (run_.laneCount() == 2) {
-        std::printf(librariesDiffer_ ? "; the two libraries differ\n" : "; the two libraries agree after every call\n");
+    if (comparing) {
+        std::printf(compare_.differ() ? "; the two libraries differ\n"
+                                      : "; the two libraries agree after every call\n");
+        compare_.print(stdout);
     } else if (checks_ == 0) {
-        unverified = true;
         std::printf("; nothing was verified: the trace holds no recorded image for these frames\n");
     } else if (mismatches_ == 0) {
         std::printf("; %s, all match\n", plural(checks_, "check", "checks").c_str());
@@ -148,21 +173,55 @@ int Session::run() {
     }
     if (options_.profile) {
         std::printf("\n");
-        profile_.print(stdout);
+        profile_.print(stdout, run_.frame());
     }
     std::fflush(stdout);
-    if (unverified && options_.strict) {
+}
+
+int Session::finish(int status) {
+    if (status == 2) return status;
+    print();
+    if (run_.laneCount() == 1 && checks_ == 0 && options_.strict) {
         report_.error("--strict: nothing was verified");
         return 1;
     }
-    return mismatches_ > 0 || librariesDiffer_ ? 1 : 0;
+    return mismatches_ > 0 || compare_.differ() ? 1 : 0;
+}
+
+// One timed pass: the trace read again and replayed with a fresh private copy of the library,
+// timing the calls the checking pass listed.
+int timedPass(const ModeInput& input, ProfileReport& profile) {
+    const auto reader = input.reopen();
+    if (!reader) return 2;
+    const auto library = input.openLibrary(input.options.libraryPath, true);
+    if (!library) return 2;
+    RunSettings settings;
+    settings.libraries.push_back(&library->table());
+    settings.time = true;
+    settings.frames = input.options.frames;
+    ReplayRun run(*reader, input.report, settings);
+    profile.beginPass();
+    RunEvent event;
+    while (run.next(event))
+        if (event.kind == RunEvent::Kind::Call && profiled(input.options, event)) profile.addTime(event.seconds);
+    if (const int status = run.finish(); status != 0) return status;
+    if (profile.timesInPass() == profile.calls()) return 0;
+    input.report.error(input.options.tracePath + " changed between the passes");
+    return 2;
 }
 
 }  // namespace
 
-int replayTrace(trace::TraceReader& reader, const Options& options, const LibraryTable& library,
-                const LibraryTable* second, Reporter& report) {
-    return Session(reader, options, library, second, report).run();
+int replayTrace(const ModeInput& input, const Library& library, const Library* second) {
+    Session session(input, library, second);
+    int status = session.run();
+    // The timed passes replay what the first pass already warned of.
+    input.report.muteWarnings(true);
+    if (input.options.profile && input.options.repeat > 1)
+        for (unsigned pass = 0; pass < input.options.repeat && status != 2; ++pass)
+            status = std::max(status, timedPass(input, session.profile()));
+    input.report.muteWarnings(false);
+    return session.finish(status);
 }
 
 }  // namespace velkano::replay

@@ -3,18 +3,17 @@
 #pragma once
 
 #include "library_table.h"
-#include "options.h"
-#include "reporter.h"
-#include "trace/trace_reader.h"
+#include "modes.h"
 
 namespace velkano::replay {
 
-// Replays `reader` with `library` (and `second`, when comparing; the recorded image checks are
-// then left out, since the question is whether the two libraries agree). Prints findings on
-// stderr and the summary and profile on stdout. Returns the exit status: 0 all matched, 1 an
-// image differed (or nothing was verified, with --strict), 2 unusable trace (or a trace whose
-// host stopped early) or unwritable PNG.
-int replayTrace(trace::TraceReader& reader, const Options& options, const LibraryTable& library,
-                const LibraryTable* second, Reporter& report);
+// Replays input.reader with `library` (and `second`, when comparing; the recorded image checks
+// are then left out, since the question is whether the two libraries agree). With --profile
+// --repeat N, that pass is a warm-up and N timed passes follow, each reading the trace again
+// with a fresh private copy of the library. Prints findings on stderr and the summary, the
+// comparison and the profile on stdout (or all of it as one JSON document). Returns the exit
+// status: 0 all matched, 1 an image differed, the libraries differed (or nothing was verified,
+// with --strict), 2 unusable trace (or a trace whose host stopped early) or unwritable PNG.
+int replayTrace(const ModeInput& input, const Library& library, const Library* second);
 
 }  // namespace velkano::replay

@@ -41,7 +41,9 @@ void Reporter::traceError(uint64_t offset, const std::string& what) {
 
 void Reporter::readerError(const trace::TraceReader& reader) { error(tracePath_ + ": " + reader.error()); }
 
-void Reporter::warning(const std::string& message) { error("warning: " + message); }
+void Reporter::warning(const std::string& message) {
+    if (!warningsMuted_) error("warning: " + message);
+}
 
 void Reporter::progress(uint64_t doneBytes, uint64_t calls, uint64_t frame) {
     if (!terminal_ || (fileBytes_ <= kLongTraceBytes && calls <= kLongTraceCalls)) return;

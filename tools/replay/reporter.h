@@ -26,6 +26,8 @@ public:
     // streams come in the order they were made.
     void error(const std::string& message);
     void warning(const std::string& message);
+    // Warnings off, for a pass over the trace that would only repeat those already given.
+    void muteWarnings(bool muted) { warningsMuted_ = muted; }
     // "velkano-replay: TRACE: offset N: what".
     void traceError(uint64_t offset, const std::string& what);
     // The reader's own error, which names its offset: "velkano-replay: TRACE: offset N: what".
@@ -40,6 +42,7 @@ private:
     std::string tracePath_;
     bool terminal_;
     bool shown_ = false;
+    bool warningsMuted_ = false;
     std::chrono::steady_clock::time_point lastDrawn_{};
 };
 
