@@ -89,6 +89,14 @@ std::string blendModeText(int32_t mode) {
     return text + "triangles: " + triangles + "; tiles: " + (tiles ? tiles : "out of range, none") + ")";
 }
 
+Json blendModeJson(int32_t mode) {
+    const char* triangles = triangleMode(mode);
+    const char* tiles = tileMode(mode);
+    return {{"value", mode},
+            {"triangles", triangles ? Json(triangles) : Json(nullptr)},
+            {"tiles", tiles ? Json(tiles) : Json(nullptr)}};
+}
+
 void CallDecoder::note(const trace::Record& record) {
     if (record.type == trace::RecordType::Blob) {
         blobBytes_[record.ref.hash] = record.blobBytes;
@@ -268,16 +276,7 @@ Json CallDecoder::json(const trace::Call& call) {
         Json& arg = args[std::string(s.argNames[i])];
         switch (s.args[i]) {
             case ArgKind::Int:
-                if (blendModeArg(call.entry, i)) {
-                    const int32_t mode = asInt(value);
-                    const char* triangles = triangleMode(mode);
-                    const char* tiles = tileMode(mode);
-                    arg = {{"value", mode},
-                           {"triangles", triangles ? Json(triangles) : Json(nullptr)},
-                           {"tiles", tiles ? Json(tiles) : Json(nullptr)}};
-                } else {
-                    arg = asInt(value);
-                }
+                arg = blendModeArg(call.entry, i) ? blendModeJson(asInt(value)) : Json(asInt(value));
                 break;
             case ArgKind::Word:
                 if (pixelOrderWord(call.entry, i))

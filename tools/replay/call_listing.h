@@ -30,6 +30,9 @@ std::string wordText(uint32_t word);
 // SETTEXTURE's blend mode: "0 (replace)", "3 (triangles: modulate x2; tiles: modulate)",
 // "9 (out of range: draws nothing)".
 std::string blendModeText(int32_t mode);
+// The same as JSON: {"value": 3, "triangles": "modulate x2", "tiles": "modulate"}, null for a
+// kind of draw the mode is out of range for.
+Json blendModeJson(int32_t mode);
 
 // Decodes calls in file order. It is told every record (note()) so it knows the blobs' sizes
 // and the texture and lightmap bound when a draw reads them; the vertex arrays' contents are
