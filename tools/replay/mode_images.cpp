@@ -134,7 +134,7 @@ private:
     }
 
     static std::string recordedBy(const RecordedContent& content, const CallPlace& place) {
-        const std::string hash = "#" + trace::hexText(content.hash, 16);
+        const std::string hash = contentHashText(content.hash);
         if (content.latestCall == place.index) return "the content this call read, " + hash;
         return "the content call " + std::to_string(content.latestCall) + " recorded last, " + hash;
     }

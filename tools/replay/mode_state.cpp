@@ -22,7 +22,7 @@ std::string contentText(const RecordedContent& content) {
             return "unreadable to the recording (call " + std::to_string(content.latestCall) + ")";
         case RefState::Content: break;
     }
-    std::string text = "#" + hash(content.hash) + ", " + std::to_string(content.sizeBytes) +
+    std::string text = contentHashText(content.hash) + ", " + std::to_string(content.sizeBytes) +
                        " B, first recorded by call " + std::to_string(content.firstCall);
     if (content.latestCall != content.firstCall) text += ", latest by call " + std::to_string(content.latestCall);
     return text;
@@ -57,7 +57,7 @@ std::string imageText(const TargetState& t) {
         return "not known: call " + call + " may have changed it since it was recorded";
     if (t.contentState == RefState::Absent) return "none (a null target)";
     if (t.contentState == RefState::Unreadable) return "unreadable to the recording";
-    std::string text = "#" + hash(t.hash) + ", ";
+    std::string text = contentHashText(t.hash) + ", ";
     switch (t.source) {
         case ImageSource::Init: return text + "as INIT call " + call + " recorded it";
         case ImageSource::Host:

@@ -19,6 +19,12 @@ uint64_t area(int32_t width, int32_t height) {
 
 }  // namespace
 
+std::string contentHashText(uint64_t hash) {
+    std::string text(1, '#');  // appended, not "#" + string: GCC 12 warns of an overlap there
+    text += trace::hexText(hash, 16);
+    return text;
+}
+
 std::string callCountText(uint64_t calls) {
     return plural(calls, "call", "calls") + (calls > 0 ? " (0 to " + std::to_string(calls - 1) + ")" : std::string());
 }

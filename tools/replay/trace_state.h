@@ -68,6 +68,8 @@ enum class Layers {
     Unloaded,  // UNLOAD `layersCall` released them
 };
 
+// "#1a2b3c4d5e6f7788": a content hash as the tool shows it.
+std::string contentHashText(uint64_t hash);
 // "19 calls (0 to 18)", "0 calls": how many calls a trace holds, for messages about a call
 // number beyond it.
 std::string callCountText(uint64_t calls);
