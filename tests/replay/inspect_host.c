@@ -2,8 +2,9 @@
  * its geometry alone, so a test can work out what the inspector must say:
  *
  *   image 64 x 48 pixels, pitch 66 words, black at INIT; texture 8 x 8, every texel index 1,
- *   palette[1] white; blend mode 0, so a tile writes its tint over every pixel it covers
- *   (a tile from x to x + w covers both ends: w + 1 columns).
+ *   palette[1] white; blend mode 0, so a tile writes its tint times white ((255 * t) >> 8 per
+ *   channel: 0xC0 gives 0xBF) over every pixel it covers (a tile from x to x + w covers both
+ *   ends: w + 1 columns).
  *
  *   frame 0: FLASHSUB(0x00FFFFFF) (black stays black: it covers every pixel, changes none)
  *            tile A: columns 4-19,  rows 4-19,  tint 0x00C01010

@@ -38,7 +38,17 @@ void writeBytes(void* context, void* data, int sizeBytes) {
 
 }  // namespace
 
-bool writeRgbPng(const std::string& path, const uint8_t* rgb, int width, int height) {
+bool writeRgbPng(const std::string& path, const uint8_t* rgb, int width, int height, int zoom) {
+    if (zoom > 1) {
+        const size_t zoomed = static_cast<size_t>(width) * static_cast<size_t>(zoom);
+        std::vector<uint8_t> big(zoomed * static_cast<size_t>(height) * static_cast<size_t>(zoom) * 3);
+        for (size_t y = 0; y < static_cast<size_t>(height) * static_cast<size_t>(zoom); ++y) {
+            const uint8_t* from = rgb + y / static_cast<size_t>(zoom) * static_cast<size_t>(width) * 3;
+            uint8_t* to = big.data() + y * zoomed * 3;
+            for (size_t x = 0; x < zoomed; ++x) std::memcpy(to + 3 * x, from + 3 * (x / static_cast<size_t>(zoom)), 3);
+        }
+        return writeRgbPng(path, big.data(), width * zoom, height * zoom, 1);
+    }
     Output out{std::fopen(path.c_str(), "wb"), false};
     if (!out.file) {
         std::fprintf(stderr, "cannot open %s: %s\n", path.c_str(), std::strerror(errno));
@@ -55,7 +65,7 @@ bool writeRgbPng(const std::string& path, const uint8_t* rgb, int width, int hei
     return true;
 }
 
-bool writePng(const std::string& path, const void* pixels, int width, int height, int pitch) {
+bool writePng(const std::string& path, const void* pixels, int width, int height, int pitch, int zoom) {
     std::vector<uint8_t> rgb(static_cast<size_t>(width) * static_cast<size_t>(height) * 3);
     const auto* base = static_cast<const unsigned char*>(pixels);
     for (int y = 0; y < height; ++y) {
@@ -69,7 +79,7 @@ bool writePng(const std::string& path, const void* pixels, int width, int height
             row[3 * x + 2] = static_cast<uint8_t>(p);
         }
     }
-    return writeRgbPng(path, rgb.data(), width, height);
+    return writeRgbPng(path, rgb.data(), width, height, zoom);
 }
 
 }  // namespace velkano::tools

@@ -8,9 +8,10 @@
 namespace velkano::tools {
 
 // Writes width x height pixels of 0xXXRRGGBB words; row r starts at pixels + r * pitch bytes.
-// The X byte is dropped. Returns false (with a message on stderr) if the file cannot be written.
-bool writePng(const std::string& path, const void* pixels, int width, int height, int pitch);
+// The X byte is dropped. `zoom` > 1 draws each pixel as a zoom x zoom square. Returns false
+// (with a message on stderr) if the file cannot be written.
+bool writePng(const std::string& path, const void* pixels, int width, int height, int pitch, int zoom = 1);
 // Writes width x height pixels of three bytes each, red first, rows packed.
-bool writeRgbPng(const std::string& path, const uint8_t* rgb, int width, int height);
+bool writeRgbPng(const std::string& path, const uint8_t* rgb, int width, int height, int zoom = 1);
 
 }  // namespace velkano::tools

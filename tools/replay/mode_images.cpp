@@ -171,14 +171,14 @@ private:
 
     bool write(const std::string& path, const void* pixels, int32_t width, int32_t height, int32_t pitch) {
         input_.report.clearProgress();  // the writer reports its own failures on stderr
-        if (tools::writePng(path, pixels, width, height, pitch)) return true;
+        if (tools::writePng(path, pixels, width, height, pitch, input_.options.zoom)) return true;
         input_.report.error("cannot write " + path);
         failed_ = true;
         return false;
     }
     bool writeRgb(const std::string& path, const uint8_t* rgb, int32_t width, int32_t height) {
         input_.report.clearProgress();
-        if (tools::writeRgbPng(path, rgb, width, height)) return true;
+        if (tools::writeRgbPng(path, rgb, width, height, input_.options.zoom)) return true;
         input_.report.error("cannot write " + path);
         failed_ = true;
         return false;

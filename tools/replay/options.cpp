@@ -88,6 +88,9 @@ struct CommandLine {
         app.add_flag("--layers", o.layers,
                      "with --image-at: also write the library's two scratch layers (replays with the "
                      "library built into this tool)");
+        app.add_option("--zoom", o.zoom, "with the images at a call: draw each pixel as an N x N square")
+            ->type_name("N")
+            ->check(CLI::Range(1, 16));
         app.add_option("--pixel", pixel, "list every call that wrote pixel (X, Y), or covered it")->type_name("X,Y");
         app.add_option("--overdraw", o.overdrawDir, "write a heatmap per frame of how many calls changed each pixel")
             ->type_name("DIR");
@@ -154,7 +157,7 @@ constexpr ModeOptions kModeOptions[] = {
     {Mode::Replay, {"--png", "--frames", "--profile", "--repeat", "--library", "--compare", "--json", "--strict"}},
     {Mode::Calls, {"--frames", "--call-range", "--only", "--library", "--json"}},
     {Mode::State, {"--json"}},
-    {Mode::Images, {"--library", "--layers"}},
+    {Mode::Images, {"--library", "--layers", "--zoom"}},
     {Mode::Pixel, {"--frames", "--library", "--json"}},
     {Mode::Overdraw, {"--frames", "--library"}},
     {Mode::DiffTraces, {"--json"}},
@@ -163,8 +166,8 @@ constexpr ModeOptions kModeOptions[] = {
     {Mode::Version, {}},
     {Mode::Help, {}},
 };
-constexpr const char* kModifiers[] = {"--frames", "--call-range", "--only",    "--layers", "--png",   "--profile",
-                                      "--repeat", "--library",    "--compare", "--json",   "--strict"};
+constexpr const char* kModifiers[] = {"--frames",  "--call-range", "--only",    "--layers",  "--zoom", "--png",
+                                      "--profile", "--repeat",     "--library", "--compare", "--json", "--strict"};
 
 }  // namespace
 

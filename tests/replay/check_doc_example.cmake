@@ -1,0 +1,30 @@
+# The worked example of README.md and docs/capture-and-replay.md, on inspect.vktrace: every line
+# of --pixel 12,12 --frames 0 the pages show must be in the tool's output, and the two pictures
+# (--image-at 5 and 6, --zoom 4) must hold the pixels the tool writes now.
+# -DSOURCE_DIR= (the repository) -DPNG_PROBE= (velkano_png_probe)
+include(${COMMON})
+replay(pixel --pixel 12,12 --frames 0 ${INSPECT_TRACE})
+expect_status(pixel 0)
+foreach(page README.md docs/capture-and-replay.md)
+    file(STRINGS ${SOURCE_DIR}/${page} shown REGEX "^frame 0 call [0-9]+ \\(")
+    if(NOT shown)
+        message(FATAL_ERROR "${page} shows no line of the --pixel example")
+    endif()
+    foreach(line IN LISTS shown)
+        string(FIND "${pixel_out}" "${line}\n" found)
+        if(found EQUAL -1)
+            fail("${page} shows a line the tool no longer prints:\n${line}")
+        endif()
+    endforeach()
+endforeach()
+foreach(call 5 6)
+    set(picture ${WORK_DIR}/after-call-${call}.png)
+    replay(image --image-at ${call} ${picture} --zoom 4 ${INSPECT_TRACE})
+    expect_status(image 0)
+    execute_process(COMMAND ${PNG_PROBE} --same ${SOURCE_DIR}/docs/pictures/inspect-after-call-${call}.png ${picture}
+                    RESULT_VARIABLE same OUTPUT_VARIABLE why ERROR_VARIABLE why)
+    if(NOT same EQUAL 0)
+        fail("docs/pictures/inspect-after-call-${call}.png is not what --image-at ${call} --zoom 4 draws now "
+             "(write it again with that command): ${why}")
+    endif()
+endforeach()
