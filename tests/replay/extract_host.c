@@ -4,7 +4,9 @@
  *   (so inside the image), palette outside it
  *   frames 0 to 5: FLASHADD, which changes the texture's bytes, then a triangle whose corners
  *            move a pixel a frame, so its edges show what the last one left in the scratch
- *            layers, drawn with the texture as the flashes left it
+ *            layers, drawn with the texture as the flashes left it, then the texture bound
+ *            again with the blend mode the next frame's triangle draws with (add after an
+ *            even frame, replace after an odd one)
  *
  * usage: velkano_extract_host */
 #include <stdint.h>
@@ -32,6 +34,7 @@ int main(void) {
         BEGINUPDATE();
         FLASHADD(0x00302010u);
         DRAWTRI(positions, texCoords, colours);
+        SETTEXTURE(texels, kTexSide, kTexSide, palette, frame % 2 == 0 ? 2 : 0);
         ENDUPDATE();
     }
     UNLOAD();
