@@ -54,7 +54,7 @@ struct PassResult {
     int status = 0;
     bool sawEnd = false;      // the whole trace was read
     bool endedEarly = false;  // the whole trace was read, and it stops without its End record
-    uint64_t frames = 0;  // in the trace, when sawEnd (an unfinished last frame counts)
+    uint64_t frames = 0;      // in the trace, when sawEnd (an unfinished last frame counts)
     uint64_t calls = 0;
     bool unfinished = false;  // calls after the last ENDUPDATE make the last frame
 };
@@ -274,7 +274,8 @@ int Extraction::write(trace::TraceReader& reader, bool rebuildLayers) {
         report_.warning(options.tracePath + " stops without its end record after " +
                         plural(pass.calls, "call", "calls") + " (" +
                         plural(pass.frames - (pass.unfinished ? 1 : 0), "frame", "frames") +
-                        (pass.unfinished ? " and an unfinished one" : "") + "): the recorded host stopped early; the extract ends there too, with an end record of its "
+                        (pass.unfinished ? " and an unfinished one" : "") +
+                        "): the recorded host stopped early; the extract ends there too, with an end record of its "
                         "own");
     if (range_.last == FrameRange{}.last) range_.last = pass.frames - 1;
     writer.finish();
@@ -290,13 +291,12 @@ int Extraction::write(trace::TraceReader& reader, bool rebuildLayers) {
     std::printf("%s %s: %s of %s\n", rebuildLayers ? "wrote again" : "wrote", options.extractPath.c_str(),
                 frameRangeText(range_.first, range_.last).c_str(), options.tracePath.c_str());
     // A last frame without its ENDUPDATE (a host that stopped early) counts too.
-    const std::string frames = plural(frameEnds_, "frame", "frames") +
-                               (writer.frames() < frameEnds_ ? (frameEnds_ == 1 ? ", unfinished" : ", the last unfinished")
-                                                             : "");
+    const std::string frames =
+        plural(frameEnds_, "frame", "frames") +
+        (writer.frames() < frameEnds_ ? (frameEnds_ == 1 ? ", unfinished" : ", the last unfinished") : "");
     std::printf("  %s, %s (%llu setting up the state at frame %llu), %s\n", frames.c_str(),
-                plural(writer.calls(), "call", "calls").c_str(),
-                static_cast<unsigned long long>(writer.stateCalls()), static_cast<unsigned long long>(range_.first),
-                plural(writer.blobs(), "blob", "blobs").c_str());
+                plural(writer.calls(), "call", "calls").c_str(), static_cast<unsigned long long>(writer.stateCalls()),
+                static_cast<unsigned long long>(range_.first), plural(writer.blobs(), "blob", "blobs").c_str());
     std::printf("  %s; the original has %llu\n", plural(bytes.size(), "byte", "bytes").c_str(),
                 static_cast<unsigned long long>(reader.fileBytes()));
     if (rebuildLayers) {
