@@ -1,8 +1,6 @@
 // extract_writer.cpp: the calls that carry a replay's state into a new trace, and the copy.
 #include "extract_writer.h"
 
-#include <span>
-
 namespace velkano::replay {
 
 using trace::EntryPoint;
@@ -44,8 +42,7 @@ void ExtractWriter::init(const TargetImage& image) {
     } else if (image.recordedAddress != 0 && image.sizeBytes > 0) {
         const uint64_t hash = trace::contentHash(image.data, image.sizeBytes);
         c.reads[0] = Ref{RefState::Content, hash};
-        if (written_.insert(hash).second)
-            trace::appendBlob(out_, hash, std::span<const uint8_t>(image.data, image.sizeBytes));
+        content(hash, std::span<const uint8_t>(image.data, image.sizeBytes));
     }
     call(c);
     ++stateCalls_;
@@ -85,16 +82,47 @@ void ExtractWriter::writeState(const ReplayLane& lane, const CallState& state) {
     }
 }
 
+void ExtractWriter::content(uint64_t hash, std::span<const uint8_t> bytes) {
+    if (written_.insert(hash).second) trace::appendBlob(out_, hash, bytes);
+}
+
 bool ExtractWriter::blob(const Ref& ref, std::string& error) {
     if (ref.state != RefState::Content || written_.count(ref.hash) != 0) return true;
-    const std::vector<uint8_t>* content = source_.content(ref.hash);
-    if (!content) {
+    const std::vector<uint8_t>* bytes = source_.content(ref.hash);
+    if (!bytes) {
         error = source_.error();
         return false;
     }
-    trace::appendBlob(out_, ref.hash, *content);
-    written_.insert(ref.hash);
+    content(ref.hash, *bytes);
     return true;
+}
+
+void ExtractWriter::bindLater(const trace::Call& call) {
+    (call.entry == EntryPoint::SetTexture ? pendingTexture_ : pendingLightmap_) = call;
+}
+
+void ExtractWriter::flushBindings() {
+    for (auto* pending : {&pendingTexture_, &pendingLightmap_}) {
+        if (!*pending) continue;
+        call(**pending);
+        ++stateCalls_;
+        pending->reset();
+    }
+}
+
+bool ExtractWriter::drawAgain(const trace::Record& record, std::string& error) {
+    flushBindings();
+    if (!copy(record, error)) return false;
+    ++stateCalls_;
+    ++drawnAgain_;
+    return true;
+}
+
+void ExtractWriter::image(const uint8_t* data, size_t sizeBytes) {
+    const uint64_t hash = trace::contentHash(data, sizeBytes);
+    content(hash, std::span<const uint8_t>(data, sizeBytes));
+    trace::appendImage(out_, Ref{RefState::Content, hash});
+    ++images_;
 }
 
 bool ExtractWriter::copy(const trace::Record& record, std::string& error) {

@@ -2,10 +2,16 @@
 // in the state a replay of the original reached where the frames start, then the original's
 // records of those frames, each after the blobs it refers to that the new trace lacks so far,
 // then an End record counting what was written.
+//
+// The state is either the one at the frames' start (writeState), or, to rebuild the library's
+// scratch layers too, the one at the last INIT before them (writeState), the triangles drawn
+// since then (drawAgain, with the bindings each drew with: bindLater), and an Image record
+// putting back the image at the start (image).
 #pragma once
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <unordered_set>
 
@@ -37,6 +43,15 @@ public:
     // Copies a Call, Image or ImageHash record; false with `error` set when a blob it refers
     // to cannot be decoded.
     bool copy(const trace::Record& record, std::string& error);
+    // A SETTEXTURE or SETLIGHTMAP written only before the next drawAgain or flushBindings: a
+    // binding reads nothing, so only the one in force at a draw matters.
+    void bindLater(const trace::Call& call);
+    void flushBindings();
+    // A DRAWTRI or DRAWPERSPTRI of the original, made again (after the pending bindings) to
+    // leave in the scratch layers what it left there; false as copy().
+    bool drawAgain(const trace::Record& record, std::string& error);
+    // An Image record: the host wrote `data` (the current image's size) into its image.
+    void image(const uint8_t* data, size_t sizeBytes);
     // The End record; the trace is then complete.
     void finish() { trace::appendEnd(out_, calls_, static_cast<uint32_t>(frames_)); }
 
@@ -45,16 +60,20 @@ public:
     uint64_t frames() const { return frames_; }
     uint64_t blobs() const { return written_.size(); }
     uint64_t stateCalls() const { return stateCalls_; }
+    uint64_t drawnAgain() const { return drawnAgain_; }
+    uint64_t images() const { return images_; }  // written by image()
 
 private:
     void call(const trace::Call& call);
     void init(const TargetImage& image);
     bool blob(const trace::Ref& ref, std::string& error);
+    void content(uint64_t hash, std::span<const uint8_t> bytes);
 
     trace::TraceReader& source_;
     trace::Bytes out_;
     std::unordered_set<uint64_t> written_;  // hashes of the blobs written
-    uint64_t calls_ = 0, frames_ = 0, stateCalls_ = 0;
+    std::optional<trace::Call> pendingTexture_, pendingLightmap_;
+    uint64_t calls_ = 0, frames_ = 0, stateCalls_ = 0, drawnAgain_ = 0, images_ = 0;
 };
 
 }  // namespace velkano::replay

@@ -103,6 +103,12 @@ public:
     // Once next() returned false: 0, or 2 when the trace was unusable, ended without its end
     // record, or ended before the first frame of the range (each reported).
     int finish();
+    // Once next() returned false: the whole trace was read, and it stops at a record's end
+    // without its end record (the recorded host stopped early). finish() would report that.
+    bool endedEarly() const {
+        return !failed_ && !stopped_ && !rangeDone_ && !sawEnd_ && !reader_.error().empty() &&
+               reader_.offset() == reader_.fileBytes();
+    }
     void stop() { stopped_ = true; }
 
     size_t laneCount() const { return lanes_.size(); }
