@@ -21,10 +21,10 @@ foreach(call 5 6)
     set(picture ${WORK_DIR}/after-call-${call}.png)
     replay(image --image-at ${call} ${picture} --zoom 4 ${INSPECT_TRACE})
     expect_status(image 0)
-    execute_process(COMMAND ${PNG_PROBE} --same ${SOURCE_DIR}/docs/pictures/inspect-after-call-${call}.png ${picture}
+    execute_process(COMMAND ${PNG_PROBE} --same ${SOURCE_DIR}/docs/pictures/replay/after-call-${call}.png ${picture}
                     RESULT_VARIABLE same OUTPUT_VARIABLE why ERROR_VARIABLE why)
     if(NOT same EQUAL 0)
-        fail("docs/pictures/inspect-after-call-${call}.png is not what --image-at ${call} --zoom 4 draws now "
+        fail("docs/pictures/replay/after-call-${call}.png is not what --image-at ${call} --zoom 4 draws now "
              "(write it again with that command): ${why}")
     endif()
 endforeach()
