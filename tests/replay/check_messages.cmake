@@ -18,6 +18,7 @@ set(cases
     "a cut trace|${truncated}|2|${truncated}: offset"
     "a cut record named|${truncated}|2|truncated record"
     "a cut trace listed|--calls|${truncated}|2|frame 0 call 3  FLASHSUB@4"
+    "calls beyond the trace|--calls|--call-range|19-|${INSPECT_TRACE}|2|--call-range 19-: ${INSPECT_TRACE} holds 19 calls (0 to 18)"
     "frames beyond the trace|--frames|7-9|${INSPECT_TRACE}|2|--frames 7-9: ${INSPECT_TRACE} holds 4 frames (0 to 3)"
     "nothing to verify|--frames|3|${INSPECT_TRACE}|0|nothing was verified"
     "nothing to verify, strictly|--strict|--frames|3|${INSPECT_TRACE}|1|--strict: nothing was verified"

@@ -79,6 +79,20 @@ foreach(i RANGE 0 ${last} 3)
     endif()
 endforeach()
 
+# In exact mode an image hash follows every flash and draw: it is the image that call left, so
+# it shows with that call (tile A, call 4), not with the next.
+set(exact ${WORK_DIR}/exact.vktrace)
+execute_process(COMMAND ${CMAKE_COMMAND} -E env VELKANO_TRACE=${exact} VELKANO_TRACE_EXACT=1 LD_PRELOAD=${CAPTURE_LIBRARY}
+    ASAN_OPTIONS=$ENV{ASAN_OPTIONS}:verify_asan_link_order=0 ${INSPECT_HOST} RESULT_VARIABLE recorded)
+if(NOT recorded EQUAL 0 OR NOT EXISTS ${exact})
+    message(FATAL_ERROR "recording the host in exact mode: ${recorded}")
+endif()
+replay(exact --calls --call-range 4 ${exact})
+expect_status(exact 0)
+if(NOT exact_out MATCHES "^frame 0 call 4  DRAWTILE@44 [^\n]*\nframe 0 imageHash ${hash}  after call 4\n$")
+    fail("--calls --call-range 4 in exact mode: call 4 and the image hash after it")
+endif()
+
 # ---- --calls --json: the same facts ---------------------------------------------------------
 replay(json --calls --json ${INSPECT_TRACE})
 expect_status(json 0)

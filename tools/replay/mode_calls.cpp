@@ -11,6 +11,7 @@
 #include "call_listing.h"
 #include "modes.h"
 #include "replay_run.h"
+#include "trace_state.h"  // callCountText
 
 namespace velkano::replay {
 namespace {
@@ -74,6 +75,13 @@ public:
             out_ += "  \"end\": " + dumpIndented(end_, 2) + "\n}\n";
         }
         flush(out_);
+        // A call range that starts beyond the trace, which the run read to its end (not stopped
+        // at the end of --frames).
+        if (status == 0 && options_.calls.first >= run_.calls() && run_.frame() <= options_.frames.last) {
+            run_.report().error("--call-range " + options_.calls.text() + ": " + run_.report().tracePath() + " holds " +
+                                callCountText(run_.calls()));
+            return 2;
+        }
         return status;
     }
 
@@ -106,15 +114,15 @@ private:
         out_ += '\n';
     }
 
-    // An image record lies before call `run_.calls()`: shown when that call is in the range,
-    // and not with --only, which selects calls alone.
+    // The host's image record lies before call `run_.calls()` and shows with it; an image hash
+    // is the image as the call before it left it, and shows with that call. Neither shows with
+    // --only, which selects calls alone.
     void image(const RunEvent& event) {
-        const uint64_t nextCall = run_.calls();
-        if (options_.onlyEntries != 0 || !options_.frames.contains(event.place.frame) ||
-            !options_.calls.contains(nextCall))
+        const bool hostImage = event.kind == RunEvent::Kind::Image;
+        const uint64_t call = hostImage || !event.hasCall ? run_.calls() : event.place.index;
+        if (options_.onlyEntries != 0 || !options_.frames.contains(event.place.frame) || !options_.calls.contains(call))
             return;
         const trace::Record& record = *event.record;
-        const bool hostImage = event.kind == RunEvent::Kind::Image;
         if (options_.json) {
             Json entry = {{"kind", hostImage ? "image" : "imageHash"},
                           {"frame", event.place.frame},
