@@ -145,7 +145,10 @@ int PixelHistory::run(const LibraryTable& library) {
         const PixelValue now = readPixel(image, x, y);
         if (inRange) {
             if (event.kind == RunEvent::Kind::Image) {
-                if (now != value_) add(Kind::Host, event.place, event.hasCall, value_, now);
+                // The call before it, with the image record's own offset.
+                CallPlace record = event.place;
+                record.offset = event.record->offset;
+                if (now != value_) add(Kind::Host, record, event.hasCall, value_, now);
             } else if (event.record->call.entry == EntryPoint::Init) {
                 add(Kind::Init, event.place, true, value_, now, &image);
             } else if (now != value_) {
