@@ -10,6 +10,14 @@ execute_process(COMMAND head -c ${half} ${INSPECT_TRACE} OUTPUT_FILE ${truncated
 if(NOT status EQUAL 0)
     message(FATAL_ERROR "cannot cut ${INSPECT_TRACE}")
 endif()
+# The trace without its End record (the last 21 bytes: type, length, two counts, CRC), as a host
+# that stopped early leaves it.
+set(no_end ${WORK_DIR}/no_end.vktrace)
+math(EXPR all_but_end "${size} - 21")
+execute_process(COMMAND head -c ${all_but_end} ${INSPECT_TRACE} OUTPUT_FILE ${no_end} RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+    message(FATAL_ERROR "cannot cut ${INSPECT_TRACE}")
+endif()
 
 # name | arguments separated by '|' | exit status | text the output must hold (no ';')
 set(cases
@@ -18,6 +26,9 @@ set(cases
     "a cut trace|${truncated}|2|${truncated}: offset"
     "a cut record named|${truncated}|2|truncated record"
     "a cut trace listed|--calls|${truncated}|2|frame 0 call 3  FLASHSUB@4"
+    "no end record|${no_end}|2|ends after 19 calls (3 frames) without its end record"
+    "no end record, still checked|${no_end}|2|3 checks, all match"
+    "no end record, pixel summed up|--pixel|45,35|${no_end}|2|summary: 1 call changed the pixel"
     "calls beyond the trace|--calls|--call-range|19-|${INSPECT_TRACE}|2|--call-range 19-: ${INSPECT_TRACE} holds 19 calls (0 to 18)"
     "frames beyond the trace|--frames|7-9|${INSPECT_TRACE}|2|--frames 7-9: ${INSPECT_TRACE} holds 4 frames (0 to 3)"
     "nothing to verify|--frames|3|${INSPECT_TRACE}|0|nothing was verified"

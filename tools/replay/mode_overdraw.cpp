@@ -212,13 +212,14 @@ int Overdraw::run(const LibraryTable& library) {
         run.finish();
         return 2;
     }
+    // A trace cut short still gets its unfinished last frame and the summing up.
     const int status = run.finish();
-    if (status != 0) return status;
+    if (status != 0 && !run.endedEarly()) return status;
     // Draws after the last ENDUPDATE make an unfinished last frame.
     if (drawsInFrame_ && frames.contains(run.frame()) && !finishFrame(run.frame(), true)) return 2;
     std::printf("host image records are not draw calls: what the host wrote is not counted (%s in these frames)\n",
                 plural(hostRecords_, "record changed the image", "records changed the image").c_str());
-    return 0;
+    return status;
 }
 
 }  // namespace

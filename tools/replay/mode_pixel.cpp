@@ -162,9 +162,9 @@ int PixelHistory::run(const LibraryTable& library) {
         value_ = now;
     }
     const int status = run.finish();
-    if (status != 0) return status;
+    if (status != 0 && !run.endedEarly()) return status;
     summary();
-    return 0;
+    return status;
 }
 
 void PixelHistory::summary() {

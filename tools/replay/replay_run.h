@@ -104,11 +104,9 @@ public:
     // record, or ended before the first frame of the range (each reported).
     int finish();
     // Once next() returned false: the whole trace was read, and it stops at a record's end
-    // without its end record (the recorded host stopped early). finish() would report that.
-    bool endedEarly() const {
-        return !failed_ && !stopped_ && !rangeDone_ && !sawEnd_ && !reader_.error().empty() &&
-               reader_.offset() == reader_.fileBytes();
-    }
+    // without its end record (the recorded host stopped early). finish() would report that;
+    // what the run found is still worth showing.
+    bool endedEarly() const { return !failed_ && !stopped_ && !rangeDone_ && endsWithoutEndRecord(reader_, sawEnd_); }
     void stop() { stopped_ = true; }
 
     size_t laneCount() const { return lanes_.size(); }

@@ -32,6 +32,10 @@ public:
 
     // The checking pass (with --repeat N, also the warm-up). The exit status so far.
     int run();
+    // Whether the pass replayed the trace to its end (or that of --frames), so that its
+    // findings can be printed: also for a trace cut short, which still gives exit status 2.
+    bool summed() const { return summed_; }
+    void timedPassFailed() { summed_ = false; }
     ProfileReport& profile() { return profile_; }
     // The summary, the comparison and the profile on stdout.
     void print() const;
@@ -61,7 +65,7 @@ private:
     ProfileReport profile_;
     CompareReport compare_;
     uint64_t checks_ = 0, mismatches_ = 0;
-    bool warnedEmptyPng_ = false, pngFailed_ = false;
+    bool warnedEmptyPng_ = false, pngFailed_ = false, summed_ = false;
 };
 
 void Session::checkHash(uint64_t recorded, const CallPlace& place, bool frameEnd) {
@@ -138,7 +142,12 @@ int Session::run() {
     if (pngFailed_) run_.stop();
     int status = run_.finish();
     if (pngFailed_) status = 2;
-    if (!options_.pngDir.empty() && status == 0 && !writePng("final.png")) status = 2;
+    // A trace cut short was replayed as far as it goes: its last image and the findings count.
+    summed_ = status == 0 || (status == 2 && !pngFailed_ && run_.endedEarly());
+    if (!options_.pngDir.empty() && summed_ && !writePng("final.png")) {
+        status = 2;
+        summed_ = false;
+    }
     return status;
 }
 
@@ -179,8 +188,9 @@ void Session::print() const {
 }
 
 int Session::finish(int status) {
-    if (status == 2) return status;
+    if (!summed_) return status;
     print();
+    if (status == 2) return status;
     if (run_.laneCount() == 1 && checks_ == 0 && options_.strict) {
         report_.error("--strict: nothing was verified");
         return 1;
@@ -204,7 +214,9 @@ int timedPass(const ModeInput& input, ProfileReport& profile) {
     RunEvent event;
     while (run.next(event))
         if (event.kind == RunEvent::Kind::Call && profiled(input.options, event)) profile.addTime(event.seconds);
-    if (const int status = run.finish(); status != 0) return status;
+    // A trace cut short times what it holds; the checking pass has said it was cut.
+    if (run.endedEarly()) input.report.clearProgress();
+    else if (const int status = run.finish(); status != 0) return status;
     if (profile.timesInPass() == profile.calls()) return 0;
     input.report.error(input.options.tracePath + " changed between the passes");
     return 2;
@@ -217,9 +229,14 @@ int replayTrace(const ModeInput& input, const Library& library, const Library* s
     int status = session.run();
     // The timed passes replay what the first pass already warned of.
     input.report.muteWarnings(true);
-    if (input.options.profile && input.options.repeat > 1)
-        for (unsigned pass = 0; pass < input.options.repeat && status != 2; ++pass)
-            status = std::max(status, timedPass(input, session.profile()));
+    if (input.options.profile && input.options.repeat > 1 && session.summed()) {
+        for (unsigned pass = 0; pass < input.options.repeat; ++pass) {
+            if (timedPass(input, session.profile()) == 0) continue;
+            session.timedPassFailed();
+            status = 2;
+            break;
+        }
+    }
     input.report.muteWarnings(false);
     return session.finish(status);
 }

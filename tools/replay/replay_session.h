@@ -13,7 +13,8 @@ namespace velkano::replay {
 // with a fresh private copy of the library. Prints findings on stderr and the summary, the
 // comparison and the profile on stdout (or all of it as one JSON document). Returns the exit
 // status: 0 all matched, 1 an image differed, the libraries differed (or nothing was verified,
-// with --strict), 2 unusable trace (or a trace whose host stopped early) or unwritable PNG.
+// with --strict), 2 unusable trace or unwritable PNG, or a trace whose host stopped early
+// (what it holds is still replayed, summed up, written and timed).
 int replayTrace(const ModeInput& input, const Library& library, const Library* second);
 
 }  // namespace velkano::replay

@@ -67,9 +67,13 @@ void Reporter::clearProgress() {
     shown_ = false;
 }
 
+bool endsWithoutEndRecord(const trace::TraceReader& reader, bool sawEnd) {
+    return !reader.error().empty() && !sawEnd && reader.offset() == reader.fileBytes();
+}
+
 int readingStatus(const trace::TraceReader& reader, bool sawEnd, uint64_t calls, uint64_t frames, Reporter& report) {
     if (reader.error().empty()) return 0;
-    if (!sawEnd && reader.offset() == reader.fileBytes()) {
+    if (endsWithoutEndRecord(reader, sawEnd)) {
         report.traceError(reader.offset(), "the trace ends after " + plural(calls, "call", "calls") + " (" +
                                                plural(frames, "frame", "frames") +
                                                ") without its end record: the recorded host stopped early");

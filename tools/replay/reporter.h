@@ -46,6 +46,9 @@ private:
     std::chrono::steady_clock::time_point lastDrawn_{};
 };
 
+// Whether the reader, once stopped, found the file simply ending, without a fault and without
+// its End record: the recorded host stopped early, and every record before was read.
+bool endsWithoutEndRecord(const trace::TraceReader& reader, bool sawEnd);
 // How a reading pass over the trace ended, once the reader stopped: 0 at a clean end, else 2,
 // with the reader's error or, for a trace that simply stops without its End record, a note
 // that the recorded host stopped early (everything before it was still used).
