@@ -172,7 +172,7 @@ math(EXPR content "2 * 66 * 4 * 48 + 64 + 1024 + 64 + 4 * 24 + 2 * 12")
 set(expected_info
     "header         format 1, written by Velkano [0-9]+\\.[0-9]+\\.[0-9]+ on [a-z]+ with [48]-byte pointers, default mode\n"
     "file           ${file_bytes} bytes\n"
-    "calls          19 in 3 frames, then 1 call of an unfinished frame\n"
+    "calls          19: 18 in 3 frames, then 1 in an unfinished frame\n"
     "  INIT@16          1\n  UNLOAD@0         1\n  BEGINUPDATE@0    3\n  ENDUPDATE@0      3\n  PAUSE@4          0\n"
     "  SETTEXTURE@20    1\n  SETLIGHTMAP@12   1\n  FLASHADD@4       1\n  FLASHSUB@4       1\n  FLASHMOD@4       0\n"
     "  DRAWTRI@12       2\n  DRAWPERSPTRI@16  1\n  DRAWTILE@44      4\n"
@@ -219,7 +219,7 @@ endif()
 # Against the round trip's host: its first INIT binds another image.
 replay(other --diff-traces ${INSPECT_TRACE} ${ROUND_TRIP_TRACE})
 expect_status(other 1)
-if(NOT other_out MATCHES "calls  A 19 in 3 frames, B ${round_count} in ${round_frame_count} frames\n" OR
+if(NOT other_out MATCHES "calls  A 19, 3 frames; B ${round_count}, ${round_frame_count} frames\n" OR
    NOT other_out MATCHES "first differing call: call 0\n  A  frame 0 call 0  INIT@16 [^\n]*width=64 height=48 pitch=264\n" OR
    NOT other_out MATCHES "\n  width: 64 \\| [0-9]+\n" OR NOT other_out MATCHES "the traces differ\n$")
     fail("--diff-traces against the round trip's trace")
@@ -234,7 +234,7 @@ if(NOT recorded EQUAL 0 OR NOT EXISTS ${moved})
 endif()
 replay(moved --diff-traces ${INSPECT_TRACE} ${moved})
 expect_status(moved 1)
-if(NOT moved_out MATCHES "calls  A 19 in 3 frames, B 19 in 3 frames\nfirst differing call: call 5\n" OR
+if(NOT moved_out MATCHES "calls  A 19, 3 frames; B 19, 3 frames\nfirst differing call: call 5\n" OR
    NOT moved_out MATCHES "  A  frame 0 call 5  DRAWTILE@44 x=10 y=10 [^\n]*\n  B  frame 0 call 5  DRAWTILE@44 x=10.5 y=10 [^\n]*\n  x: 10 \\| 10.5\nfirst" OR
    NOT moved_out MATCHES "first differing recorded image: number 0\n  A  frame hash ${hash} in frame 0 at call 7\n  B  frame hash ${hash} in frame 0 at call 7\n")
     fail("--diff-traces with tile B moved")

@@ -279,8 +279,8 @@ std::string Comparison::text() const {
     const TraceCounts& cb = b_.counts();
     std::string out = "A  " + a_.path() + ": " + headerText(a_.header()) + "\n";
     out += "B  " + b_.path() + ": " + headerText(b_.header()) + "\n";
-    out += "calls  A " + std::to_string(ca.calls) + " in " + plural(ca.frames, "frame", "frames") + ", B " +
-           std::to_string(cb.calls) + " in " + plural(cb.frames, "frame", "frames") + "\n";
+    out += "calls  A " + std::to_string(ca.calls) + ", " + plural(ca.frames, "frame", "frames") + "; B " +
+           std::to_string(cb.calls) + ", " + plural(cb.frames, "frame", "frames") + "\n";
     for (size_t i = 0; i < trace::kEntryPointCount; ++i) {
         if (ca.perEntry[i] == cb.perEntry[i]) continue;
         char line[80];

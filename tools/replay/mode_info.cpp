@@ -15,9 +15,11 @@ std::string textReport(const std::string& path, const trace::Header& header, con
     std::string out = "trace          " + path + "\n";
     out += "header         " + headerText(header) + "\n";
     out += "file           " + plural(fileBytes, "byte", "bytes") + "\n";
-    out += "calls          " + std::to_string(c.calls) + " in " + plural(c.frames, "frame", "frames");
+    out += "calls          " + std::to_string(c.calls);
     if (c.callsAfterLastEnd > 0)
-        out += ", then " + plural(c.callsAfterLastEnd, "call", "calls") + " of an unfinished frame";
+        out += ": " + std::to_string(c.calls - c.callsAfterLastEnd) + " in " + plural(c.frames, "frame", "frames") +
+               ", then " + std::to_string(c.callsAfterLastEnd) + " in an unfinished frame";
+    else out += " in " + plural(c.frames, "frame", "frames");
     out += "\n";
     for (size_t i = 0; i < trace::kEntryPointCount; ++i) {
         char line[64];
