@@ -181,6 +181,13 @@ endif()
 replay(layers --image-at 11 "${WORK_DIR}/l11.png" --layers "${INSPECT_TRACE}")
 expect_status(layers 0)
 expect_out(layers "library code built into this tool")
+# The layers' files are named as OUT.png was given, in both builds alike.
+foreach(layer texture-layer light-layer)
+    string(FIND "${layers_out}" "\n${WORK_DIR}/l11-${layer}.png: the library's " at)
+    if(at EQUAL -1)
+        fail("the ${layer}'s line does not name ${WORK_DIR}/l11-${layer}.png")
+    endif()
+endforeach()
 replay(plain --image-at 11 "${WORK_DIR}/p11.png" "${INSPECT_TRACE}")
 expect_status(plain 0)
 probe(same --same "${WORK_DIR}/l11.png" "${WORK_DIR}/p11.png")
@@ -205,3 +212,21 @@ expect_status(layers 0)
 replay(plain --image-at 17 "${WORK_DIR}/p17.png" "${INSPECT_TRACE}")
 expect_status(plain 0)
 probe(same --same "${WORK_DIR}/l17.png" "${WORK_DIR}/p17.png")
+
+# ---- --zoom on a large image ----------------------------------------------------------------------
+# 4096 x 4096 pixels drawn 16 times larger are 3 * 2^32 bytes of RGB: too many for a PNG file (and
+# for a 32-bit size), said and nothing written.
+set(large ${WORK_DIR}/large.vktrace)
+execute_process(COMMAND ${CMAKE_COMMAND} -E env VELKANO_TRACE=${large} LD_PRELOAD=${CAPTURE_LIBRARY}
+    ASAN_OPTIONS=$ENV{ASAN_OPTIONS}:verify_asan_link_order=0 ${LARGE_IMAGE_HOST} RESULT_VARIABLE recorded)
+if(NOT recorded EQUAL 0 OR NOT EXISTS ${large})
+    message(FATAL_ERROR "recording the large image host: ${recorded}")
+endif()
+replay(zoomed --image-at 2 "${WORK_DIR}/zoomed.png" --zoom 16 "${large}")
+expect_status(zoomed 2)
+string(FIND "${zoomed_err}"
+    "velkano-replay: cannot write ${WORK_DIR}/zoomed.png: 4096 x 4096 pixels drawn 16 times larger are too many for a PNG file\n"
+    at)
+if(at EQUAL -1 OR EXISTS "${WORK_DIR}/zoomed.png")
+    fail("--zoom 16 on a 4096 x 4096 image")
+endif()

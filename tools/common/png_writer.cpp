@@ -3,6 +3,7 @@
 #include "png_writer.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -36,9 +37,31 @@ void writeBytes(void* context, void* data, int sizeBytes) {
         out->failed = true;
 }
 
+// The encoder keeps the filtered picture, a byte per row and three per pixel, in an int.
+bool encodable(int width, int height, int zoom) {
+    if (zoom < 1) return false;
+    const uint64_t rowBytes = 3 * uint64_t(unsigned(width)) * unsigned(zoom) + 1;
+    return rowBytes * unsigned(height) * unsigned(zoom) <= uint64_t{INT32_MAX};
+}
+
+bool fail(std::string* error, const std::string& path, const std::string& why) {
+    if (error) *error = why;
+    else std::fprintf(stderr, "cannot write %s: %s\n", path.c_str(), why.c_str());
+    return false;
+}
+
+bool tooLarge(std::string* error, const std::string& path, int width, int height, int zoom) {
+    return fail(error, path,
+                std::to_string(width) + " x " + std::to_string(height) + " pixels" +
+                    (zoom > 1 ? " drawn " + std::to_string(zoom) + " times larger" : std::string()) +
+                    " are too many for a PNG file");
+}
+
 }  // namespace
 
-bool writeRgbPng(const std::string& path, const uint8_t* rgb, int width, int height, int zoom) {
+bool writeRgbPng(const std::string& path, const uint8_t* rgb, int width, int height, int zoom, std::string* error) {
+    if (width < 1 || height < 1) return fail(error, path, "the picture is empty");
+    if (!encodable(width, height, zoom)) return tooLarge(error, path, width, height, zoom);
     if (zoom > 1) {
         const size_t zoomed = static_cast<size_t>(width) * static_cast<size_t>(zoom);
         std::vector<uint8_t> big(zoomed * static_cast<size_t>(height) * static_cast<size_t>(zoom) * 3);
@@ -47,25 +70,22 @@ bool writeRgbPng(const std::string& path, const uint8_t* rgb, int width, int hei
             uint8_t* to = big.data() + y * zoomed * 3;
             for (size_t x = 0; x < zoomed; ++x) std::memcpy(to + 3 * x, from + 3 * (x / static_cast<size_t>(zoom)), 3);
         }
-        return writeRgbPng(path, big.data(), width * zoom, height * zoom, 1);
+        return writeRgbPng(path, big.data(), width * zoom, height * zoom, 1, error);
     }
     Output out{std::fopen(path.c_str(), "wb"), false};
-    if (!out.file) {
-        std::fprintf(stderr, "cannot open %s: %s\n", path.c_str(), std::strerror(errno));
-        return false;
-    }
+    if (!out.file) return fail(error, path, std::strerror(errno));
     const bool encoded = stbi_write_png_to_func(writeBytes, &out, width, height, 3, rgb, width * 3) != 0;
     const int writeErrno = errno;
     const bool closed = std::fclose(out.file) == 0;
-    if (!encoded || out.failed || !closed) {
-        std::fprintf(stderr, "cannot write %s: %s\n", path.c_str(),
-                     encoded ? std::strerror(writeErrno) : "the PNG encoder failed");
-        return false;
-    }
+    if (!encoded || out.failed || !closed)
+        return fail(error, path, encoded ? std::strerror(writeErrno) : "the PNG encoder failed");
     return true;
 }
 
-bool writePng(const std::string& path, const void* pixels, int width, int height, int pitch, int zoom) {
+bool writePng(const std::string& path, const void* pixels, int width, int height, int pitch, int zoom,
+              std::string* error) {
+    if (width < 1 || height < 1) return fail(error, path, "the picture is empty");
+    if (!encodable(width, height, zoom)) return tooLarge(error, path, width, height, zoom);
     std::vector<uint8_t> rgb(static_cast<size_t>(width) * static_cast<size_t>(height) * 3);
     const auto* base = static_cast<const unsigned char*>(pixels);
     for (int y = 0; y < height; ++y) {
@@ -79,7 +99,7 @@ bool writePng(const std::string& path, const void* pixels, int width, int height
             row[3 * x + 2] = static_cast<uint8_t>(p);
         }
     }
-    return writeRgbPng(path, rgb.data(), width, height, zoom);
+    return writeRgbPng(path, rgb.data(), width, height, zoom, error);
 }
 
 }  // namespace velkano::tools

@@ -9,9 +9,13 @@ namespace velkano::tools {
 
 // Writes width x height pixels of 0xXXRRGGBB words; row r starts at pixels + r * pitch bytes.
 // The X byte is dropped. `zoom` > 1 draws each pixel as a zoom x zoom square. Returns false
-// (with a message on stderr) if the file cannot be written.
-bool writePng(const std::string& path, const void* pixels, int width, int height, int pitch, int zoom = 1);
+// if the file cannot be written, or the picture is too large for the encoder (whose sizes are
+// ints): with `error` given, the reason goes there ("No such file or directory"), otherwise a
+// message goes to stderr.
+bool writePng(const std::string& path, const void* pixels, int width, int height, int pitch, int zoom = 1,
+              std::string* error = nullptr);
 // Writes width x height pixels of three bytes each, red first, rows packed.
-bool writeRgbPng(const std::string& path, const uint8_t* rgb, int width, int height, int zoom = 1);
+bool writeRgbPng(const std::string& path, const uint8_t* rgb, int width, int height, int zoom = 1,
+                 std::string* error = nullptr);
 
 }  // namespace velkano::tools

@@ -3,7 +3,7 @@
 
 #include <utility>
 
-#include "png_writer.h"
+#include "png_output.h"
 
 namespace velkano::replay {
 
@@ -84,9 +84,7 @@ bool CompareReport::writeDiffImage(const Change& at, const TargetImage& geometry
     std::snprintf(name, sizeof name, at.hostImage ? "diff_image_after_call_%05llu.png" : "diff_call_%05llu.png",
                   static_cast<unsigned long long>(at.place.index));
     diffPath_ = diffDir_.empty() ? std::string(name) : diffDir_ + "/" + name;
-    report.clearProgress();  // the writer reports its own failures on stderr
-    if (tools::writeRgbPng(diffPath_, rgb.data(), width, geometry.height)) return true;
-    report.error("cannot write " + diffPath_);
+    if (writeRgbPng(report, diffPath_, rgb.data(), width, geometry.height)) return true;
     diffPath_.clear();
     return false;
 }

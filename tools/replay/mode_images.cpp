@@ -9,7 +9,7 @@
 
 #include "builtin_library.h"
 #include "modes.h"
-#include "png_writer.h"
+#include "png_output.h"
 #include "replay_run.h"
 #include "trace_state.h"
 
@@ -20,10 +20,11 @@ using trace::RefState;
 
 std::string size(int32_t width, int32_t height) { return std::to_string(width) + " x " + std::to_string(height); }
 
-// "OUT-texture-layer.png" beside OUT.png.
+// "OUT-texture-layer.png" beside OUT.png: the path as given, its extension replaced (not
+// rebuilt from its parts, which the Windows build would join with a backslash).
 std::string besidePath(const std::string& path, const char* suffix) {
-    const std::filesystem::path out(path);
-    return (out.parent_path() / (out.stem().string() + suffix)).string();
+    const size_t extension = std::filesystem::path(path).extension().string().size();
+    return path.substr(0, path.size() - extension) + suffix;
 }
 
 class ImageWriter {
@@ -62,8 +63,6 @@ public:
     void texture(const TraceState& state, const CallPlace& place) {
         const TextureState& t = state.texture();
         const char* option = "--texture-at";
-        if (uint64_t(t.width) * 3 > INT32_MAX)
-            return fail(option, place.index, "the texture bound is too wide for a PNG file");
         const std::vector<uint8_t>* texels =
             bound(option, place, {t.bound, "texture", "SETTEXTURE", t.call, t.width, t.height, 1, "texels"}, t.texture);
         if (!texels) return;
@@ -170,16 +169,12 @@ private:
     }
 
     bool write(const std::string& path, const void* pixels, int32_t width, int32_t height, int32_t pitch) {
-        input_.report.clearProgress();  // the writer reports its own failures on stderr
-        if (tools::writePng(path, pixels, width, height, pitch, input_.options.zoom)) return true;
-        input_.report.error("cannot write " + path);
+        if (writePng(input_.report, path, pixels, width, height, pitch, input_.options.zoom)) return true;
         failed_ = true;
         return false;
     }
     bool writeRgb(const std::string& path, const uint8_t* rgb, int32_t width, int32_t height) {
-        input_.report.clearProgress();
-        if (tools::writeRgbPng(path, rgb, width, height, input_.options.zoom)) return true;
-        input_.report.error("cannot write " + path);
+        if (writeRgbPng(input_.report, path, rgb, width, height, input_.options.zoom)) return true;
         failed_ = true;
         return false;
     }

@@ -7,7 +7,7 @@
 #include <cstdio>
 
 #include "modes.h"
-#include "png_writer.h"
+#include "png_output.h"
 #include "replay_run.h"
 
 namespace velkano::replay {
@@ -120,10 +120,7 @@ bool Overdraw::writeHeatmap(const std::string& path, uint32_t maximum) const {
     }
     picture.text(kMargin, height_ + kTextTop, low);
     picture.text(width - kMargin - textWidth(high), height_ + kTextTop, high);
-    input_.report.clearProgress();  // the writer reports its own failures on stderr
-    if (tools::writeRgbPng(path, picture.data(), width, height)) return true;
-    input_.report.error("cannot write " + path);
-    return false;
+    return writeRgbPng(input_.report, path, picture.data(), width, height);
 }
 
 bool Overdraw::finishFrame(uint64_t frame, bool unfinished) {

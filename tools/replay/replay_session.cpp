@@ -8,7 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include "compare_report.h"
-#include "png_writer.h"
+#include "png_output.h"
 #include "profile_report.h"
 #include "replay_run.h"
 
@@ -90,10 +90,7 @@ bool Session::writePng(const std::string& name) {
         return true;
     }
     const std::string path = options_.pngDir + "/" + name;
-    report_.clearProgress();  // the writer reports its own failures on stderr
-    if (tools::writePng(path, target.data, widthPx, target.height, target.pitch)) return true;
-    report_.error("cannot write " + path);
-    return false;
+    return replay::writePng(report_, path, target.data, widthPx, target.height, target.pitch);
 }
 
 bool Session::compareLanes(const CallPlace& place, bool hostImage) {
