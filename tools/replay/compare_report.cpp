@@ -11,7 +11,7 @@ namespace {
 
 std::string wordText(uint32_t word) { return "0x" + trace::hexText(word, 8); }
 
-nlohmann::json boxJson(const PixelBox& box) {
+nlohmann::ordered_json boxJson(const PixelBox& box) {
     if (box.empty()) return nullptr;
     return {{"x0", box.x0}, {"y0", box.y0}, {"x1", box.x1}, {"y1", box.y1}};
 }
@@ -118,35 +118,35 @@ void CompareReport::print(std::FILE* out) const {
                  plural(largest.change.pixels, "pixel", "pixels").c_str(), stepText(largest).c_str());
 }
 
-nlohmann::json CompareReport::json() const {
+nlohmann::ordered_json CompareReport::json() const {
     const auto stepJson = [](const Change& c) {
-        return nlohmann::json{{"frame", c.place.frame},
-                              {"call", c.place.index},
-                              {"entry", std::string(trace::signature(c.place.entry).name)},
-                              {"hostImage", c.hostImage}};
+        return nlohmann::ordered_json{{"frame", c.place.frame},
+                                      {"call", c.place.index},
+                                      {"entry", std::string(trace::signature(c.place.entry).name)},
+                                      {"hostImage", c.hostImage}};
     };
-    nlohmann::json changes = nlohmann::json::array();
+    nlohmann::ordered_json changes = nlohmann::ordered_json::array();
     for (const Change& c : changes_) {
-        nlohmann::json j = stepJson(c);
+        nlohmann::ordered_json j = stepJson(c);
         j["pixels"] = c.change.pixels;
         j["box"] = boxJson(c.change.box);
         j["firstPixel"] =
             c.change.pixels == 0
-                ? nlohmann::json(nullptr)
-                : nlohmann::json{
+                ? nlohmann::ordered_json(nullptr)
+                : nlohmann::ordered_json{
                       {"x", c.x}, {"y", c.y}, {"first", wordText(c.firstWord)}, {"second", wordText(c.secondWord)}};
         changes.push_back(std::move(j));
     }
-    nlohmann::json j{{"first", firstName_},
-                     {"second", secondName_},
-                     {"differ", differ()},
-                     {"changes", std::move(changes)},
-                     {"checkedCalls", checkedCalls_},
-                     {"differingCalls", differingCalls_},
-                     {"framesAffected", framesAffected_},
-                     {"firstDifference", nullptr},
-                     {"largest", nullptr},
-                     {"diffImage", nullptr}};
+    nlohmann::ordered_json j{{"first", firstName_},
+                             {"second", secondName_},
+                             {"differ", differ()},
+                             {"changes", std::move(changes)},
+                             {"firstDifference", nullptr},
+                             {"largest", nullptr},
+                             {"checkedCalls", checkedCalls_},
+                             {"differingCalls", differingCalls_},
+                             {"framesAffected", framesAffected_},
+                             {"diffImage", nullptr}};
     if (differ()) {
         j["firstDifference"] = stepJson(changes_[firstChange_]);
         j["largest"] = stepJson(changes_[largest_]);

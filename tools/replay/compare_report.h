@@ -28,7 +28,7 @@ public:
 
     bool differ() const { return firstChange_ != kNone; }
     void print(std::FILE* out) const;
-    nlohmann::json json() const;
+    nlohmann::ordered_json json() const;
 
 private:
     // A step after which the difference appeared or changed.

@@ -134,9 +134,9 @@ void ProfileReport::print(std::FILE* out, uint64_t finishedFrames) const {
     }
 }
 
-nlohmann::json ProfileReport::json(uint64_t finishedFrames) const {
+nlohmann::ordered_json ProfileReport::json(uint64_t finishedFrames) const {
     const Summary s = summarize();
-    nlohmann::json entries = nlohmann::json::array();
+    nlohmann::ordered_json entries = nlohmann::ordered_json::array();
     for (size_t i = 0; i < s.entries.size(); ++i) {
         const EntryFigures& e = s.entries[i];
         if (e.count == 0) continue;
@@ -146,7 +146,7 @@ nlohmann::json ProfileReport::json(uint64_t finishedFrames) const {
                            {"meanUs", e.totalSeconds * 1e6 / static_cast<double>(e.count)},
                            {"slowestUs", e.slowestSeconds * 1e6}});
     }
-    nlohmann::json frames = nlohmann::json::array(), slowestFrames = nlohmann::json::array();
+    nlohmann::ordered_json frames = nlohmann::ordered_json::array(), slowestFrames = nlohmann::ordered_json::array();
     std::vector<double> frameSeconds(s.frames.size());
     for (size_t f = 0; f < s.frames.size(); ++f) {
         frameSeconds[f] = s.frames[f].seconds;
@@ -156,14 +156,15 @@ nlohmann::json ProfileReport::json(uint64_t finishedFrames) const {
                           {"unfinished", s.frames[f].frame >= finishedFrames}});
     }
     for (size_t f : s.slowestFrames) slowestFrames.push_back(s.frames[f].frame);
-    nlohmann::json slowestCalls = nlohmann::json::array();
+    nlohmann::ordered_json slowestCalls = nlohmann::ordered_json::array();
     for (size_t i : s.slowestCalls) {
         const Call& c = calls_[i];
-        slowestCalls.push_back({{"frame", c.frame},
-                                {"call", c.call},
-                                {"entry", entryName(c.entry)},
-                                {"us", s.callSeconds[i] * 1e6},
-                                {"pixelsChanged", c.measured ? nlohmann::json(c.pixels) : nlohmann::json(nullptr)}});
+        slowestCalls.push_back(
+            {{"frame", c.frame},
+             {"call", c.call},
+             {"entry", entryName(c.entry)},
+             {"us", s.callSeconds[i] * 1e6},
+             {"pixelsChanged", c.measured ? nlohmann::ordered_json(c.pixels) : nlohmann::ordered_json(nullptr)}});
     }
     const double mean = s.frames.empty() ? 0.0 : s.totalSeconds / static_cast<double>(s.frames.size());
     return {{"passes", times_.size()},

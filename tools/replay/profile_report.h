@@ -27,7 +27,7 @@ public:
 
     // `finishedFrames`: the frames that ended with ENDUPDATE; a frame after them is unfinished.
     void print(std::FILE* out, uint64_t finishedFrames) const;
-    nlohmann::json json(uint64_t finishedFrames) const;
+    nlohmann::ordered_json json(uint64_t finishedFrames) const;
 
     static constexpr size_t kSlowestCalls = 10, kSlowestFrames = 5;
 

@@ -151,7 +151,7 @@ int Session::run() {
 void Session::print() const {
     const bool comparing = run_.laneCount() == 2;
     if (options_.json) {
-        nlohmann::json j{{"calls", run_.calls()}, {"frames", run_.frame()}};
+        nlohmann::ordered_json j{{"calls", run_.calls()}, {"frames", run_.frame()}};
         if (comparing) {
             j["compare"] = compare_.json();
         } else {
