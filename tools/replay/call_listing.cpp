@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "trace_state.h"  // contentHashText
+
 namespace velkano::replay {
 namespace {
 
@@ -48,13 +50,6 @@ bool pairRead(Read read) { return read == Read::Positions || read == Read::TexCo
 bool vertexRead(Read read) { return pairRead(read) || read == Read::Depths || read == Read::Colours; }
 
 int32_t asInt(uint64_t value) { return static_cast<int32_t>(static_cast<uint32_t>(value)); }
-
-// "#1a2b3c4d5e6f7788".
-std::string hashText(uint64_t hash) {
-    std::string text(1, '#');
-    text += trace::hexText(hash, 16);
-    return text;
-}
 
 std::string sizeText(int32_t width, int32_t height) { return std::to_string(width) + "x" + std::to_string(height); }
 
@@ -119,7 +114,7 @@ std::string CallDecoder::refText(const Ref& ref) const {
         case RefState::Unreadable: return "unreadable";
         case RefState::Content: break;
     }
-    std::string text = hashText(ref.hash);
+    std::string text = contentHashText(ref.hash);
     if (const auto found = blobBytes_.find(ref.hash); found != blobBytes_.end()) {
         text += ' ';
         text += std::to_string(found->second);
@@ -159,7 +154,7 @@ std::string CallDecoder::readText(const trace::Call& call, size_t j) {
     const Read read = trace::signature(call.entry).reads[j];
     const Ref& ref = call.reads[j];
     if (ref.state != RefState::Content) return refText(ref);
-    if (read == Read::TargetHash) return hashText(ref.hash);
+    if (read == Read::TargetHash) return contentHashText(ref.hash);
     if (read == Read::Texture) return sizeText(textureWidth_, textureHeight_) + " " + refText(ref);
     if (read == Read::Lightmap) return sizeText(lightmapWidth_, lightmapHeight_) + " " + refText(ref);
     if (!vertexRead(read)) return refText(ref);

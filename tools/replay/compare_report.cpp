@@ -3,13 +3,12 @@
 
 #include <utility>
 
+#include "call_listing.h"  // wordText
 #include "png_output.h"
 
 namespace velkano::replay {
 
 namespace {
-
-std::string wordText(uint32_t word) { return "0x" + trace::hexText(word, 8); }
 
 nlohmann::ordered_json boxJson(const PixelBox& box) {
     if (box.empty()) return nullptr;

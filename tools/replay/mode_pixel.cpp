@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
+#include "call_listing.h"  // wordText
 #include "footprint.h"
 #include "modes.h"
 #include "replay_run.h"
@@ -29,17 +30,15 @@ PixelValue readPixel(const TargetImage& image, int32_t x, int32_t y) {
     return {true, pixelAt(image, image.data, x, y)};
 }
 
-std::string hexWord(uint32_t word) { return "0x" + trace::hexText(word, 8); }
-
 // "0x00bf0f0f (191, 15, 15)", or "outside the image".
 std::string valueText(const PixelValue& v) {
     if (!v.inside) return "outside the image";
-    return hexWord(v.word) + " (" + std::to_string(v.word >> 16 & 0xFF) + ", " + std::to_string(v.word >> 8 & 0xFF) +
+    return wordText(v.word) + " (" + std::to_string(v.word >> 16 & 0xFF) + ", " + std::to_string(v.word >> 8 & 0xFF) +
            ", " + std::to_string(v.word & 0xFF) + ")";
 }
 
 nlohmann::ordered_json valueJson(const PixelValue& v) {
-    return v.inside ? nlohmann::ordered_json(hexWord(v.word)) : nlohmann::ordered_json();
+    return v.inside ? nlohmann::ordered_json(wordText(v.word)) : nlohmann::ordered_json();
 }
 
 class PixelHistory {
