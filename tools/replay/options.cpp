@@ -88,9 +88,10 @@ struct CommandLine {
         app.add_flag("--layers", o.layers,
                      "with --image-at: also write the library's two scratch layers (replays with the "
                      "library built into this tool)");
-        app.add_option("--zoom", o.zoom, "with the images at a call: draw each pixel as an N x N square")
+        // The ranges are in the help text; a validator's own description would show as "N:INT in [1 - 16]".
+        app.add_option("--zoom", o.zoom, "with the images at a call: draw each pixel as an N x N square (1 to 16)")
             ->type_name("N")
-            ->check(CLI::Range(1, 16));
+            ->check(CLI::Range(1, 16).description(""));
         app.add_option("--pixel", pixel, "list every call that wrote pixel (X, Y), or covered it")->type_name("X,Y");
         app.add_option("--overdraw", o.overdrawDir, "write a heatmap per frame of how many calls changed each pixel")
             ->type_name("DIR");
@@ -110,9 +111,10 @@ struct CommandLine {
             ->type_name("DIR");
         app.add_option("--frames", frames, "only frames A to B (also A- or A; frames count from 0)")->type_name("A-B");
         app.add_flag("--profile", o.profile, "time every library call; totals per entry point and per frame");
-        app.add_option("--repeat", o.repeat, "with --profile: replay N times after a warm-up pass, report medians")
+        app.add_option("--repeat", o.repeat,
+                       "with --profile: replay N times (1 to 1000) after a warm-up pass, report medians")
             ->type_name("N")
-            ->check(CLI::Range(1u, 1000u));
+            ->check(CLI::Range(1u, 1000u).description(""));
         app.add_option("--library", o.libraryPath, "replay with this library instead of the default one")
             ->type_name("PATH");
         app.add_option("--compare", o.comparePath,
