@@ -95,10 +95,10 @@ void PixelHistory::add(Kind kind, const CallPlace& place, bool hasCall, const Pi
         std::printf("%s\n", line.c_str());
         return;
     }
-    static constexpr const char* kKinds[] = {"init", "wrote", "covered", "in_triangle_box", "host"};
+    static constexpr const char* kKinds[] = {"init", "wrote", "covered", "inTriangleBox", "host"};
     nlohmann::ordered_json e = {{"frame", place.frame}};
     if (kind == Kind::Host) {
-        e["after_call"] = hasCall ? nlohmann::ordered_json(place.index) : nlohmann::ordered_json();
+        e["afterCall"] = hasCall ? nlohmann::ordered_json(place.index) : nlohmann::ordered_json();
     } else {
         e["call"] = place.index;
         e["entry"] = std::string(trace::signature(place.entry).name);
@@ -182,7 +182,7 @@ void PixelHistory::summary() {
     }
     nlohmann::ordered_json last;
     if (hasLast_) {
-        last = {{"frame", last_.frame}, {"offset", last_.offset}, {"by_host", lastByHost_}};
+        last = {{"frame", last_.frame}, {"offset", last_.offset}, {"byHost", lastByHost_}};
         if (!lastByHost_) {
             last["call"] = last_.index;
             last["entry"] = std::string(trace::signature(last_.entry).name);
@@ -193,11 +193,11 @@ void PixelHistory::summary() {
                                         {"start", valueJson(start_)},
                                         {"events", events_},
                                         {"summary",
-                                         {{"calls_changed", callChanges_},
-                                          {"host_changes", hostChanges_},
-                                          {"last_change", last},
+                                         {{"callsChanged", callChanges_},
+                                          {"hostChanges", hostChanges_},
+                                          {"lastChange", last},
                                           {"final", valueJson(value_)},
-                                          {"ever_inside", everInside_ || start_.inside}}}};
+                                          {"everInside", everInside_ || start_.inside}}}};
     std::printf("%s\n", doc.dump(2).c_str());
 }
 
