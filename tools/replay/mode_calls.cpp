@@ -2,7 +2,7 @@
 // draw changed, and lists the selected calls (--frames, --call-range, --only) with their
 // arguments decoded, and the image records, as text or as one JSON document:
 //   frame 0 call 4  DRAWTILE@44 x=4 ... tint=0x00c01010 (XXRRGGBB) ...  changed 256 px in x 4-19, y 4-19
-//   frame 2 image #... 12672 B  before call 16  changed 100 px in x 40-49, y 30-39
+//   frame 2 image #... 12672 B  after call 15  the host changed 100 px in x 40-49, y 30-39
 // The JSON document is written as the run goes, calls first; the image records, fewer, are
 // kept until the calls are done.
 #include <cstdio>
