@@ -86,6 +86,9 @@ int run(int argc, char** argv) {
             return 0;
         default: break;
     }
+    Reporter opening(0, options.tracePath);
+    const auto reader = openTrace(options.tracePath, opening);
+    if (!reader) return 2;
     for (const std::string* dir : {&options.pngDir, &options.overdrawDir}) {
         if (dir->empty()) continue;
         std::error_code ec;
@@ -95,10 +98,6 @@ int run(int argc, char** argv) {
             return 2;
         }
     }
-
-    Reporter opening(0, options.tracePath);
-    const auto reader = openTrace(options.tracePath, opening);
-    if (!reader) return 2;
     Reporter report(reader->fileBytes(), options.tracePath);
     const ModeInput input{options, *reader, report};
     switch (options.mode) {
