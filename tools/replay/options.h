@@ -48,7 +48,7 @@ struct Options {
     };
     ImageRequest image, texture, lightmap;
     bool layers = false;
-    int zoom = 1;  // --zoom N: the images at a call drawn N times larger
+    int zoom = 1;                    // --zoom N: the images at a call drawn N times larger
     int32_t pixelX = 0, pixelY = 0;  // --pixel X,Y
     std::string overdrawDir;         // --overdraw DIR
     FrameRange extractFrames;        // --extract A-B OUT
