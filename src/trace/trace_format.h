@@ -8,6 +8,7 @@
 // XXH3 hash, before the first call that refers to it; calls carry only the hashes.
 #pragma once
 #include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -118,6 +119,11 @@ struct Call {
     std::array<uint64_t, kMaxArgs> args{};  // signature(entry).argCount of them used
     std::array<Ref, kMaxReads> reads{};     // signature(entry).readCount of them used
 };
+
+// Argument i of a call as the entry point received it: a 32-bit integer, word or float.
+inline uint32_t argWord(const Call& call, size_t i) { return static_cast<uint32_t>(call.args[i]); }
+inline int32_t argInt(const Call& call, size_t i) { return static_cast<int32_t>(argWord(call, i)); }
+inline float argFloat(const Call& call, size_t i) { return std::bit_cast<float>(argWord(call, i)); }
 
 // The checksum of the header (its first 28 bytes) and of a record (type, length and payload):
 // zlib's CRC-32.

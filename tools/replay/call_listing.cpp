@@ -100,11 +100,11 @@ void CallDecoder::note(const trace::Record& record) {
     if (record.type != trace::RecordType::Call) return;
     const trace::Call& call = record.call;
     if (call.entry == EntryPoint::SetTexture) {
-        textureWidth_ = asInt(call.args[1]);
-        textureHeight_ = asInt(call.args[2]);
+        textureWidth_ = trace::argInt(call, 1);
+        textureHeight_ = trace::argInt(call, 2);
     } else if (call.entry == EntryPoint::SetLightmap) {
-        lightmapWidth_ = asInt(call.args[1]);
-        lightmapHeight_ = asInt(call.args[2]);
+        lightmapWidth_ = trace::argInt(call, 1);
+        lightmapHeight_ = trace::argInt(call, 2);
     }
 }
 

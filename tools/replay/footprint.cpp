@@ -80,12 +80,7 @@ Footprint callFootprint(const trace::Call& call, const TargetImage& image, trace
     Footprint f;
     const int32_t width = drawableWidth(image);
     if (width == 0) return f;
-    const auto argFloat = [&](size_t i) {
-        float v;
-        const uint32_t bits = static_cast<uint32_t>(call.args[i]);
-        std::memcpy(&v, &bits, sizeof v);
-        return v;
-    };
+    const auto argFloat = [&](size_t i) { return trace::argFloat(call, i); };
     switch (call.entry) {
         case EntryPoint::FlashAdd:
         case EntryPoint::FlashSub:

@@ -18,14 +18,9 @@ constexpr uint64_t kSlackBytes = 1u << 20;
 constexpr uint64_t kAlignBytes = 64;
 constexpr uint64_t kPaletteBytes = 256 * 4;
 
-int32_t argInt(const trace::Call& call, size_t i) { return static_cast<int32_t>(static_cast<uint32_t>(call.args[i])); }
-uint32_t argWord(const trace::Call& call, size_t i) { return static_cast<uint32_t>(call.args[i]); }
-float argFloat(const trace::Call& call, size_t i) { return std::bit_cast<float>(argWord(call, i)); }
-
-// width * height, 0 unless both are at least 1: the area every fetch stays inside.
-uint64_t area(int32_t width, int32_t height) {
-    return width >= 1 && height >= 1 ? uint64_t(uint32_t(width)) * uint64_t(uint32_t(height)) : 0;
-}
+using trace::argFloat;
+using trace::argInt;
+using trace::argWord;
 
 // Sizes `storage` for `sizeBytes` zero bytes starting at the same offset from a 64-byte
 // boundary as `recorded`; returns where they start (never null).
@@ -53,6 +48,10 @@ void timed(double* seconds, Body body) {
 }
 
 }  // namespace
+
+uint64_t area(int32_t width, int32_t height) {
+    return width >= 1 && height >= 1 ? uint64_t(uint32_t(width)) * uint64_t(uint32_t(height)) : 0;
+}
 
 uint64_t regionLimitBytes(uint64_t fileBytes) {
     const uint64_t byFile = fileBytes > (UINT64_MAX - kSlackBytes) / trace::kMaxInflateRatio

@@ -22,6 +22,10 @@
 
 namespace velkano::replay {
 
+// width * height, 0 unless both are at least 1: the area a texture or lightmap fetch stays
+// inside.
+uint64_t area(int32_t width, int32_t height);
+
 // The largest region a trace of `fileBytes` can describe: no blob is larger than
 // kMaxBlobBytes or inflates beyond kMaxInflateRatio times the file, with 1 MiB of slack.
 uint64_t regionLimitBytes(uint64_t fileBytes);

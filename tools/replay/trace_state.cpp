@@ -1,7 +1,8 @@
 // trace_state.cpp: following the bindings and the target through a trace's records.
 #include "trace_state.h"
 
-#include "reporter.h"  // plural
+#include "replay_lane.h"  // area
+#include "reporter.h"     // plural
 
 #include <limits>
 
@@ -11,11 +12,7 @@ namespace {
 using trace::EntryPoint;
 using trace::RefState;
 
-int32_t argInt(const trace::Call& call, size_t i) { return static_cast<int32_t>(static_cast<uint32_t>(call.args[i])); }
-
-uint64_t area(int32_t width, int32_t height) {
-    return width >= 1 && height >= 1 ? uint64_t(uint32_t(width)) * uint64_t(uint32_t(height)) : 0;
-}
+using trace::argInt;
 
 }  // namespace
 
