@@ -378,8 +378,7 @@ std::vector<KernelCase> kernelCases(const KernelData& data) {
     return cases;
 }
 
-constexpr const char* kLevelNames[] = {"scalar", "sse2", "avx2"};
-const char* levelName(SimdLevel level) { return kLevelNames[static_cast<int>(level)]; }
+std::string levelName(SimdLevel level) { return std::string(simdLevelName(level)); }
 
 void registerKernel(bench::SideBySide& table, const KernelCase& c, SimdLevel level) {
     const KernelTable& k = kernelTable(level);
@@ -437,13 +436,13 @@ int main(int argc, char** argv) {
     prepareTileRows(data);
     prepareRoom(data);
     const std::vector<KernelCase> cases = kernelCases(data);
-    std::string levels = "scalar";  // the levels this machine runs
-    for (int level = 1; level <= static_cast<int>(detectedSimdLevel()); ++level)
-        levels += ", " + std::string(kLevelNames[level]);
+    std::string levels;  // the levels this machine runs
+    for (const SimdLevel level : kSimdLevels)
+        if (level <= detectedSimdLevel()) levels += (levels.empty() ? "" : ", ") + levelName(level);
     table.note("kernel levels this machine runs: " + levels);
     for (const KernelCase& c : cases)
-        for (int level = 0; level <= static_cast<int>(detectedSimdLevel()); ++level)
-            registerKernel(table, c, static_cast<SimdLevel>(level));
+        for (const SimdLevel level : kSimdLevels)
+            if (level <= detectedSimdLevel()) registerKernel(table, c, level);
 
     return table.run();
 }

@@ -1,6 +1,10 @@
 // kernel_tables.cpp: the kernel table of every level, filled from VELKANO_KERNEL_SLOTS. It
 // sees every module's kernels, so it lives with the entry points above them.
 #include "context/kernel_table.h"
+
+#include <array>
+#include <utility>
+
 #include "effects/flash.h"
 #include "raster/persp_triangle.h"
 #include "raster/span_compositor.h"
@@ -11,6 +15,14 @@
 namespace velkano {
 namespace {
 
+#if VELKANO_ARCH_ARM64
+template <typename Kernel>
+Kernel atLevel(SimdLevel level, Kernel scalar, Kernel neon) {
+    return level == SimdLevel::Neon ? neon : scalar;
+}
+// A row's kernels of this architecture's levels: scalar, NEON.
+#  define VELKANO_LEVEL_KERNELS(scalar, sse2, avx2, neon) scalar, neon
+#else
 template <typename Kernel>
 Kernel atLevel(SimdLevel level, Kernel scalar, Kernel sse2, Kernel avx2) {
     switch (level) {
@@ -20,6 +32,9 @@ Kernel atLevel(SimdLevel level, Kernel scalar, Kernel sse2, Kernel avx2) {
     }
     return scalar;
 }
+// A row's kernels of this architecture's levels: scalar, SSE2, AVX2.
+#  define VELKANO_LEVEL_KERNELS(scalar, sse2, avx2, neon) scalar, sse2, avx2
+#endif
 
 template <typename Fit, typename Kernel>
 KernelSlot<Kernel, Fit> slotOf(Kernel kernel, Kernel scalar) {
@@ -38,8 +53,9 @@ KernelSlot<SpanKernels, Fit> slotOf(const SpanKernels& level, const SpanKernels&
 KernelTable makeTable(SimdLevel level) {
     KernelTable table{};
     table.level = level;
-#define VELKANO_INSTALL_SLOT(name, Kernel, Fit, scalar, sse2, avx2) \
-  table.name = slotOf<Fit>(atLevel<Kernel>(level, scalar, sse2, avx2), static_cast<Kernel>(scalar));
+#define VELKANO_INSTALL_SLOT(name, Kernel, Fit, scalar, ...) \
+  table.name =                                               \
+      slotOf<Fit>(atLevel<Kernel>(level, VELKANO_LEVEL_KERNELS(scalar, __VA_ARGS__)), static_cast<Kernel>(scalar));
     VELKANO_KERNEL_SLOTS(VELKANO_INSTALL_SLOT)
 #undef VELKANO_INSTALL_SLOT
     return table;
@@ -49,7 +65,12 @@ KernelTable makeTable(SimdLevel level) {
 // order between files matters: the compositor's sets are constants); plain statics keep the
 // entry points free of guards.
 const SimdLevel detectedLevel = detectedSimdLevel();
-const KernelTable tables[] = {makeTable(SimdLevel::Scalar), makeTable(SimdLevel::Sse2), makeTable(SimdLevel::Avx2)};
+// One table per level of this architecture, indexed by the level.
+template <size_t... I>
+std::array<KernelTable, sizeof...(I)> makeTables(std::index_sequence<I...>) {
+    return {makeTable(kSimdLevels[I])...};
+}
+const auto tables = makeTables(std::make_index_sequence<kSimdLevels.size()>());
 const KernelTable* inForce = &kernelTable(detectedLevel);
 
 }  // namespace

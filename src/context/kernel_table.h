@@ -2,7 +2,9 @@
 //
 // VELKANO_KERNEL_SLOTS is the one list of them. Each row names a slot, its type, its fit rule
 // and its kernel at each level: scalar (the reference), SSE2 (velkano::sse2) and AVX2
-// (velkano::avx2); a level with no kernel of its own names the one below. KernelTable, the
+// (velkano::avx2) on x86, NEON (velkano::neon) on ARM64; a level with no kernel of its own
+// names the one below (NEON: the scalar one). Each architecture's build reads only its own
+// columns, so the other's kernels are never named there. KernelTable, the
 // install code, the table test and the kernel checker (tests/checker) all expand this list, so
 // a slot or a level is added here and nowhere else.
 //
@@ -22,20 +24,26 @@
 #include "context/texture_binding.h"
 #include "pixel/simd_level.h"
 
-// name, type, fit rule, scalar, SSE2, AVX2
-#define VELKANO_KERNEL_SLOTS(X)                                                                                     \
-  X(flashAdd, FlashKernel, AnyCall, flashAddScalar, sse2::flashAddSse2, avx2::flashAddAvx2)                         \
-  X(flashSub, FlashKernel, AnyCall, flashSubScalar, sse2::flashSubSse2, avx2::flashSubAvx2)                         \
-  X(flashMod, FlashKernel, AnyCall, flashModScalar, sse2::flashModSse2, avx2::flashModAvx2)                         \
-  X(tileRow, TileRowKernel, AnyCall, tileRowScalar, sse2::tileRowSse2, avx2::tileRowAvx2)                           \
-  X(spans, SpanKernels, AnyCall, spanKernelsScalar, sse2::spanKernelsSse2, avx2::spanKernelsAvx2)                   \
-  X(textureSpan, TextureSpanKernel, TextureFits, textureSpanScalar, sse2::textureSpanSse2, avx2::textureSpanAvx2)   \
-  X(lightSpan, LightSpanKernel, AnyCall, lightSpanScalar, sse2::lightSpanSse2, sse2::lightSpanSse2)                 \
-  X(textureRows, TextureRowsKernel, AnyCall, textureRowsScalar, sse2::textureRowsSse2, sse2::textureRowsSse2)       \
-  X(lightRows, LightRowsKernel, LightRowsFit, lightRowsScalar, sse2::lightRowsSse2, sse2::lightRowsSse2)            \
-  X(gridPoints, GridPointsKernel, AnyCall, gridPointsScalar, sse2::gridPointsSse2, avx2::gridPointsAvx2)            \
-  X(textureBlocks, BlockKernel, TextureFits, textureBlocksScalar, sse2::textureBlocksSse2, avx2::textureBlocksAvx2) \
-  X(litBlocks, LitBlockKernel, TextureAndLightmapFit, litBlocksScalar, sse2::litBlocksSse2, avx2::litBlocksAvx2)
+// name, type, fit rule, scalar, SSE2, AVX2, NEON
+#define VELKANO_KERNEL_SLOTS(X)                                                                                      \
+  X(flashAdd, FlashKernel, AnyCall, flashAddScalar, sse2::flashAddSse2, avx2::flashAddAvx2, flashAddScalar)          \
+  X(flashSub, FlashKernel, AnyCall, flashSubScalar, sse2::flashSubSse2, avx2::flashSubAvx2, flashSubScalar)          \
+  X(flashMod, FlashKernel, AnyCall, flashModScalar, sse2::flashModSse2, avx2::flashModAvx2, flashModScalar)          \
+  X(tileRow, TileRowKernel, AnyCall, tileRowScalar, sse2::tileRowSse2, avx2::tileRowAvx2, tileRowScalar)             \
+  X(spans, SpanKernels, AnyCall, spanKernelsScalar, sse2::spanKernelsSse2, avx2::spanKernelsAvx2, spanKernelsScalar) \
+  X(textureSpan, TextureSpanKernel, TextureFits, textureSpanScalar, sse2::textureSpanSse2, avx2::textureSpanAvx2,    \
+    textureSpanScalar)                                                                                               \
+  X(lightSpan, LightSpanKernel, AnyCall, lightSpanScalar, sse2::lightSpanSse2, sse2::lightSpanSse2, lightSpanScalar) \
+  X(textureRows, TextureRowsKernel, AnyCall, textureRowsScalar, sse2::textureRowsSse2, sse2::textureRowsSse2,        \
+    textureRowsScalar)                                                                                               \
+  X(lightRows, LightRowsKernel, LightRowsFit, lightRowsScalar, sse2::lightRowsSse2, sse2::lightRowsSse2,             \
+    lightRowsScalar)                                                                                                 \
+  X(gridPoints, GridPointsKernel, AnyCall, gridPointsScalar, sse2::gridPointsSse2, avx2::gridPointsAvx2,             \
+    gridPointsScalar)                                                                                                \
+  X(textureBlocks, BlockKernel, TextureFits, textureBlocksScalar, sse2::textureBlocksSse2, avx2::textureBlocksAvx2,  \
+    textureBlocksScalar)                                                                                             \
+  X(litBlocks, LitBlockKernel, TextureAndLightmapFit, litBlocksScalar, sse2::litBlocksSse2, avx2::litBlocksAvx2,     \
+    litBlocksScalar)
 
 namespace velkano {
 

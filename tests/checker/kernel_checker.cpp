@@ -3,7 +3,7 @@
 // pages; and every slot's fit rule. A failure names the slot, the level, the case's seed and
 // the first differing byte, and the program exits 1.
 //
-//   velkano_kernel_checker [--slot NAME] [--level sse2|avx2] [--seed N] [--bench]
+//   velkano_kernel_checker [--slot NAME] [--level sse2|avx2|neon] [--seed N] [--bench]
 //
 // --seed N reruns case N alone (of each slot selected); --bench times each slot's bench case
 // at every level against scalar instead of checking.
@@ -20,12 +20,7 @@
 namespace velkano::checker {
 
 const char* levelName(SimdLevel level) {
-    switch (level) {
-        case SimdLevel::Scalar: return "scalar";
-        case SimdLevel::Sse2: return "sse2";
-        case SimdLevel::Avx2: return "avx2";
-    }
-    return "?";
+    return simdLevelName(level).data();  // the names are literals: null-terminated
 }
 
 namespace {
@@ -141,8 +136,8 @@ void Checker::bench(const std::string& label, double items, const Maker& make) {
     Blocks start;
     const Runner run = make(0, rng, start);
     std::vector<SimdLevel> levels{SimdLevel::Scalar};
-    for (SimdLevel level : {SimdLevel::Sse2, SimdLevel::Avx2})
-        if (wants(level)) levels.push_back(level);
+    for (SimdLevel level : kSimdLevels)
+        if (level != SimdLevel::Scalar && wants(level)) levels.push_back(level);
     std::printf("%-12s %-26s %10.0f", slot_, label.c_str(), items);
     double scalarNs = 0;
     for (SimdLevel level : levels) {
@@ -190,7 +185,7 @@ int main(int argc, char** argv) {
         else if (arg == "--slot" && hasValue) options.slot = argv[++i];
         else if (arg == "--level" && hasValue) options.level = argv[++i];
         else {
-            std::fprintf(stderr, "usage: %s [--slot NAME] [--level sse2|avx2] [--seed N] [--bench]\n", argv[0]);
+            std::fprintf(stderr, "usage: %s [--slot NAME] [--level sse2|avx2|neon] [--seed N] [--bench]\n", argv[0]);
             return 2;
         }
     }
@@ -201,12 +196,14 @@ int main(int argc, char** argv) {
 
     Checker c(options);
     std::vector<SimdLevel> levels;
-    for (SimdLevel level : {SimdLevel::Sse2, SimdLevel::Avx2})
-        if (c.wants(level)) levels.push_back(level);
+    for (SimdLevel level : kSimdLevels)
+        if (level != SimdLevel::Scalar && c.wants(level)) levels.push_back(level);
     if (options.bench) {
         std::printf("ns per item (median of 15); in brackets the speed-up over scalar. Levels: scalar");
         for (SimdLevel level : levels) std::printf(", %s", levelName(level));
-        std::printf("\n%-12s %-26s %10s %9s %17s %17s\n", "slot", "case", "items", "scalar", "sse2", "avx2");
+        std::printf("\n%-12s %-26s %10s %9s", "slot", "case", "items", "scalar");
+        for (SimdLevel level : levels) std::printf(" %17s", levelName(level));
+        std::printf("\n");
         levels.assign(1, SimdLevel::Scalar);  // a bench case times every level itself
     }
     int slots = 0;

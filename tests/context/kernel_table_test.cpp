@@ -26,7 +26,7 @@ void expectFilled(const KernelSlot<SpanKernels, AnyCall>& slot, const KernelSlot
 // every level: a level that named nothing would leave a drawing call jumping to null.
 TEST(kernelTable, everyLevelFillsEverySlot) {
     const KernelTable& scalar = kernelTable(SimdLevel::Scalar);
-    for (const SimdLevel level : {SimdLevel::Scalar, SimdLevel::Sse2, SimdLevel::Avx2}) {
+    for (const SimdLevel level : kSimdLevels) {
         const KernelTable& table = kernelTable(level);
         EXPECT_EQ(table.level, std::min(level, detectedSimdLevel())) << static_cast<int>(level);
 #define VELKANO_EXPECT_FILLED(name, ...) expectFilled(table.name, scalar.name, #name);
@@ -41,8 +41,8 @@ TEST(kernelTable, forcingALevelSwapsTheTable) {
     const SimdLevel before = kernels().level;
     forceSimdLevelForTests(SimdLevel::Scalar);
     EXPECT_EQ(&kernels(), &kernelTable(SimdLevel::Scalar));
-    EXPECT_NE(kernels().tileRow.packed, kernelTable(SimdLevel::Sse2).tileRow.packed);
-    forceSimdLevelForTests(SimdLevel::Avx2);
+    EXPECT_NE(kernels().tileRow.packed, kernelTable(kSimdLevels[1]).tileRow.packed);
+    forceSimdLevelForTests(kSimdLevels.back());
     EXPECT_EQ(kernels().level, detectedSimdLevel()) << "never above what the machine runs";
     forceSimdLevelForTests(before);
     EXPECT_EQ(kernels().level, before);

@@ -361,12 +361,12 @@ std::vector<Image> runCalls(const uint8_t* data, size_t size, velkano::SimdLevel
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0) return 0;
-    // The first byte picks the kernels: scalar, SSE2 or AVX2 (as far as the machine has them).
+    // The first byte picks the kernels: a level of this build (as far as the machine has it).
     // The same calls then run again with the scalar reference kernels (or, after a scalar run,
     // the best ones), and every image must come out the same.
     using velkano::SimdLevel;
-    const SimdLevel levels[] = {SimdLevel::Scalar, SimdLevel::Sse2, SimdLevel::Avx2};
-    const SimdLevel level = std::min(levels[data[0] % 3], velkano::detectedSimdLevel());
+    const SimdLevel level =
+        std::min(velkano::kSimdLevels[data[0] % velkano::kSimdLevels.size()], velkano::detectedSimdLevel());
     const SimdLevel other = level == SimdLevel::Scalar ? velkano::detectedSimdLevel() : SimdLevel::Scalar;
     const std::vector<Image> images = runCalls(data + 1, size - 1, level);
     if (other == level) return 0;

@@ -1,13 +1,17 @@
 #include "pixel/simd_level.h"
 
-#include <cpuid.h>
 #include <gtest/gtest.h>
 
 #include <cstdint>
 
+#if VELKANO_ARCH_X86
+#  include <cpuid.h>
+#endif
+
 namespace velkano {
 namespace {
 
+#if VELKANO_ARCH_X86
 // AVX2 by asking the processor directly: the AVX2 feature bit, and the operating system
 // saving the SSE and AVX register state (OSXSAVE, then XCR0 bits 1 and 2).
 bool processorRunsAvx2() {
@@ -24,6 +28,10 @@ bool processorRunsAvx2() {
 TEST(simdLevel, detectsWhatTheProcessorRuns) {
     EXPECT_EQ(detectedSimdLevel(), processorRunsAvx2() ? SimdLevel::Avx2 : SimdLevel::Sse2);
 }
+#else
+// Every ARM64 processor has Advanced SIMD: the NEON kernels always run.
+TEST(simdLevel, detectsWhatTheProcessorRuns) { EXPECT_EQ(detectedSimdLevel(), SimdLevel::Neon); }
+#endif
 
 }  // namespace
 }  // namespace velkano
