@@ -26,11 +26,12 @@
 
 // name, type, fit rule, scalar, SSE2, AVX2, NEON
 #define VELKANO_KERNEL_SLOTS(X)                                                                                      \
-  X(flashAdd, FlashKernel, AnyCall, flashAddScalar, sse2::flashAddSse2, avx2::flashAddAvx2, flashAddScalar)          \
-  X(flashSub, FlashKernel, AnyCall, flashSubScalar, sse2::flashSubSse2, avx2::flashSubAvx2, flashSubScalar)          \
-  X(flashMod, FlashKernel, AnyCall, flashModScalar, sse2::flashModSse2, avx2::flashModAvx2, flashModScalar)          \
-  X(tileRow, TileRowKernel, AnyCall, tileRowScalar, sse2::tileRowSse2, avx2::tileRowAvx2, tileRowScalar)             \
-  X(spans, SpanKernels, AnyCall, spanKernelsScalar, sse2::spanKernelsSse2, avx2::spanKernelsAvx2, spanKernelsScalar) \
+  X(flashAdd, FlashKernel, AnyCall, flashAddScalar, sse2::flashAddSse2, avx2::flashAddAvx2, neon::flashAddNeon)      \
+  X(flashSub, FlashKernel, AnyCall, flashSubScalar, sse2::flashSubSse2, avx2::flashSubAvx2, neon::flashSubNeon)      \
+  X(flashMod, FlashKernel, AnyCall, flashModScalar, sse2::flashModSse2, avx2::flashModAvx2, neon::flashModNeon)      \
+  X(tileRow, TileRowKernel, AnyCall, tileRowScalar, sse2::tileRowSse2, avx2::tileRowAvx2, neon::tileRowNeon)         \
+  X(spans, SpanKernels, AnyCall, spanKernelsScalar, sse2::spanKernelsSse2, avx2::spanKernelsAvx2,                    \
+    neon::spanKernelsNeon)                                                                                           \
   X(textureSpan, TextureSpanKernel, TextureFits, textureSpanScalar, sse2::textureSpanSse2, avx2::textureSpanAvx2,    \
     textureSpanScalar)                                                                                               \
   X(lightSpan, LightSpanKernel, AnyCall, lightSpanScalar, sse2::lightSpanSse2, sse2::lightSpanSse2, lightSpanScalar) \

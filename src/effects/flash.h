@@ -30,5 +30,10 @@ void flashAddAvx2(uint8_t* block, size_t sizeBytes, uint32_t colour);
 void flashSubAvx2(uint8_t* block, size_t sizeBytes, uint32_t colour);
 void flashModAvx2(uint8_t* block, size_t sizeBytes, uint32_t colour);
 }  // namespace avx2
+namespace neon {  // ARM64 only
+void flashAddNeon(uint8_t* block, size_t sizeBytes, uint32_t colour);
+void flashSubNeon(uint8_t* block, size_t sizeBytes, uint32_t colour);
+void flashModNeon(uint8_t* block, size_t sizeBytes, uint32_t colour);
+}  // namespace neon
 
 }  // namespace velkano

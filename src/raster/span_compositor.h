@@ -133,6 +133,9 @@ extern const SpanKernels spanKernelsSse2;
 namespace avx2 {
 extern const SpanKernels spanKernelsAvx2;
 }
+namespace neon {
+extern const SpanKernels spanKernelsNeon;
+}
 
 VELKANO_HELPERS_BEGIN
 // A level's kernels, Kernel<Mode, Lit, Light>::run for each of `Modes`, by host blend mode.

@@ -84,5 +84,8 @@ void tileRowSse2(const TileRow& row, const TileInk& ink);
 namespace avx2 {
 void tileRowAvx2(const TileRow& row, const TileInk& ink);
 }
+namespace neon {
+void tileRowNeon(const TileRow& row, const TileInk& ink);
+}
 
 }  // namespace velkano
