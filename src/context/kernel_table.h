@@ -42,9 +42,9 @@
   X(gridPoints, GridPointsKernel, AnyCall, gridPointsScalar, sse2::gridPointsSse2, avx2::gridPointsAvx2,             \
     gridPointsScalar)                                                                                                \
   X(textureBlocks, BlockKernel, TextureFits, textureBlocksScalar, sse2::textureBlocksSse2, avx2::textureBlocksAvx2,  \
-    textureBlocksScalar)                                                                                             \
+    neon::textureBlocksNeon)                                                                                         \
   X(litBlocks, LitBlockKernel, TextureAndLightmapFit, litBlocksScalar, sse2::litBlocksSse2, avx2::litBlocksAvx2,     \
-    litBlocksScalar)
+    neon::litBlocksNeon)
 
 namespace velkano {
 

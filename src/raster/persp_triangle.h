@@ -188,5 +188,9 @@ namespace avx2 {
 void textureBlocksAvx2(const RenderContext& context, const BlockWalk& walk);
 void litBlocksAvx2(const RenderContext& context, const LitBlockWalk& walk);
 }  // namespace avx2
+namespace neon {
+void textureBlocksNeon(const RenderContext& context, const BlockWalk& walk);
+void litBlocksNeon(const RenderContext& context, const LitBlockWalk& walk);
+}  // namespace neon
 
 }  // namespace velkano
