@@ -40,7 +40,7 @@
   X(lightRows, LightRowsKernel, LightRowsFit, lightRowsScalar, sse2::lightRowsSse2, sse2::lightRowsSse2,             \
     lightRowsScalar)                                                                                                 \
   X(gridPoints, GridPointsKernel, AnyCall, gridPointsScalar, sse2::gridPointsSse2, avx2::gridPointsAvx2,             \
-    gridPointsScalar)                                                                                                \
+    neon::gridPointsNeon)                                                                                            \
   X(textureBlocks, BlockKernel, TextureFits, textureBlocksScalar, sse2::textureBlocksSse2, avx2::textureBlocksAvx2,  \
     neon::textureBlocksNeon)                                                                                         \
   X(litBlocks, LitBlockKernel, TextureAndLightmapFit, litBlocksScalar, sse2::litBlocksSse2, avx2::litBlocksAvx2,     \

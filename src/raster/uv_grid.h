@@ -100,6 +100,9 @@ void gridPointsSse2(const GridPoints& points);
 namespace avx2 {
 void gridPointsAvx2(const GridPoints& points);
 }
+namespace neon {
+void gridPointsNeon(const GridPoints& points);
+}
 
 // The weights of grid row r at `column` (cmin <= column), stepped on from column cmin one
 // binary32 addition at a time, as a whole-row pass reaches it.

@@ -243,13 +243,15 @@ void check_lightRows(Checker& c) {
 
 // Grid rows of random triangles, coordinates and depths (NaN, infinities, zero and negative
 // depths, values past 2^31 included), one or two coordinate sets, 1 to 9 columns from a
-// random first one (every tail of two and four lanes). Four entries per column up to one past
-// the last, the last against a guard page; one set leaves the light entries alone.
+// random first one (every tail of two and four lanes), in every rounding mode. Four entries per
+// column up to one past the last, the last against a guard page; one set leaves the light
+// entries alone.
 void check_gridPoints(Checker& c) {
     constexpr int32_t kHeight = 50;
     const auto runner = [](GridFill texture, GridFill light, bool lit, GridRowWeights weights, int32_t first,
-                           int32_t last) -> Runner {
+                           int32_t last, int rounding = 0) -> Runner {
         return [=](const KernelTable& table, Blocks& b) {
+            const RoundingModeScope scope(kRoundingModes[rounding]);
             int32_t* at = b.as<int32_t>(0);
             table.gridPoints.packed(
                 GridPoints{&texture, lit ? &light : nullptr, weights, first, last, 4, at, at + 1, at + 2, at + 3});
@@ -273,9 +275,11 @@ void check_gridPoints(Checker& c) {
         const int32_t r = range.firstRow + kGridBandRows * static_cast<int32_t>(rng.next() % bands);
         const size_t entries = 4 * static_cast<size_t>(last + 2);
         rng.fill(b.add("grid entries", 4 * entries, 16), 4 * entries);
-        c.describe("triangle (%g, %g) (%g, %g) (%g, %g), depths %g %g %g, grid row %d, columns %d..%d, %s", p[0], p[1],
-                   p[2], p[3], p[4], p[5], z[0], z[1], z[2], r, first, last, seed % 2 ? "two sets" : "one set");
-        return runner(texture, light, seed % 2 == 1, gridRowWeightsAt(texture, range, r, first), first, last);
+        const int rounding = static_cast<int>(seed / 2 % 4);
+        c.describe("triangle (%g, %g) (%g, %g) (%g, %g), depths %g %g %g, grid row %d, columns %d..%d, %s, rounding %s",
+                   p[0], p[1], p[2], p[3], p[4], p[5], z[0], z[1], z[2], r, first, last,
+                   seed % 2 ? "two sets" : "one set", kRoundingNames[rounding]);
+        return runner(texture, light, seed % 2 == 1, gridRowWeightsAt(texture, range, r, first), first, last, rounding);
     });
     c.bench("grid rows of 41 columns", 41, [&](uint32_t, Random& rng, Blocks& b) {
         const float p[6] = {0, 0, 640, 20, 100, 470}, uv[6] = {0, 0, 64, 3, 9, 60}, z[3] = {1, 3, 2};
