@@ -33,6 +33,13 @@ inline uint8x16_t channelModulateNeon(uint8x16_t a, uint8x16_t b) {
     return vqshrn_high_n_u16(vqshrn_n_u16(lo, 7), hi, 7);
 }
 
+// Four ColourWords to PixelWords: bytes 0 and 2 exchanged, byte 3 cleared (the table lookup
+// gives 0 for an index past the vector).
+inline uint32x4_t colourToPixelNeon(uint32x4_t w) {
+    const uint8x16_t order = {2, 1, 0, 0xFF, 6, 5, 4, 0xFF, 10, 9, 8, 0xFF, 14, 13, 12, 0xFF};
+    return vreinterpretq_u32_u8(vqtbl1q_u8(vreinterpretq_u8_u32(w), order));
+}
+
 // Two pixel words at `at` in lanes 0 to 7 (the rest zero), and back.
 inline uint8x16_t loadTwoPixelsNeon(const uint8_t* at) { return vcombine_u8(vld1_u8(at), vdup_n_u8(0)); }
 inline void storeTwoPixelsNeon(uint8_t* at, uint8x16_t v) { vst1_u8(at, vget_low_u8(v)); }

@@ -11,6 +11,7 @@
 
 #include "context/render_context.h"
 #include "pixel/channel_ops.h"
+#include "pixel/channel_ops_neon.h"
 #include "pixel/numeric.h"
 
 namespace velkano::neon {
@@ -19,13 +20,6 @@ namespace velkano::neon {
 inline uint32x4_t steppedLanes(int32_t value, int32_t step) {
     const uint32x4_t k = {0, 1, 2, 3};
     return vaddq_u32(vdupq_n_u32(static_cast<uint32_t>(value)), vmulq_n_u32(k, static_cast<uint32_t>(step)));
-}
-
-// Four ColourWords to PixelWords: bytes 0 and 2 exchanged, byte 3 cleared (a table index
-// past the register reads 0).
-inline uint32x4_t colourToPixelNeon(uint32x4_t w) {
-    const uint8x16_t order = {2, 1, 0, 0xFF, 6, 5, 4, 0xFF, 10, 9, 8, 0xFF, 14, 13, 12, 0xFF};
-    return vreinterpretq_u32_u8(vqtbl1q_u8(vreinterpretq_u8_u32(w), order));
 }
 
 // The texel of each lane's 22.10 coordinates, as PixelWords: the index at

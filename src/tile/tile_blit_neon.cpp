@@ -13,9 +13,6 @@ namespace {
 template <TileMode Mode>
 void tileRowNeonMode(const TileRow& row, const TileInk& ink) {
     const uint8x16_t tint = broadcastWordNeon(ink.tint);
-    // ColourWord lanes to PixelWord lanes: bytes 0 and 2 exchanged, byte 3 cleared (the
-    // table lookup gives 0 for an index past the vector).
-    const uint8x16_t toPixel = {2, 1, 0, 0xFF, 6, 5, 4, 0xFF, 10, 9, 8, 0xFF, 14, 13, 12, 0xFF};
     // The row's fields in locals: the stores below go through byte pointers, which could
     // otherwise alias the records and make every step read them again.
     const ColourWord* const palette = ink.palette;
@@ -33,7 +30,7 @@ void tileRowNeonMode(const TileRow& row, const TileInk& ink) {
         entries = vsetq_lane_u32(entry(i1), entries, 1);
         entries = vsetq_lane_u32(entry(i2), entries, 2);
         entries = vsetq_lane_u32(entry(i3), entries, 3);
-        const uint8x16_t colour = channelMultiplyNeon(vqtbl1q_u8(vreinterpretq_u8_u32(entries), toPixel), tint);
+        const uint8x16_t colour = channelMultiplyNeon(vreinterpretq_u8_u32(colourToPixelNeon(entries)), tint);
         uint8_t* at = pixels + 4 * static_cast<size_t>(i);
         if constexpr (Mode == TileMode::Replace) {
             vst1q_u8(at, colour);
