@@ -25,25 +25,26 @@
 #include "pixel/simd_level.h"
 
 // name, type, fit rule, scalar, SSE2, AVX2, NEON
-#define VELKANO_KERNEL_SLOTS(X)                                                                                      \
-  X(flashAdd, FlashKernel, AnyCall, flashAddScalar, sse2::flashAddSse2, avx2::flashAddAvx2, neon::flashAddNeon)      \
-  X(flashSub, FlashKernel, AnyCall, flashSubScalar, sse2::flashSubSse2, avx2::flashSubAvx2, neon::flashSubNeon)      \
-  X(flashMod, FlashKernel, AnyCall, flashModScalar, sse2::flashModSse2, avx2::flashModAvx2, neon::flashModNeon)      \
-  X(tileRow, TileRowKernel, AnyCall, tileRowScalar, sse2::tileRowSse2, avx2::tileRowAvx2, neon::tileRowNeon)         \
-  X(spans, SpanKernels, AnyCall, spanKernelsScalar, sse2::spanKernelsSse2, avx2::spanKernelsAvx2,                    \
-    neon::spanKernelsNeon)                                                                                           \
-  X(textureSpan, TextureSpanKernel, TextureFits, textureSpanScalar, sse2::textureSpanSse2, avx2::textureSpanAvx2,    \
-    textureSpanScalar)                                                                                               \
-  X(lightSpan, LightSpanKernel, AnyCall, lightSpanScalar, sse2::lightSpanSse2, sse2::lightSpanSse2, lightSpanScalar) \
-  X(textureRows, TextureRowsKernel, AnyCall, textureRowsScalar, sse2::textureRowsSse2, sse2::textureRowsSse2,        \
-    textureRowsScalar)                                                                                               \
-  X(lightRows, LightRowsKernel, LightRowsFit, lightRowsScalar, sse2::lightRowsSse2, sse2::lightRowsSse2,             \
-    lightRowsScalar)                                                                                                 \
-  X(gridPoints, GridPointsKernel, AnyCall, gridPointsScalar, sse2::gridPointsSse2, avx2::gridPointsAvx2,             \
-    neon::gridPointsNeon)                                                                                            \
-  X(textureBlocks, BlockKernel, TextureFits, textureBlocksScalar, sse2::textureBlocksSse2, avx2::textureBlocksAvx2,  \
-    neon::textureBlocksNeon)                                                                                         \
-  X(litBlocks, LitBlockKernel, TextureAndLightmapFit, litBlocksScalar, sse2::litBlocksSse2, avx2::litBlocksAvx2,     \
+#define VELKANO_KERNEL_SLOTS(X)                                                                                     \
+  X(flashAdd, FlashKernel, AnyCall, flashAddScalar, sse2::flashAddSse2, avx2::flashAddAvx2, neon::flashAddNeon)     \
+  X(flashSub, FlashKernel, AnyCall, flashSubScalar, sse2::flashSubSse2, avx2::flashSubAvx2, neon::flashSubNeon)     \
+  X(flashMod, FlashKernel, AnyCall, flashModScalar, sse2::flashModSse2, avx2::flashModAvx2, neon::flashModNeon)     \
+  X(tileRow, TileRowKernel, AnyCall, tileRowScalar, sse2::tileRowSse2, avx2::tileRowAvx2, neon::tileRowNeon)        \
+  X(spans, SpanKernels, AnyCall, spanKernelsScalar, sse2::spanKernelsSse2, avx2::spanKernelsAvx2,                   \
+    neon::spanKernelsNeon)                                                                                          \
+  X(textureSpan, TextureSpanKernel, TextureFits, textureSpanScalar, sse2::textureSpanSse2, avx2::textureSpanAvx2,   \
+    textureSpanScalar)                                                                                          \
+  X(lightSpan, LightSpanKernel, AnyCall, lightSpanScalar, sse2::lightSpanSse2, sse2::lightSpanSse2,                 \
+    lightSpanScalar)                                                                                            \
+  X(textureRows, TextureRowsKernel, AnyCall, textureRowsScalar, sse2::textureRowsSse2, sse2::textureRowsSse2,       \
+    neon::textureRowsNeon)                                                                                          \
+  X(lightRows, LightRowsKernel, LightRowsFit, lightRowsScalar, sse2::lightRowsSse2, sse2::lightRowsSse2,            \
+    neon::lightRowsNeon)                                                                                            \
+  X(gridPoints, GridPointsKernel, AnyCall, gridPointsScalar, sse2::gridPointsSse2, avx2::gridPointsAvx2,            \
+    neon::gridPointsNeon)                                                                                           \
+  X(textureBlocks, BlockKernel, TextureFits, textureBlocksScalar, sse2::textureBlocksSse2, avx2::textureBlocksAvx2, \
+    neon::textureBlocksNeon)                                                                                        \
+  X(litBlocks, LitBlockKernel, TextureAndLightmapFit, litBlocksScalar, sse2::litBlocksSse2, avx2::litBlocksAvx2,    \
     neon::litBlocksNeon)
 
 namespace velkano {

@@ -99,5 +99,9 @@ void lightRowsSse2(LightRows& rows);
 namespace avx2 {
 void textureSpanAvx2(const RenderContext& context, const TextureSpan& span);
 }
+namespace neon {
+void textureRowsNeon(const RenderContext& context, TextureRows& rows);
+void lightRowsNeon(LightRows& rows);
+}  // namespace neon
 
 }  // namespace velkano
