@@ -33,9 +33,9 @@
   X(spans, SpanKernels, AnyCall, spanKernelsScalar, sse2::spanKernelsSse2, avx2::spanKernelsAvx2,                   \
     neon::spanKernelsNeon)                                                                                          \
   X(textureSpan, TextureSpanKernel, TextureFits, textureSpanScalar, sse2::textureSpanSse2, avx2::textureSpanAvx2,   \
-    textureSpanScalar)                                                                                          \
+    neon::textureSpanNeon)                                                                                          \
   X(lightSpan, LightSpanKernel, AnyCall, lightSpanScalar, sse2::lightSpanSse2, sse2::lightSpanSse2,                 \
-    lightSpanScalar)                                                                                            \
+    neon::lightSpanNeon)                                                                                            \
   X(textureRows, TextureRowsKernel, AnyCall, textureRowsScalar, sse2::textureRowsSse2, sse2::textureRowsSse2,       \
     neon::textureRowsNeon)                                                                                          \
   X(lightRows, LightRowsKernel, LightRowsFit, lightRowsScalar, sse2::lightRowsSse2, sse2::lightRowsSse2,            \

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cstddef>
-#include <cstring>
 
 #include "raster/persp_triangle.h"
 #include "texture/texel_fetch.h"
@@ -16,22 +15,16 @@ namespace velkano::neon {
 namespace {
 
 // The first `count` (1 to 16) pixels of a block from `fetch` at `pixels`: lanes u and v hold
-// the coordinates of the first four, uStep4 and vStep4 four steps.
+// the coordinates of the first four, uStep4 and vStep4 four steps. A whole block unrolled.
 template <typename Fetch>
 inline void blockNeon(uint8_t* pixels, int32_t count, const Fetch& fetch, uint32x4_t u, uint32x4_t v, uint32x4_t uStep4,
                       uint32x4_t vStep4) {
-    const auto step = [&] { u = vaddq_u32(u, uStep4), v = vaddq_u32(v, vStep4); };
-    if (count == kBlockWidth) {
-        for (int q = 0; q < kBlockWidth / 4; ++q, step())
-            vst1q_u32(reinterpret_cast<uint32_t*>(pixels) + 4 * q, fetch(u, v));
+    if (count != kBlockWidth) {
+        fetchRunNeon(pixels, count, fetch, u, v, uStep4, vStep4);
         return;
     }
-    for (; count >= 4; count -= 4, pixels += 16, step()) vst1q_u32(reinterpret_cast<uint32_t*>(pixels), fetch(u, v));
-    if (count > 0) {
-        alignas(16) uint32_t last[4];
-        vst1q_u32(last, fetch(u, v));
-        std::memcpy(pixels, last, 4 * static_cast<size_t>(count));
-    }
+    for (int q = 0; q < kBlockWidth / 4; ++q, u = vaddq_u32(u, uStep4), v = vaddq_u32(v, vStep4))
+        vst1q_u32(reinterpret_cast<uint32_t*>(pixels) + 4 * q, fetch(u, v));
 }
 
 // Four steps of each lane, wrapping.

@@ -100,6 +100,8 @@ namespace avx2 {
 void textureSpanAvx2(const RenderContext& context, const TextureSpan& span);
 }
 namespace neon {
+void textureSpanNeon(const RenderContext& context, const TextureSpan& span);
+void lightSpanNeon(const LightSpan& span);
 void textureRowsNeon(const RenderContext& context, TextureRows& rows);
 void lightRowsNeon(LightRows& rows);
 }  // namespace neon

@@ -89,6 +89,17 @@ uint32x4_t lightPixelsNeon(float32x4_t red, float32x4_t green, float32x4_t blue)
 
 }  // namespace
 
+void textureSpanNeon(const RenderContext& context, const TextureSpan& span) {
+    const auto fourSteps = [](int32_t step) { return vdupq_n_u32(static_cast<uint32_t>(wrapMul(step, 4))); };
+    fetchRunNeon(span.pixels, span.count, TexelQuadNeon(context), steppedLanes(span.uFx, span.uStepFx),
+                 steppedLanes(span.vFx, span.vStepFx), fourSteps(span.uStepFx), fourSteps(span.vStepFx));
+}
+
+void lightSpanNeon(const LightSpan& span) {
+    lightSpanLanes(span.pixels, span.count, float32x4_t{span.colour[2], span.colour[1], span.colour[0], 0.0f},
+                   float32x4_t{span.step[2], span.step[1], span.step[0], 0.0f});
+}
+
 // The rows' edges and steps four lanes at a time: x sums in order, rounded in lanes, both
 // divisions of every row in double lanes; then each row's span.
 void textureRowsNeon(const RenderContext& context, TextureRows& rows) {

@@ -7,7 +7,9 @@
 
 #include <arm_neon.h>
 
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "context/render_context.h"
 #include "pixel/channel_ops.h"
@@ -72,5 +74,21 @@ private:
     uint32x4_t maskU_, maskV_;
     int32x4_t rowShift_;
 };
+
+// `count` pixels from `fetch` at `pixels`, four a step: lanes u and v hold the coordinates of
+// the first four, uStep4 and vStep4 four steps (wrapping). A last group of fewer than four
+// goes through a buffer: the fetches' masks keep every lane's address inside the bound image,
+// so the lanes past the count read nothing outside it.
+template <typename Fetch>
+inline void fetchRunNeon(uint8_t* pixels, int32_t count, const Fetch& fetch, uint32x4_t u, uint32x4_t v,
+                         uint32x4_t uStep4, uint32x4_t vStep4) {
+    for (; count >= 4; count -= 4, pixels += 16, u = vaddq_u32(u, uStep4), v = vaddq_u32(v, vStep4))
+        vst1q_u32(reinterpret_cast<uint32_t*>(pixels), fetch(u, v));
+    if (count > 0) {
+        alignas(16) uint32_t last[4];
+        vst1q_u32(last, fetch(u, v));
+        std::memcpy(pixels, last, 4 * static_cast<size_t>(count));
+    }
+}
 
 }  // namespace velkano::neon
