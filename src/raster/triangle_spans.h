@@ -89,6 +89,27 @@ void lightRowsScalar(LightRows& rows);
 // once only while n is at most 2^24 (the far limit keeps DRAWTRI's halves far below that).
 constexpr int64_t kPackedLightRowsMax = int64_t{1} << 24;
 inline bool LightRowsFit::check(const LightRows& rows) { return rows.n <= kPackedLightRowsMax; }
+// The packed kernels' walk of light rows side by side, a row per lane, `count` pixels each:
+// while two rows or more still have pixels, `four(i, active)` writes pixels i to i + 3 and
+// `one(i, active)` pixel i of the rows whose bit is set in `active`, each call taking every
+// lane one step on per pixel. Returns the pixels done in every row; `active` then holds at
+// most one row, the one left to finish.
+VELKANO_HELPERS_BEGIN
+template <typename Four, typename One>
+int32_t lightRowsSideBySide(const int32_t (&count)[kSpanRows], int32_t& active, Four four, One one) {
+    int32_t i = 0;
+    while ((active & (active - 1)) != 0) {
+        int32_t common = INT32_MAX;
+        for (int32_t r = 0; r < kSpanRows; ++r)
+            if ((active >> r) & 1) common = std::min(common, count[r]);
+        for (; common - i >= 4; i += 4) four(i, active);
+        for (; i < common; ++i) one(i, active);
+        for (int32_t r = 0; r < kSpanRows; ++r)
+            if (count[r] == common) active &= ~(1 << r);
+    }
+    return i;
+}
+VELKANO_HELPERS_END
 
 namespace sse2 {
 void textureSpanSse2(const RenderContext& context, const TextureSpan& span);

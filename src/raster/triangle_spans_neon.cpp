@@ -8,7 +8,6 @@
 // the sums, quotients and narrowings to binary32 round in the thread's mode, as the scalar ones.
 #include <arm_neon.h>
 
-#include <algorithm>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
@@ -186,26 +185,19 @@ void lightRowsNeon(LightRows& rows) {
         red = vaddq_f32(red, redStep), green = vaddq_f32(green, greenStep), blue = vaddq_f32(blue, blueStep);
         return pixelsNow;
     };
-    int32_t i = 0;  // pixels done in every active row
-    while ((active & (active - 1)) != 0) {
-        int32_t common = INT32_MAX;
+    const auto fourPixels = [&](int32_t i, int32_t active) {
+        uint32x4_t byRow[4] = {next(), next(), next(), next()};
+        transposeNeon(byRow);
         for (int32_t r = 0; r < kSpanRows; ++r)
-            if ((active >> r) & 1) common = std::min(common, count[r]);
-        for (; common - i >= 4; i += 4) {
-            uint32x4_t byRow[4] = {next(), next(), next(), next()};
-            transposeNeon(byRow);
-            for (int32_t r = 0; r < kSpanRows; ++r)
-                if ((active >> r) & 1) vst1q_u8(at[r] + 4 * static_cast<size_t>(i), vreinterpretq_u8_u32(byRow[r]));
-        }
-        for (; i < common; ++i) {
-            uint32_t byRow[4];
-            vst1q_u32(byRow, next());
-            for (int32_t r = 0; r < kSpanRows; ++r)
-                if ((active >> r) & 1) storeWord(at[r] + 4 * static_cast<size_t>(i), byRow[r]);
-        }
+            if ((active >> r) & 1) vst1q_u8(at[r] + 4 * static_cast<size_t>(i), vreinterpretq_u8_u32(byRow[r]));
+    };
+    const auto onePixel = [&](int32_t i, int32_t active) {
+        uint32_t byRow[4];
+        vst1q_u32(byRow, next());
         for (int32_t r = 0; r < kSpanRows; ++r)
-            if (count[r] == common) active &= ~(1 << r);
-    }
+            if ((active >> r) & 1) storeWord(at[r] + 4 * static_cast<size_t>(i), byRow[r]);
+    };
+    const int32_t i = lightRowsSideBySide(count, active, fourPixels, onePixel);  // pixels done in every row
     if (active != 0) {
         // The last row's sums and steps as lanes blue, green, red, 0.
         const int32_t r = std::countr_zero(static_cast<uint32_t>(active));

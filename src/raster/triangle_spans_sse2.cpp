@@ -7,7 +7,6 @@
 #include <emmintrin.h>
 #include <xmmintrin.h>
 
-#include <algorithm>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
@@ -176,30 +175,23 @@ void lightRowsSse2Mode(LightRows& rows) {
         red = _mm_add_ps(red, redStep), green = _mm_add_ps(green, greenStep), blue = _mm_add_ps(blue, blueStep);
         return pixelsNow;
     };
-    int32_t i = 0;  // pixels done in every active row
-    while ((active & (active - 1)) != 0) {
-        int32_t common = INT32_MAX;
+    const auto fourPixels = [&](int32_t i, int32_t active) {
+        const __m128i p0 = next(), p1 = next(), p2 = next(), p3 = next();
+        const __m128i low01 = _mm_unpacklo_epi32(p0, p1), low23 = _mm_unpacklo_epi32(p2, p3);
+        const __m128i high01 = _mm_unpackhi_epi32(p0, p1), high23 = _mm_unpackhi_epi32(p2, p3);
+        const __m128i byRow[4] = {_mm_unpacklo_epi64(low01, low23), _mm_unpackhi_epi64(low01, low23),
+                                  _mm_unpacklo_epi64(high01, high23), _mm_unpackhi_epi64(high01, high23)};
         for (int32_t r = 0; r < kSpanRows; ++r)
-            if ((active >> r) & 1) common = std::min(common, count[r]);
-        for (; common - i >= 4; i += 4) {
-            const __m128i p0 = next(), p1 = next(), p2 = next(), p3 = next();
-            const __m128i low01 = _mm_unpacklo_epi32(p0, p1), low23 = _mm_unpacklo_epi32(p2, p3);
-            const __m128i high01 = _mm_unpackhi_epi32(p0, p1), high23 = _mm_unpackhi_epi32(p2, p3);
-            const __m128i byRow[4] = {_mm_unpacklo_epi64(low01, low23), _mm_unpackhi_epi64(low01, low23),
-                                      _mm_unpacklo_epi64(high01, high23), _mm_unpackhi_epi64(high01, high23)};
-            for (int32_t r = 0; r < kSpanRows; ++r)
-                if ((active >> r) & 1)
-                    _mm_storeu_si128(reinterpret_cast<__m128i*>(at[r] + 4 * static_cast<size_t>(i)), byRow[r]);
-        }
-        for (; i < common; ++i) {
-            alignas(16) uint32_t byRow[4];
-            _mm_store_si128(reinterpret_cast<__m128i*>(byRow), next());
-            for (int32_t r = 0; r < kSpanRows; ++r)
-                if ((active >> r) & 1) storeWord(at[r] + 4 * static_cast<size_t>(i), byRow[r]);
-        }
+            if ((active >> r) & 1)
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(at[r] + 4 * static_cast<size_t>(i)), byRow[r]);
+    };
+    const auto onePixel = [&](int32_t i, int32_t active) {
+        alignas(16) uint32_t byRow[4];
+        _mm_store_si128(reinterpret_cast<__m128i*>(byRow), next());
         for (int32_t r = 0; r < kSpanRows; ++r)
-            if (count[r] == common) active &= ~(1 << r);
-    }
+            if ((active >> r) & 1) storeWord(at[r] + 4 * static_cast<size_t>(i), byRow[r]);
+    };
+    const int32_t i = lightRowsSideBySide(count, active, fourPixels, onePixel);  // pixels done in every row
     if (active != 0) {
         const int32_t r = std::countr_zero(static_cast<uint32_t>(active));
         alignas(16) float now[3][4], step[3][4];
