@@ -65,6 +65,22 @@ inline void textureRowSpan(const RenderContext& context, const TextureRows& rows
                                    wrapAdvance(leftFx[0], stepFx[0], skipped),
                                    wrapAdvance(leftFx[1], stepFx[1], skipped), stepFx[0], stepFx[1]});
 }
+// The packed kernels' end: each row's span from the set-up they made in lanes (a row per
+// lane: xl, xr, the left edge's u and v, du and dv), then the edges stepped past the rows.
+struct RowLanes {
+    const int32_t (&left)[kSpanRows], (&right)[kSpanRows], (&u)[kSpanRows], (&v)[kSpanRows];
+    const int32_t (&du)[kSpanRows], (&dv)[kSpanRows];
+};
+inline void textureRowSpans(const RenderContext& context, TextureRows& rows, const RowLanes& lanes) {
+    for (int32_t r = 0; r < rows.count; ++r)
+        if (lanes.right[r] > lanes.left[r])
+            textureRowSpan(context, rows, r, lanes.left[r], lanes.right[r], {lanes.u[r], lanes.v[r]},
+                           {lanes.du[r], lanes.dv[r]});
+    rows.uLeftFx = wrapAdvance(rows.uLeftFx, rows.uLeftStepFx, rows.count);
+    rows.vLeftFx = wrapAdvance(rows.vLeftFx, rows.vLeftStepFx, rows.count);
+    rows.uRightFx = wrapAdvance(rows.uRightFx, rows.uRightStepFx, rows.count);
+    rows.vRightFx = wrapAdvance(rows.vRightFx, rows.vRightStepFx, rows.count);
+}
 VELKANO_HELPERS_END
 
 // Consecutive rows of a light half, steps k = firstK to firstK + count - 1 of its walk (count

@@ -125,12 +125,7 @@ void textureRowsNeon(const RenderContext& context, TextureRows& rows) {
     int32_t left[4], right[4], u[4], v[4], du[4], dv[4];
     vst1q_s32(left, xl), vst1q_s32(right, xr), vst1q_s32(u, uLeft), vst1q_s32(v, vLeft);
     vst1q_s32(du, uStep), vst1q_s32(dv, vStep);
-    for (int32_t r = 0; r < rows.count; ++r)
-        if (right[r] > left[r]) textureRowSpan(context, rows, r, left[r], right[r], {u[r], v[r]}, {du[r], dv[r]});
-    rows.uLeftFx = wrapAdvance(rows.uLeftFx, rows.uLeftStepFx, rows.count);
-    rows.vLeftFx = wrapAdvance(rows.vLeftFx, rows.vLeftStepFx, rows.count);
-    rows.uRightFx = wrapAdvance(rows.uRightFx, rows.uRightStepFx, rows.count);
-    rows.vRightFx = wrapAdvance(rows.vRightFx, rows.vRightStepFx, rows.count);
+    textureRowSpans(context, rows, RowLanes{left, right, u, v, du, dv});
 }
 
 // The rows' set-up four lanes at a time (t by one binary32 division, which for k and n below

@@ -112,12 +112,7 @@ void textureRowsSse2Mode(const RenderContext& context, TextureRows& rows) {
     alignas(16) int32_t left[4], right[4], u[4], v[4], du[4], dv[4];
     const auto store = [](int32_t* to, __m128i lanes) { _mm_store_si128(reinterpret_cast<__m128i*>(to), lanes); };
     store(left, xl), store(right, xr), store(u, uLeft), store(v, vLeft), store(du, uStep), store(dv, vStep);
-    for (int32_t r = 0; r < rows.count; ++r)
-        if (right[r] > left[r]) textureRowSpan(context, rows, r, left[r], right[r], {u[r], v[r]}, {du[r], dv[r]});
-    rows.uLeftFx = wrapAdvance(rows.uLeftFx, rows.uLeftStepFx, rows.count);
-    rows.vLeftFx = wrapAdvance(rows.vLeftFx, rows.vLeftStepFx, rows.count);
-    rows.uRightFx = wrapAdvance(rows.uRightFx, rows.uRightStepFx, rows.count);
-    rows.vRightFx = wrapAdvance(rows.vRightFx, rows.vRightStepFx, rows.count);
+    textureRowSpans(context, rows, RowLanes{left, right, u, v, du, dv});
 }
 
 // The rows' set-up four lanes at a time (t by one binary32 division, which for k and n below
