@@ -157,6 +157,13 @@ set(CPACK_DEBIAN_PACKAGE_RELEASE ${VELKANO_DEB_REVISION})
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${VELKANO_MAINTAINER})
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The ARM64 cross build's packages are arm64 ones (CPack would ask dpkg, which names this
+# machine's). dpkg-shlibdeps then has to read the binaries as arm64 ones too, against Debian's
+# arm64 libraries (multiarch: libc6:arm64, libstdc++6:arm64): scripts/release.sh runs cpack there
+# with DEB_HOST_ARCH=arm64.
+if(CMAKE_CROSSCOMPILING AND CMAKE_SYSTEM_PROCESSOR MATCHES "^(aarch64|arm64)$")
+    set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE arm64)
+endif()
 # velkano-replay needs libvelkano.so.0, which no installed package has to hold: dpkg-shlibdeps
 # finds it in the build tree (so an installed libvelkano0 plays no part) and the tools package
 # names its dependency itself.

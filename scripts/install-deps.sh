@@ -19,6 +19,15 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
     need_update=1
 fi
 
+# The ARM64 Linux cross build, run under qemu-user: the cross compiler and binutils, and Debian's
+# arm64 packages beside the native ones (multiarch): zlib for the capture variant, and the C++
+# runtime that dpkg-shlibdeps reads the ARM64 packages' dependencies from.
+packages+=(g++-aarch64-linux-gnu binutils-aarch64-linux-gnu qemu-user zlib1g-dev:arm64 libstdc++6:arm64)
+if ! dpkg --print-foreign-architectures | grep -qx arm64; then
+    dpkg --add-architecture arm64
+    need_update=1
+fi
+
 # OSMesa's development package carries its soname in its name (libosmesa6-dev on Debian 12):
 # the newest one apt knows.
 osmesa() { apt-cache pkgnames libosmesa 2>/dev/null | grep -x 'libosmesa[0-9]*-dev' | sort -V | tail -1; }

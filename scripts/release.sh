@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds a release into dist/ and checks what it made: velkano-<version>-win32.zip, the Linux
-# .deb and .tar.gz packages (their files are those of cmake/release-manifest.txt) and SHA256SUMS.
+# .deb and .tar.gz packages for x86-64 and for ARM64 (their files are those of
+# cmake/release-manifest.txt) and SHA256SUMS.
 # Each archive's README.md names only files the archive holds (scripts/release/named-paths.sh).
 # Usage: bash scripts/release.sh [--quick]
 #   --quick  keeps an earlier release build (incremental) and leaves out lintian; scripts/test.sh
@@ -63,7 +64,8 @@ manifest() {
 
 echo "== release $version: build"
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr -DBUILD_TESTING=OFF \
-    -DVELKANO_BUILD_CAPTURE=ON -DVELKANO_WIN32=ON -DVELKANO_BUILD_DEMO=OFF -DVELKANO_BUILD_BENCHMARKS=OFF \
+    -DVELKANO_BUILD_CAPTURE=ON -DVELKANO_WIN32=ON -DVELKANO_ARM64=ON -DVELKANO_BUILD_DEMO=OFF \
+    -DVELKANO_BUILD_BENCHMARKS=OFF \
     >/dev/null
 cmake --build "$build" -j"$(nproc)"
 
@@ -71,6 +73,8 @@ cmake --build "$build" -j"$(nproc)"
 source scripts/release/linux.sh  # the .deb and .tar.gz, installed here until the script ends
 # shellcheck source=scripts/release/win32.sh
 source scripts/release/win32.sh  # the zip, unpacked into $unpacked
+# shellcheck source=scripts/release/arm64.sh
+(source scripts/release/arm64.sh)  # the ARM64 .deb and .tar.gz, checked unpacked under qemu
 
 echo "== release: tests/install and tests/host on the installed packages and the unpacked zip"
 if ! { cmake -S tests/install -B "$tests" -DVELKANO_PACKAGED_PREFIX=/usr -DVELKANO_PACKAGED_WIN32="$unpacked" \

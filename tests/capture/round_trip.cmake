@@ -5,10 +5,14 @@
 # -DHOST= -DHOST_ARGS= (a ;-list) -DCAPTURE= (the capture library to preload)
 # -DREPLAY= -DOUT_DIR= -DEXACT=0|1 -DWANT_STATUS=0|1 [-DWANT_MESSAGE=text the replay must print]
 # [-DWINE=wine -DWINE_ENV=...] (a Win32 host: HOST_ARGS then name the DLL, no preload)
+# [-DQEMU=qemu-aarch64|-L|<sysroot>] (an ARM64 host: run and preloaded under qemu; REPLAY may be a
+# command with its parts separated by '|')
 # [-DPLAIN_BYTES=file] (compare with bytes written by another run instead of a plain run)
 file(REMOVE_RECURSE ${OUT_DIR})
 file(MAKE_DIRECTORY ${OUT_DIR})
 set(trace ${OUT_DIR}/host.vktrace)
+string(REPLACE "|" ";" REPLAY "${REPLAY}")
+string(REPLACE "|" ";" QEMU "${QEMU}")
 
 function(run_host out_file)
     execute_process(COMMAND ${ARGN} RESULT_VARIABLE status ERROR_VARIABLE errors)
@@ -19,13 +23,18 @@ endfunction()
 
 if(NOT PLAIN_BYTES)
     set(PLAIN_BYTES ${OUT_DIR}/plain.bin)
-    run_host(${PLAIN_BYTES} ${HOST} ${PLAIN_BYTES} ${HOST_ARGS})
+    run_host(${PLAIN_BYTES} ${QEMU} ${HOST} ${PLAIN_BYTES} ${HOST_ARGS})
 endif()
 set(env VELKANO_TRACE=${trace} VELKANO_TRACE_EXACT=${EXACT})
 if(WINE)
     string(REPLACE "|" ";" wine_env "${WINE_ENV}")
     run_host(${OUT_DIR}/capture.bin ${CMAKE_COMMAND} -E env ${env} ${wine_env} ${WINE} ${HOST} ${CAPTURE}
              ${OUT_DIR}/capture.bin ${HOST_ARGS})
+elseif(QEMU)
+    # The guest's environment only: qemu itself must not preload an ARM64 library.
+    list(TRANSFORM env PREPEND "-E;")
+    run_host(${OUT_DIR}/capture.bin ${QEMU} ${env} -E LD_PRELOAD=${CAPTURE} ${HOST} ${OUT_DIR}/capture.bin
+             ${HOST_ARGS})
 else()
     # A sanitizer runtime linked into the host must not object to the preloaded library.
     run_host(${OUT_DIR}/capture.bin ${CMAKE_COMMAND} -E env ${env} LD_PRELOAD=${CAPTURE}
