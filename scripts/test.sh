@@ -6,7 +6,9 @@
 #     installed package, the demo, the fuzz corpora replayed, capture and replay round trips;
 #     and Velkano.dll under Wine: the level suite at the same three levels, the capture suite
 #     and the kernel checker once, the Win32 host and the conformance scenes against the native
-#     bytes and hashes, the call corpus replayed, a capture recorded and replayed both ways.
+#     bytes and hashes, the call corpus replayed, a capture recorded and replayed both ways;
+#     the 64-bit Velkano.dll under wine64: its exports, the level suite and the kernel checker
+#     once, the host and the conformance scenes, traces crossing to and from 32 bits.
 #     The configure summary also says whether the compiler still has the vectoriser fault that
 #     -fno-tree-vectorize keeps out;
 #  2. the library built with clang, optimised and not, checked for instructions beyond SSE2
@@ -22,8 +24,8 @@ all_parts=(-DBUILD_TESTING=ON -DVELKANO_BUILD_CAPTURE=ON -DVELKANO_BUILD_DEMO=ON
 
 bash scripts/install-deps.sh
 
-echo "== native and Velkano.dll under Wine"
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release "${all_parts[@]}" -DVELKANO_WIN32=ON
+echo "== native and both Velkano.dll under Wine"
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release "${all_parts[@]}" -DVELKANO_WIN32=ON -DVELKANO_WIN64=ON
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs"
 
