@@ -70,13 +70,13 @@ cmake --build "$build" -j"$(nproc)"
 # shellcheck source=scripts/release/linux.sh
 source scripts/release/linux.sh  # the .deb and .tar.gz, installed here until the script ends
 # shellcheck source=scripts/release/windows.sh
-source scripts/release/windows.sh  # the zips, unpacked into $unpacked_win32 and $unpacked_win64
+source scripts/release/windows.sh  # the zips, unpacked into $(windows_unpacked win32) and win64
 windows_zip win32
 windows_zip win64
 
 echo "== release: tests/install and tests/host on the installed packages and the unpacked zip"
-if ! { cmake -S tests/install -B "$tests" -DVELKANO_PACKAGED_PREFIX=/usr -DVELKANO_PACKAGED_WIN32="$unpacked_win32" \
-    -DVELKANO_PACKAGED_WIN64="$unpacked_win64" -DVELKANO_VERSION="$version" && cmake --build "$tests"; } \
+if ! { cmake -S tests/install -B "$tests" -DVELKANO_PACKAGED_PREFIX=/usr -DVELKANO_PACKAGED_WIN32="$(windows_unpacked win32)" \
+    -DVELKANO_PACKAGED_WIN64="$(windows_unpacked win64)" -DVELKANO_VERSION="$version" && cmake --build "$tests"; } \
     >"$work/tests.log" 2>&1; then
     cat "$work/tests.log" >&2
     fail "the tests on the packages do not build"

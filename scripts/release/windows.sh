@@ -2,8 +2,11 @@
 # The Windows zips of a release, sourced by scripts/release.sh: windows_zip win32|win64 packs
 # velkano-<version>-<win>.zip from the release build's cross build (win32/ or win64/) as
 # cmake/release-manifest.txt lists it, checks its files, the files its pages name and its version
-# resources, and unpacks it into $work/<win> for the tests release.sh runs on it (the folder goes
-# into unpacked_<win>); check_examples win32|win64 builds the examples in it and runs them.
+# resources, and unpacks it into $(windows_unpacked <win>) for the tests release.sh runs on it;
+# check_examples win32|win64 builds the examples in it and runs them.
+
+# The folder the zip of $1 is unpacked into.
+windows_unpacked() { echo "$work/$1/velkano-$version-$1"; }
 
 # The MinGW triplet, clang's MSVC target and the Wine command of $1.
 windows_tools() {
@@ -22,8 +25,7 @@ windows_zip() {
     windows_tools "$win"
     win_name=velkano-$version-$win
     zip=$dist/$win_name.zip
-    unpacked=$work/$win/$win_name
-    printf -v "unpacked_$win" %s "$unpacked"
+    unpacked=$(windows_unpacked "$win")
 
     echo "== $win: $win_name.zip"
     staged=$work/$win-staging/$win_name
@@ -66,7 +68,7 @@ windows_zip() {
 check_examples() {
     local win=$1 dir=$work/examples-$1 unpacked example libgcc_dir
     windows_tools "$win"
-    unpacked=$work/$win/velkano-$version-$win
+    unpacked=$(windows_unpacked "$win")
     mkdir -p "$dir"
     cd "$unpacked" || fail "no $unpacked"
     echo "== $win: the zip's examples with MinGW GCC, clang and lld-link"
