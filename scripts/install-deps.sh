@@ -10,6 +10,7 @@ packages=(
     libstb-dev libcli11-dev nlohmann-json3-dev
     g++-mingw-w64-i686-win32 g++-mingw-w64-i686-posix binutils-mingw-w64-i686 libz-mingw-w64-dev
     wine wine32:i386
+    g++-mingw-w64-x86-64-win32 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64
     zip unzip llvm lld
     lintian dpkg-dev file pandoc man-db
 )

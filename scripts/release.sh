@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Builds a release into dist/ and checks what it made: velkano-<version>-win32.zip, the Linux
-# .deb and .tar.gz packages for x86-64 and for ARM64 (their files are those of
+# Builds a release into dist/ and checks what it made: velkano-<version>-win32.zip and -win64.zip,
+# the Linux .deb and .tar.gz packages for x86-64 and for ARM64 (their files are those of
 # cmake/release-manifest.txt) and SHA256SUMS.
 # Each archive's README.md names only files the archive holds (scripts/release/named-paths.sh).
 # Usage: bash scripts/release.sh [--quick]
@@ -42,9 +42,9 @@ mkdir -p "$dist" "$work"
 # copyright year): the last commit's, unless the caller gives one.
 SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git log -1 --format=%ct 2>/dev/null || date +%s)}
 export SOURCE_DATE_EPOCH
-export WINEPREFIX=$tests/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml= DISPLAY=
+export WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml= DISPLAY=  # each zip's prefix: scripts/release/windows.sh
 
-# The manifest's lines for $1 (deb, win32, tarball or a component) without it, placeholders
+# The manifest's lines for $1 (deb, win32, win64, tarball or a component) without it, placeholders
 # filled in ($2: the component's package, for @DOC@), a `*` of a file taken from the source tree
 # expanded to a line per match (kept as it is when nothing matches, so the file is missing).
 manifest() {
@@ -64,26 +64,30 @@ manifest() {
 
 echo "== release $version: build"
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr -DBUILD_TESTING=OFF \
-    -DVELKANO_BUILD_CAPTURE=ON -DVELKANO_WIN32=ON -DVELKANO_ARM64=ON -DVELKANO_BUILD_DEMO=OFF \
+    -DVELKANO_BUILD_CAPTURE=ON -DVELKANO_WIN32=ON -DVELKANO_WIN64=ON -DVELKANO_ARM64=ON -DVELKANO_BUILD_DEMO=OFF \
     -DVELKANO_BUILD_BENCHMARKS=OFF \
     >/dev/null
 cmake --build "$build" -j"$(nproc)"
 
 # shellcheck source=scripts/release/linux.sh
 source scripts/release/linux.sh  # the .deb and .tar.gz, installed here until the script ends
-# shellcheck source=scripts/release/win32.sh
-source scripts/release/win32.sh  # the zip, unpacked into $unpacked
+# shellcheck source=scripts/release/windows.sh
+source scripts/release/windows.sh  # the zips, unpacked into $(windows_unpacked win32) and win64
+windows_zip win32
+windows_zip win64
 # shellcheck source=scripts/release/arm64.sh
 (source scripts/release/arm64.sh)  # the ARM64 .deb and .tar.gz, checked unpacked under qemu
 
 echo "== release: tests/install and tests/host on the installed packages and the unpacked zip"
-if ! { cmake -S tests/install -B "$tests" -DVELKANO_PACKAGED_PREFIX=/usr -DVELKANO_PACKAGED_WIN32="$unpacked" \
-    -DVELKANO_VERSION="$version" && cmake --build "$tests"; } >"$work/tests.log" 2>&1; then
+if ! { cmake -S tests/install -B "$tests" -DVELKANO_PACKAGED_PREFIX=/usr -DVELKANO_PACKAGED_WIN32="$(windows_unpacked win32)" \
+    -DVELKANO_PACKAGED_WIN64="$(windows_unpacked win64)" -DVELKANO_VERSION="$version" && cmake --build "$tests"; } \
+    >"$work/tests.log" 2>&1; then
     cat "$work/tests.log" >&2
     fail "the tests on the packages do not build"
 fi
 ctest --test-dir "$tests" --output-on-failure || fail "the tests on the packages failed (above)"
-check_examples
+check_examples win32
+check_examples win64
 
 # Checksums of everything published, for downloaders: sha256sum -c SHA256SUMS in dist/.
 (cd "$dist" && find . -maxdepth 1 -type f -printf '%P\n' | LC_ALL=C sort | xargs sha256sum) >"$work/SHA256SUMS"

@@ -6,7 +6,9 @@
 #     installed package, the demo, the fuzz corpora replayed, capture and replay round trips;
 #     and Velkano.dll under Wine: the level suite at the same three levels, the capture suite
 #     and the kernel checker once, the Win32 host and the conformance scenes against the native
-#     bytes and hashes, the call corpus replayed, a capture recorded and replayed both ways.
+#     bytes and hashes, the call corpus replayed, a capture recorded and replayed both ways;
+#     the 64-bit Velkano.dll under wine64: its exports, the level suite and the kernel checker
+#     once, the host and the conformance scenes, traces crossing to and from 32 bits.
 #     The configure summary also says whether the compiler still has the vectoriser fault that
 #     -fno-tree-vectorize keeps out.
 #     And the ARM64 Linux cross build under qemu-aarch64: the level suite at NEON and scalar (the
@@ -26,8 +28,8 @@ all_parts=(-DBUILD_TESTING=ON -DVELKANO_BUILD_CAPTURE=ON -DVELKANO_BUILD_DEMO=ON
 
 bash scripts/install-deps.sh
 
-echo "== native, Velkano.dll under Wine, ARM64 under qemu"
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release "${all_parts[@]}" -DVELKANO_WIN32=ON -DVELKANO_ARM64=ON
+echo "== native, both Velkano.dll under Wine, ARM64 under qemu"
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release "${all_parts[@]}" -DVELKANO_WIN32=ON -DVELKANO_WIN64=ON -DVELKANO_ARM64=ON
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs"
 
@@ -35,7 +37,7 @@ echo "== clang: no instruction beyond SSE2 outside the AVX2 code"
 for type in Release Debug; do
     dir=build-clang-${type,,}
     CC=clang CXX=clang++ cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=$type -DBUILD_TESTING=OFF \
-        -DVELKANO_WIN32=OFF -DVELKANO_ARM64=OFF \
+        -DVELKANO_WIN32=OFF -DVELKANO_WIN64=OFF -DVELKANO_ARM64=OFF \
         -DVELKANO_BUILD_CAPTURE=OFF -DVELKANO_BUILD_DEMO=OFF -DVELKANO_BUILD_BENCHMARKS=OFF
     cmake --build "$dir" -j"$jobs" --target velkano
     cmake -DBINARIES="$dir/libvelkano.so" -P tests/isa/check_isa.cmake
@@ -43,7 +45,7 @@ done
 
 echo "== sanitizers (ASan + UBSan)"
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELKANO_SANITIZE=ON "${all_parts[@]}" \
-    -DVELKANO_WIN32=OFF -DVELKANO_ARM64=OFF
+    -DVELKANO_WIN32=OFF -DVELKANO_WIN64=OFF -DVELKANO_ARM64=OFF
 cmake --build build-asan -j"$jobs"
 # The installed-package check links an uninstrumented program against the instrumented
 # library, which the sanitizer runtime refuses; it runs in the native pass above.
@@ -52,7 +54,7 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:ha
 
 echo "== fuzzing (libFuzzer with ASan + UBSan)"
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELKANO_FUZZ=ON \
-    -DBUILD_TESTING=OFF -DVELKANO_BUILD_CAPTURE=ON -DVELKANO_WIN32=OFF -DVELKANO_ARM64=OFF
+    -DBUILD_TESTING=OFF -DVELKANO_BUILD_CAPTURE=ON -DVELKANO_WIN32=OFF -DVELKANO_WIN64=OFF -DVELKANO_ARM64=OFF
 cmake --build build-fuzz -j"$jobs"
 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --test-dir build-fuzz --output-on-failure
 

@@ -1,5 +1,6 @@
-# Checks Velkano.dll's export table against exports/velkano.def (the same names, nothing
-# else) and that it imports nothing but Windows' own DLLs.
+# Checks Velkano.dll's export table against its .def (the same names, nothing else; a line
+# `ALIAS = NAME` of exports/velkano_win64.def must export ALIAS at NAME's address) and that it
+# imports nothing but Windows' own DLLs.
 # Usage: cmake -DOBJDUMP=... -DDLL=... -DDEF=... -P check_exports.cmake
 execute_process(COMMAND ${OBJDUMP} -p ${DLL} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)
@@ -11,16 +12,27 @@ string(REGEX MATCH "\\[Ordinal/Name Pointer\\] Table\n([^\n]+\n)+" table "${dump
 string(REGEX MATCHALL "\\[ *[0-9]+\\] [^\n]+" rows "${table}")
 set(exported)
 foreach(row IN LISTS rows)
-    string(REGEX REPLACE "^\\[ *[0-9]+\\] " "" name "${row}")
-    list(APPEND exported "${name}")
+    string(REGEX MATCH "^\\[ *([0-9]+)\\] (.+)$" row "${row}")
+    list(APPEND exported "${CMAKE_MATCH_2}")
+    string(MAKE_C_IDENTIFIER "${CMAKE_MATCH_2}" key)  # INIT@16: INIT_16
+    set(ordinal_${key} ${CMAKE_MATCH_1})
 endforeach()
 list(SORT exported)
+# Each function's address, by ordinal: "[   3] +base[   4] 1386 Export RVA".
+string(REGEX MATCHALL "\\[ *[0-9]+\\] \\+base\\[ *[0-9]+\\] +[0-9a-f]+ Export RVA" addresses "${dump}")
+foreach(row IN LISTS addresses)
+    string(REGEX MATCH "^\\[ *([0-9]+)\\] \\+base\\[ *[0-9]+\\] +([0-9a-f]+)" row "${row}")
+    set(address_${CMAKE_MATCH_1} ${CMAKE_MATCH_2})
+endforeach()
 
 file(STRINGS ${DEF} def_lines)
 set(wanted)
 foreach(line IN LISTS def_lines)
-    if(line MATCHES "^[ \t]+([A-Z]+@[0-9]+)[ \t]*$")
+    if(line MATCHES "^[ \t]+([A-Z]+(@[0-9]+)?)[ \t]*(=[ \t]*([A-Z]+)[ \t]*)?$")
         list(APPEND wanted "${CMAKE_MATCH_1}")
+        if(CMAKE_MATCH_4)
+            list(APPEND aliases "${CMAKE_MATCH_1}=${CMAKE_MATCH_4}")
+        endif()
     endif()
 endforeach()
 list(SORT wanted)
@@ -30,6 +42,20 @@ if(NOT exported STREQUAL wanted)
 endif()
 list(LENGTH exported count)
 message(STATUS "${count} exports, as listed: ${exported}")
+foreach(alias IN LISTS aliases)
+    string(REPLACE "=" ";" pair "${alias}")
+    list(GET pair 0 name)
+    list(GET pair 1 target)
+    string(MAKE_C_IDENTIFIER "${name}" key)
+    set(at "${address_${ordinal_${key}}}")
+    if(at STREQUAL "" OR NOT at STREQUAL "${address_${ordinal_${target}}}")
+        message(FATAL_ERROR "${name} is exported at '${at}', ${target} at '${address_${ordinal_${target}}}'")
+    endif()
+endforeach()
+if(aliases)
+    list(LENGTH aliases count)
+    message(STATUS "${count} aliases at their functions' addresses")
+endif()
 
 string(REGEX MATCHALL "DLL Name: [^\n]+" imports "${dump}")
 foreach(import IN LISTS imports)

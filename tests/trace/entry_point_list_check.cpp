@@ -4,7 +4,8 @@
 // parameter is one 4-byte stack slot on 32-bit Windows, so the listed bytes are 4 per parameter.
 // Run: the names velkano.h declares and the NAME@N exports of the .def are the list's, as
 // sets; and the .def is in the list's order, which numbers the entry points in trace files.
-// usage: velkano_entry_list_check include/velkano.h.in exports/velkano.def
+// The x64 .def exports the plain names in the list's order and each NAME@N as an alias of NAME.
+// usage: velkano_entry_list_check include/velkano.h.in exports/velkano.def [exports/velkano_win64.def]
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -60,9 +61,24 @@ bool sameSet(const char* what, const std::vector<std::string>& found, const std:
 
 }  // namespace
 
+// The x64 .def: plain names in the list's order, then "NAME@N = NAME" for each.
+bool checkWin64Def(const char* path) {
+    auto aliases = matches(path, std::regex(R"(\n[ \t]+(\w+@\d+[ \t]*=[ \t]*\w+)[ \t]*(?=\r?\n|$))"));
+    for (std::string& alias : aliases) std::erase_if(alias, [](char c) { return c == ' ' || c == '\t'; });
+    std::vector<std::string> wanted;
+    for (std::size_t i = 0; i < kNames.size(); ++i) wanted.push_back(kExports[i] + "=" + kNames[i]);
+    bool ok = sameSet(path, aliases, wanted);
+    const auto plain = matches(path, std::regex(R"(\n[ \t]+(\w+)[ \t]*(?=\r?\n|$))"));
+    if (plain != kNames) {
+        std::fprintf(stderr, "%s does not export the list's plain names in its order\n", path);
+        ok = false;
+    }
+    return ok;
+}
+
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: %s velkano.h velkano.def\n", argv[0]);
+    if (argc != 3 && argc != 4) {
+        std::fprintf(stderr, "usage: %s velkano.h velkano.def [velkano_win64.def]\n", argv[0]);
         return 2;
     }
     const auto declared = matches(argv[1], std::regex(R"(VELKANO_CALL\s+(\w+)\s*\()"));
@@ -73,7 +89,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s is not in the list's order, which numbers the entry points in trace files\n", argv[2]);
         ok = false;
     }
-    std::printf("%zu entry points: velkano.h and velkano.def %s the list\n", kNames.size(),
+    if (argc == 4) ok = checkWin64Def(argv[3]) && ok;
+    std::printf("%zu entry points: velkano.h and the .def files %s the list\n", kNames.size(),
                 ok ? "agree with" : "differ from");
     return ok ? 0 : 1;
 }
