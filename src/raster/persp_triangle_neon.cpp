@@ -24,7 +24,7 @@ inline void blockNeon(uint8_t* pixels, int32_t count, const Fetch& fetch, uint32
         return;
     }
     for (int q = 0; q < kBlockWidth / 4; ++q, u = vaddq_u32(u, uStep4), v = vaddq_u32(v, vStep4))
-        vst1q_u32(reinterpret_cast<uint32_t*>(pixels) + 4 * q, fetch(u, v));
+        vst1q_u8(pixels + 16 * q, vreinterpretq_u8_u32(fetch(u, v)));  // any byte alignment
 }
 
 // Four steps of each lane, wrapping.
@@ -70,7 +70,8 @@ void litBlocksNeon(const RenderContext& context, const LitBlockWalk& walk) {
     const TexelQuadNeon texels(context);
     const LightmapQuadNeon words(context);
     const LightmapOffsetsNeon offsets;
-    // Row y's values of grid column c, U[c] = u[c] + (y - gridRow + 1) uStep[c] (wrapping).
+    // Row y's values of grid column c, U[c] = u[c] + (y - gridRow + 1) uStep[c] (wrapping): one
+    // load takes column c's texture u, v and lightmap u, v, side by side in a lit walk (stride 4).
     const auto column = [&](int32_t c, uint32_t steps) {
         const size_t at = 4 * static_cast<size_t>(c);
         const auto load = [](const int32_t* from) { return vreinterpretq_u32_s32(vld1q_s32(from)); };

@@ -83,7 +83,7 @@ template <typename Fetch>
 inline void fetchRunNeon(uint8_t* pixels, int32_t count, const Fetch& fetch, uint32x4_t u, uint32x4_t v,
                          uint32x4_t uStep4, uint32x4_t vStep4) {
     for (; count >= 4; count -= 4, pixels += 16, u = vaddq_u32(u, uStep4), v = vaddq_u32(v, vStep4))
-        vst1q_u32(reinterpret_cast<uint32_t*>(pixels), fetch(u, v));
+        vst1q_u8(pixels, vreinterpretq_u8_u32(fetch(u, v)));  // a layer row may start at any byte
     if (count > 0) {
         alignas(16) uint32_t last[4];
         vst1q_u32(last, fetch(u, v));
