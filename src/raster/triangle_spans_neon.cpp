@@ -43,9 +43,12 @@ void transposeNeon(uint32x4_t (&m)[4]) {
     m[0] = low(t0, t2), m[1] = low(t1, t3), m[2] = high(t0, t2), m[3] = high(t1, t3);
 }
 
-// Light channels rounded to nearest, ties to even, and kept to 0..255 as 16-bit lanes: the
-// unsigned conversion takes negatives and NaN to 0, the saturating narrowing keeps 255.
-uint16x4_t lightBytesNeon(float32x4_t channels) { return vqmovn_u32(vcvtnq_u32_f32(channels)); }
+// Light channels rounded to nearest, ties to even, and kept to 0..255: the unsigned
+// conversion takes negatives and NaN to 0, the minimum keeps 255 (docs/numerics.md, ARM64,
+// for values from 2^31 up).
+uint32x4_t lightByteLanesNeon(float32x4_t channels) { return vminq_u32(vcvtnq_u32_f32(channels), vdupq_n_u32(255)); }
+// The same as 16-bit lanes.
+uint16x4_t lightBytesNeon(float32x4_t channels) { return vmovn_u32(lightByteLanesNeon(channels)); }
 
 // The light span with the channel sums in lanes blue, green, red, 0: packed to bytes they
 // are the PixelWord.
@@ -81,9 +84,8 @@ float32x4_t stepOverNeon(float32x4_t left, float32x4_t right, int32x4_t pixels) 
 
 // The light pixels of four rows at one step, a row per lane, from each channel's four sums.
 uint32x4_t lightPixelsNeon(float32x4_t red, float32x4_t green, float32x4_t blue) {
-    const auto byte = [](float32x4_t x) { return vminq_u32(vcvtnq_u32_f32(x), vdupq_n_u32(255)); };
-    const uint32x4_t greenBlue = vsliq_n_u32(byte(blue), byte(green), 8);
-    return vorrq_u32(vsliq_n_u32(greenBlue, byte(red), 16), vdupq_n_u32(kOpaque));
+    const uint32x4_t greenBlue = vsliq_n_u32(lightByteLanesNeon(blue), lightByteLanesNeon(green), 8);
+    return vorrq_u32(vsliq_n_u32(greenBlue, lightByteLanesNeon(red), 16), vdupq_n_u32(kOpaque));
 }
 
 }  // namespace
