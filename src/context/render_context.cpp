@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 
 #include "context/platform.h"
@@ -94,6 +95,29 @@ void unloadContext(RenderContext& context) { releaseLayers(context); }
 void destroyContext(RenderContext& context) {
     releaseLayers(context);
     releaseBandStorage(context.bandStorage);
+}
+
+bool copyContext(RenderContext& to, const RenderContext& from) {
+    destroyContext(to);
+    // A block of `sizeBytes` holding the bytes of `source`; null for a null source, or when the
+    // heap refuses it.
+    const auto duplicate = [](const void* source, int64_t sizeBytes) -> void* {
+        void* block = source != nullptr ? allocateZeroed(sizeBytes) : nullptr;
+        if (block != nullptr) std::memcpy(block, source, static_cast<size_t>(sizeBytes));
+        return block;
+    };
+    const int64_t layerBytes = int64_t{from.height} * int64_t{from.pitch};
+    const int64_t bandBytes =
+        int64_t{from.bandStorage.columns} * kBandRowsPerSet * kBandSets * int64_t{sizeof(int32_t)};
+    to = from;
+    to.textureLayer = static_cast<uint8_t*>(duplicate(from.textureLayer, layerBytes));
+    to.lightLayer = static_cast<uint8_t*>(duplicate(from.lightLayer, layerBytes));
+    to.bandStorage.entries = static_cast<int32_t*>(duplicate(from.bandStorage.entries, bandBytes));
+    const bool copied = (to.textureLayer == nullptr) == (from.textureLayer == nullptr) &&
+                        (to.lightLayer == nullptr) == (from.lightLayer == nullptr) &&
+                        to.bandStorage.empty() == from.bandStorage.empty();
+    if (!copied) destroyContext(to);
+    return copied;
 }
 
 void endUpdate(RenderContext& context) { context.frameCounter += 1u; }  // unsigned: wraps to 0

@@ -67,6 +67,10 @@ void unloadContext(RenderContext& context);
 // Releases the layers and the band storage too (tests' own contexts; the process context
 // keeps its band storage until the process ends).
 void destroyContext(RenderContext& context);
+// Makes `to` a copy of `from` that owns its own layers and band storage, holding the same
+// bytes (the target and the bound images stay shared); false, with them absent, when they
+// cannot be had. What `to` held is released first. For a replay's checkpoints.
+bool copyContext(RenderContext& to, const RenderContext& from);
 void endUpdate(RenderContext& context);
 // Sleeps the calling thread; a negative count returns at once.
 void pauseThread(int32_t milliseconds);

@@ -84,6 +84,7 @@ TraceReader::TraceReader(std::vector<uint8_t> file) : file_(std::move(file)) {
         return;
     }
     offset_ = kHeaderBytes;
+    furthest_ = offset_;
 }
 
 bool TraceReader::fail(uint64_t at, const std::string& what) {
@@ -141,8 +142,11 @@ bool TraceReader::next(Record& record) {
             } else {
                 return fail(at, "unknown blob encoding " + std::to_string(encoding));
             }
-            if (blobs_.count(hash) != 0) return fail(at, "blob #" + hexText(hash) + " appears twice");
-            blobs_[hash] = StoredBlob{at + 5 + f.at(), stored, contentBytes, static_cast<BlobEncoding>(encoding)};
+            const StoredBlob blob{at + 5 + f.at(), stored, contentBytes, static_cast<BlobEncoding>(encoding)};
+            // The same record read again after seek() is the blob already known.
+            if (const auto known = blobs_.find(hash); known != blobs_.end() && known->second.at != blob.at)
+                return fail(at, "blob #" + hexText(hash) + " appears twice");
+            blobs_[hash] = blob;
             f.skip(stored);
             record.ref = Ref{RefState::Content, hash};
             record.blobBytes = contentBytes;
@@ -187,12 +191,28 @@ bool TraceReader::next(Record& record) {
     if (f.left() != 0) return fail(at, "record has " + std::to_string(f.left()) + " bytes more than its fields");
 
     offset_ = at + kRecordFrameBytes + length;
+    furthest_ = std::max(furthest_, offset_);
     if (record.type == RecordType::End) {
         done_ = true;
         if (offset_ != file_.size())
             error_ = "offset " + std::to_string(offset_) + ": " + std::to_string(file_.size() - offset_) +
                      " bytes after the end record";
     }
+    return true;
+}
+
+bool TraceReader::seek(uint64_t offset) {
+    if (offset < kHeaderBytes || offset > furthest_) return false;
+    offset_ = offset;
+    done_ = false;
+    error_.clear();
+    return true;
+}
+
+bool TraceReader::blobBytes(uint64_t hash, uint32_t& bytes) const {
+    const auto found = blobs_.find(hash);
+    if (found == blobs_.end()) return false;
+    bytes = found->second.contentBytes;
     return true;
 }
 

@@ -42,8 +42,14 @@ public:
     // by nothing).
     bool next(Record& record);
     const std::string& error() const { return error_; }
-    // Bytes of the file read so far, for progress.
+    // Bytes of the file read so far, for progress; where the next record begins.
     uint64_t offset() const { return offset_; }
+    // Goes back to `offset`, the start of a record read before (an offset() seen earlier), to
+    // read from there again; false, changing nothing, beyond what was read. The blobs read
+    // since stay known, and reading their records again is not a fault.
+    bool seek(uint64_t offset);
+    // The content bytes of a blob read so far; false when none of `hash` was read.
+    bool blobBytes(uint64_t hash, uint32_t& bytes) const;
     uint64_t fileBytes() const { return file_.size(); }
 
     // The content of a blob already read, decoded and checked against its hash, or null with
@@ -64,6 +70,7 @@ private:
     std::vector<uint8_t> file_;
     Header header_;
     uint64_t offset_ = 0;
+    uint64_t furthest_ = 0;  // the furthest offset_ reached, for seek()
     bool done_ = false;
     std::string error_;
     std::unordered_map<uint64_t, StoredBlob> blobs_;

@@ -82,10 +82,10 @@ bool writeRgbPng(const std::string& path, const uint8_t* rgb, int width, int hei
     return true;
 }
 
-bool writePng(const std::string& path, const void* pixels, int width, int height, int pitch, int zoom,
-              std::string* error) {
-    if (width < 1 || height < 1) return fail(error, path, "the picture is empty");
-    if (!encodable(width, height, zoom)) return tooLarge(error, path, width, height, zoom);
+namespace {
+
+// Three bytes a pixel, red first, from 0xXXRRGGBB words in rows `pitch` bytes apart.
+std::vector<uint8_t> toRgb(const void* pixels, int width, int height, int pitch) {
     std::vector<uint8_t> rgb(static_cast<size_t>(width) * static_cast<size_t>(height) * 3);
     const auto* base = static_cast<const unsigned char*>(pixels);
     for (int y = 0; y < height; ++y) {
@@ -99,7 +99,35 @@ bool writePng(const std::string& path, const void* pixels, int width, int height
             row[3 * x + 2] = static_cast<uint8_t>(p);
         }
     }
-    return writeRgbPng(path, rgb.data(), width, height, zoom, error);
+    return rgb;
+}
+
+void appendBytes(void* context, void* data, int sizeBytes) {
+    static_cast<std::string*>(context)->append(static_cast<const char*>(data), static_cast<size_t>(sizeBytes));
+}
+
+}  // namespace
+
+bool writePng(const std::string& path, const void* pixels, int width, int height, int pitch, int zoom,
+              std::string* error) {
+    if (width < 1 || height < 1) return fail(error, path, "the picture is empty");
+    if (!encodable(width, height, zoom)) return tooLarge(error, path, width, height, zoom);
+    return writeRgbPng(path, toRgb(pixels, width, height, pitch).data(), width, height, zoom, error);
+}
+
+bool encodeRgbPng(std::string& png, const uint8_t* rgb, int width, int height, std::string* error) {
+    png.clear();
+    if (width < 1 || height < 1) return fail(error, "a PNG image", "the picture is empty");
+    if (!encodable(width, height, 1)) return tooLarge(error, "a PNG image", width, height, 1);
+    if (stbi_write_png_to_func(appendBytes, &png, width, height, 3, rgb, width * 3) != 0) return true;
+    return fail(error, "a PNG image", "the PNG encoder failed");
+}
+
+bool encodePng(std::string& png, const void* pixels, int width, int height, int pitch, std::string* error) {
+    png.clear();
+    if (width < 1 || height < 1) return fail(error, "a PNG image", "the picture is empty");
+    if (!encodable(width, height, 1)) return tooLarge(error, "a PNG image", width, height, 1);
+    return encodeRgbPng(png, toRgb(pixels, width, height, pitch).data(), width, height, error);
 }
 
 }  // namespace velkano::tools

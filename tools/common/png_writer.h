@@ -1,4 +1,4 @@
-// png_writer.h: saves images as 8-bit RGB PNG files (stb_image_write, header-only, so the
+// png_writer.h: saves images as 8-bit RGB PNG files, or encodes them in memory (stb_image_write, header-only, so the
 // Windows tools write PNG too).
 #pragma once
 
@@ -17,5 +17,8 @@ bool writePng(const std::string& path, const void* pixels, int width, int height
 // Writes width x height pixels of three bytes each, red first, rows packed.
 bool writeRgbPng(const std::string& path, const uint8_t* rgb, int width, int height, int zoom = 1,
                  std::string* error = nullptr);
+// The same pictures as the bytes of a PNG file, in `png` (a server's replies).
+bool encodePng(std::string& png, const void* pixels, int width, int height, int pitch, std::string* error = nullptr);
+bool encodeRgbPng(std::string& png, const uint8_t* rgb, int width, int height, std::string* error = nullptr);
 
 }  // namespace velkano::tools

@@ -61,4 +61,22 @@ BuiltinLibrary::~BuiltinLibrary() { destroyContext(theContext); }
 const LibraryTable& BuiltinLibrary::table() const { return theTable; }
 const RenderContext& BuiltinLibrary::context() const { return theContext; }
 
+uint64_t ContextCopy::sizeBytes() const {
+    const uint64_t layerBytes = uint64_t(uint32_t(context_.height)) * uint64_t(uint32_t(context_.pitch));
+    return (context_.textureLayer ? layerBytes : 0) + (context_.lightLayer ? layerBytes : 0) +
+           uint64_t(uint32_t(context_.bandStorage.columns)) * kBandRowsPerSet * kBandSets * sizeof(int32_t);
+}
+
+bool BuiltinLibrary::save(ContextCopy& copy) const { return copyContext(copy.context_, theContext); }
+
+bool BuiltinLibrary::restore(const ContextCopy& copy, uint8_t* target, const uint8_t* texture, const uint32_t* palette,
+                             const uint32_t* lightmap) {
+    if (!copyContext(theContext, copy.context_)) return false;
+    theContext.target = target;
+    theContext.textureIndices = texture;
+    theContext.palette = palette;
+    theContext.lightmap = lightmap;
+    return true;
+}
+
 }  // namespace velkano::replay

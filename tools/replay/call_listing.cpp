@@ -93,10 +93,6 @@ Json blendModeJson(int32_t mode) {
 }
 
 void CallDecoder::note(const trace::Record& record) {
-    if (record.type == trace::RecordType::Blob) {
-        blobBytes_[record.ref.hash] = record.blobBytes;
-        return;
-    }
     if (record.type != trace::RecordType::Call) return;
     const trace::Call& call = record.call;
     if (call.entry == EntryPoint::SetTexture) {
@@ -115,9 +111,9 @@ std::string CallDecoder::refText(const Ref& ref) const {
         case RefState::Content: break;
     }
     std::string text = contentHashText(ref.hash);
-    if (const auto found = blobBytes_.find(ref.hash); found != blobBytes_.end()) {
+    if (uint32_t bytes = 0; reader_.blobBytes(ref.hash, bytes)) {
         text += ' ';
-        text += std::to_string(found->second);
+        text += std::to_string(bytes);
         text += " B";
     }
     return text;
@@ -132,7 +128,7 @@ Json CallDecoder::refJson(const Ref& ref) const {
     }
     json["state"] = "content";
     json["hash"] = trace::hexText(ref.hash, 16);
-    if (const auto found = blobBytes_.find(ref.hash); found != blobBytes_.end()) json["bytes"] = found->second;
+    if (uint32_t bytes = 0; reader_.blobBytes(ref.hash, bytes)) json["bytes"] = bytes;
     return json;
 }
 

@@ -34,16 +34,23 @@ std::string blendModeText(int32_t mode);
 // kind of draw the mode is out of range for.
 Json blendModeJson(int32_t mode);
 
-// Decodes calls in file order. It is told every record (note()) so it knows the blobs' sizes
-// and the texture and lightmap bound when a draw reads them; the vertex arrays' contents are
-// read through the trace reader.
+// Decodes calls in file order. It is told every record (note()) so it knows the texture and
+// lightmap bound when a draw reads them; the blobs' sizes and the vertex arrays' contents are
+// read through the trace reader. A copy decodes on from where the original stood.
 class CallDecoder {
 public:
     explicit CallDecoder(trace::TraceReader& reader) : reader_(reader) {}
 
-    // Takes in a record once it has been read: a blob's size, the sizes SETTEXTURE and
-    // SETLIGHTMAP bind. Decode a call before noting it.
+    // Takes in a record once it has been read: the sizes SETTEXTURE and SETLIGHTMAP bind.
+    // Decode a call before noting it.
     void note(const trace::Record& record);
+    // Decoding from the middle of a trace: the sizes bound there.
+    void follow(int32_t textureWidth, int32_t textureHeight, int32_t lightmapWidth, int32_t lightmapHeight) {
+        textureWidth_ = textureWidth;
+        textureHeight_ = textureHeight;
+        lightmapWidth_ = lightmapWidth;
+        lightmapHeight_ = lightmapHeight;
+    }
 
     // "DRAWTILE@44 x=4 ...": the entry point's decorated name, then every argument and read.
     std::string text(const trace::Call& call);
@@ -67,7 +74,6 @@ private:
     bool arrayContent(const trace::Ref& ref, size_t sizeBytes, uint32_t* words, std::string& error);
 
     trace::TraceReader& reader_;
-    std::unordered_map<uint64_t, uint32_t> blobBytes_;  // content bytes of every blob so far
     int32_t textureWidth_ = 0, textureHeight_ = 0, lightmapWidth_ = 0, lightmapHeight_ = 0;
 };
 

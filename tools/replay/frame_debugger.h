@@ -36,8 +36,10 @@ enum class ImageView { After, Before, Difference };
 
 class FrameDebugger {
 public:
-    // `checkpointBytes`: the most the checkpoints may hold together.
-    FrameDebugger(const ModeInput& input, uint64_t checkpointBytes);
+    // `checkpointBytes`: the most the checkpoints may hold together; `checkpointSeconds`: the
+    // replay time from one to the next, at first (0: one after every call, for tests).
+    static constexpr double kCheckpointSeconds = 0.02;
+    FrameDebugger(const ModeInput& input, uint64_t checkpointBytes, double checkpointSeconds = kCheckpointSeconds);
     ~FrameDebugger();
     FrameDebugger(const FrameDebugger&) = delete;
     FrameDebugger& operator=(const FrameDebugger&) = delete;

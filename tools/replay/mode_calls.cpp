@@ -9,6 +9,7 @@
 #include <string>
 
 #include "call_listing.h"
+#include "listing_json.h"
 #include "modes.h"
 #include "replay_run.h"
 #include "trace_state.h"  // callCountText
@@ -20,11 +21,6 @@ namespace {
 std::string changeText(const ImageChange& change, const char* who) {
     if (change.pixels == 0) return std::string("  ") + who + " nothing";
     return std::string("  ") + who + " " + std::to_string(change.pixels) + " px in " + change.box.text();
-}
-
-Json changeJson(const ImageChange& change) {
-    const PixelBox& b = change.box;
-    return {{"pixels", change.pixels}, {"box", b.empty() ? Json(nullptr) : Json::array({b.x0, b.y0, b.x1, b.y1})}};
 }
 
 // `json` as dump(2) writes it, every line after the first indented by `indent` more spaces.
@@ -97,15 +93,8 @@ private:
             return;
         const trace::Call& c = event.record->call;
         if (options_.json) {
-            Json entry = {{"index", place.index},
-                          {"frame", place.frame},
-                          {"offset", place.offset},
-                          {"entry", std::string(trace::signature(place.entry).name)}};
-            Json decoded = decoder_.json(c);
-            entry["args"] = std::move(decoded["args"]);
-            entry["reads"] = std::move(decoded["reads"]);
-            entry["changed"] = event.measured ? changeJson(event.change) : Json(nullptr);
-            putArrayElement(out_, entry, firstCall_);
+            putArrayElement(out_, callEntryJson(place, c, decoder_, event.measured ? &event.change : nullptr),
+                            firstCall_);
             return;
         }
         out_ +=
@@ -124,13 +113,10 @@ private:
             return;
         const trace::Record& record = *event.record;
         if (options_.json) {
-            Json entry = {{"kind", hostImage ? "image" : "imageHash"},
-                          {"frame", event.place.frame},
-                          {"offset", record.offset},
-                          {"afterCall", event.hasCall ? Json(event.place.index) : Json(nullptr)},
-                          {"content", decoder_.refJson(record.ref)}};
-            entry["changed"] = event.measured ? changeJson(event.change) : Json(nullptr);
-            putArrayElement(images_, entry, firstImage_);
+            putArrayElement(
+                images_,
+                imageEntryJson(record, event.place, event.hasCall, decoder_, event.measured ? &event.change : nullptr),
+                firstImage_);
             return;
         }
         out_ += "frame " + std::to_string(event.place.frame) + (hostImage ? " image " : " imageHash ") +
@@ -158,6 +144,34 @@ private:
 };
 
 }  // namespace
+
+Json changeJson(const ImageChange& change) {
+    const PixelBox& b = change.box;
+    return {{"pixels", change.pixels}, {"box", b.empty() ? Json(nullptr) : Json::array({b.x0, b.y0, b.x1, b.y1})}};
+}
+
+Json callEntryJson(const CallPlace& place, const trace::Call& call, CallDecoder& decoder, const ImageChange* change) {
+    Json entry = {{"index", place.index},
+                  {"frame", place.frame},
+                  {"offset", place.offset},
+                  {"entry", std::string(trace::signature(place.entry).name)}};
+    Json decoded = decoder.json(call);
+    entry["args"] = std::move(decoded["args"]);
+    entry["reads"] = std::move(decoded["reads"]);
+    entry["changed"] = change ? changeJson(*change) : Json(nullptr);
+    return entry;
+}
+
+Json imageEntryJson(const trace::Record& record, const CallPlace& place, bool hasCall, const CallDecoder& decoder,
+                    const ImageChange* change) {
+    Json entry = {{"kind", record.type == trace::RecordType::Image ? "image" : "imageHash"},
+                  {"frame", place.frame},
+                  {"offset", record.offset},
+                  {"afterCall", hasCall ? Json(place.index) : Json(nullptr)},
+                  {"content", decoder.refJson(record.ref)}};
+    entry["changed"] = change ? changeJson(*change) : Json(nullptr);
+    return entry;
+}
 
 int runCalls(const ModeInput& input) {
     const auto library = input.openLibrary(input.options.libraryPath);

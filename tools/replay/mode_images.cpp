@@ -7,6 +7,7 @@
 #include <optional>
 #include <vector>
 
+#include "bound_pictures.h"
 #include "builtin_library.h"
 #include "modes.h"
 #include "png_output.h"
@@ -26,6 +27,94 @@ std::string besidePath(const std::string& path, const char* suffix) {
     const size_t extension = std::filesystem::path(path).extension().string().size();
     return path.substr(0, path.size() - extension) + suffix;
 }
+
+struct Binding {
+    bool bound;
+    const char* name;   // "texture"
+    const char* entry;  // the call that binds it
+    uint64_t call;
+    int32_t width, height, bytesPerPixel;
+    const char* units;
+};
+
+// The recorded content of `recorded`, checked to hold `sizeBytes`; null when there is none to
+// draw, with `why` (empty for the trace's own fault: the reader's error() tells it).
+const std::vector<uint8_t>* recordedContent(const RecordedContent& recorded, uint64_t sizeBytes,
+                                            trace::TraceReader& reader, const std::string& what, std::string& why) {
+    if (recorded.state == RefState::Absent) {
+        why = what + ": nothing recorded yet (the trace holds a bound image's content from the first draw that "
+                     "reads it)";
+        return nullptr;
+    }
+    if (recorded.state == RefState::Unreadable) {
+        why = what + ": the recording could not read it (call " + std::to_string(recorded.latestCall) + ")";
+        return nullptr;
+    }
+    const std::vector<uint8_t>* bytes = reader.content(recorded.hash);
+    if (!bytes) {
+        why.clear();
+        return nullptr;
+    }
+    if (bytes->size() != sizeBytes) {
+        why = what + ": its recorded content holds " + std::to_string(bytes->size()) + " bytes, the binding " +
+              std::to_string(sizeBytes);
+        return nullptr;
+    }
+    return bytes;
+}
+
+// The content recorded for a bound texture or lightmap, width * height * bytesPerPixel bytes;
+// null, with `why`, when nothing is bound or there is nothing to draw.
+const std::vector<uint8_t>* boundContent(const Binding& b, const RecordedContent& recorded, trace::TraceReader& reader,
+                                         std::string& why) {
+    const std::string what = b.name;
+    if (!b.bound) {
+        why = "no " + what + " is bound (no " + b.entry + " yet)";
+        return nullptr;
+    }
+    const std::string binding = "the " + what + " bound by " + b.entry + " call " + std::to_string(b.call);
+    if (b.width < 1 || b.height < 1) {
+        why = binding + " is " + size(b.width, b.height) + ": no " + b.units;
+        return nullptr;
+    }
+    return recordedContent(recorded, uint64_t(b.width) * uint64_t(b.height) * uint64_t(b.bytesPerPixel), reader,
+                           binding, why);
+}
+
+}  // namespace
+
+bool texturePicture(const TraceState& state, trace::TraceReader& reader, std::vector<uint8_t>& rgb, std::string& why) {
+    const TextureState& t = state.texture();
+    const std::vector<uint8_t>* texels = boundContent(
+        {t.bound, "texture", "SETTEXTURE", t.call, t.width, t.height, 1, "texels"}, t.texture, reader, why);
+    if (!texels) return false;
+    const std::vector<uint8_t> indices = *texels;  // the next content() may replace it
+    const std::vector<uint8_t>* palette =
+        recordedContent(t.palette, 256 * 4, reader,
+                        "the texture bound by SETTEXTURE call " + std::to_string(t.call) + ": its palette", why);
+    if (!palette) return false;
+    // Each index through its palette entry 0xXXBBGGRR: red is the lowest byte.
+    rgb.resize(indices.size() * 3);
+    for (size_t i = 0; i < indices.size(); ++i) {
+        const uint8_t* entry = palette->data() + 4 * size_t{indices[i]};
+        rgb[3 * i + 0] = entry[0];
+        rgb[3 * i + 1] = entry[1];
+        rgb[3 * i + 2] = entry[2];
+    }
+    return true;
+}
+
+bool lightmapPicture(const TraceState& state, trace::TraceReader& reader, std::vector<uint8_t>& words,
+                     std::string& why) {
+    const LightmapState& l = state.lightmap();
+    const std::vector<uint8_t>* content = boundContent(
+        {l.bound, "lightmap", "SETLIGHTMAP", l.call, l.width, l.height, 4, "words"}, l.content, reader, why);
+    if (!content) return false;
+    words = *content;
+    return true;
+}
+
+namespace {
 
 class ImageWriter {
 public:
@@ -62,23 +151,9 @@ public:
 
     void texture(const TraceState& state, const CallPlace& place) {
         const TextureState& t = state.texture();
-        const char* option = "--texture-at";
-        const std::vector<uint8_t>* texels =
-            bound(option, place, {t.bound, "texture", "SETTEXTURE", t.call, t.width, t.height, 1, "texels"}, t.texture);
-        if (!texels) return;
-        const std::vector<uint8_t> indices = *texels;  // the next content() may replace it
-        const std::vector<uint8_t>* palette =
-            content(t.palette, 256 * 4, option, place,
-                    "the texture bound by SETTEXTURE call " + std::to_string(t.call) + ": its palette");
-        if (!palette) return;
-        // Each index through its palette entry 0xXXBBGGRR: red is the lowest byte.
-        std::vector<uint8_t> rgb(indices.size() * 3);
-        for (size_t i = 0; i < indices.size(); ++i) {
-            const uint8_t* entry = palette->data() + 4 * size_t{indices[i]};
-            rgb[3 * i + 0] = entry[0];
-            rgb[3 * i + 1] = entry[1];
-            rgb[3 * i + 2] = entry[2];
-        }
+        std::vector<uint8_t> rgb;
+        std::string why;
+        if (!texturePicture(state, input_.reader, rgb, why)) return failed("--texture-at", place.index, why);
         const std::string& path = input_.options.texture.path;
         if (!writeRgb(path, rgb.data(), t.width, t.height)) return;
         std::printf("%s: the texture at %s, bound by SETTEXTURE call %llu, %s through its palette; %s\n", path.c_str(),
@@ -88,12 +163,11 @@ public:
 
     void lightmap(const TraceState& state, const CallPlace& place) {
         const LightmapState& l = state.lightmap();
-        const std::vector<uint8_t>* words =
-            bound("--lightmap-at", place, {l.bound, "lightmap", "SETLIGHTMAP", l.call, l.width, l.height, 4, "words"},
-                  l.content);
-        if (!words) return;
+        std::vector<uint8_t> words;
+        std::string why;
+        if (!lightmapPicture(state, input_.reader, words, why)) return failed("--lightmap-at", place.index, why);
         const std::string& path = input_.options.lightmap.path;
-        if (!write(path, words->data(), l.width, l.height, 4 * l.width)) return;
+        if (!write(path, words.data(), l.width, l.height, 4 * l.width)) return;
         std::printf("%s: the lightmap at %s, bound by SETLIGHTMAP call %llu, %s; %s\n", path.c_str(),
                     place.text().c_str(), static_cast<unsigned long long>(l.call), size(l.width, l.height).c_str(),
                     recordedBy(l.content, place).c_str());
@@ -105,67 +179,17 @@ public:
     }
 
 private:
-    struct Binding {
-        bool bound;
-        const char* name;   // "texture"
-        const char* entry;  // the call that binds it
-        uint64_t call;
-        int32_t width, height, bytesPerPixel;
-        const char* units;
-    };
-
-    // The content recorded for a bound texture or lightmap, width * height * bytesPerPixel
-    // bytes; null, reported, when nothing is bound or there is nothing to draw.
-    const std::vector<uint8_t>* bound(const char* option, const CallPlace& place, const Binding& b,
-                                      const RecordedContent& recorded) {
-        const std::string what = b.name;
-        if (!b.bound) {
-            fail(option, place.index, "no " + what + " is bound (no " + b.entry + " yet)");
-            return nullptr;
-        }
-        const std::string binding = "the " + what + " bound by " + b.entry + " call " + std::to_string(b.call);
-        if (b.width < 1 || b.height < 1) {
-            fail(option, place.index, binding + " is " + size(b.width, b.height) + ": no " + b.units);
-            return nullptr;
-        }
-        return content(recorded, uint64_t(b.width) * uint64_t(b.height) * uint64_t(b.bytesPerPixel), option, place,
-                       binding);
-    }
-
     static std::string recordedBy(const RecordedContent& content, const CallPlace& place) {
         const std::string hash = contentHashText(content.hash);
         if (content.latestCall == place.index) return "the content this call read, " + hash;
         return "the content call " + std::to_string(content.latestCall) + " recorded last, " + hash;
     }
 
-    // The recorded content of `recorded`, checked to hold `sizeBytes`; null, reported, when
-    // there is none to draw.
-    const std::vector<uint8_t>* content(const RecordedContent& recorded, uint64_t sizeBytes, const char* option,
-                                        const CallPlace& place, const std::string& what) {
-        if (recorded.state == RefState::Absent) {
-            fail(option, place.index,
-                 what + ": nothing recorded yet (the trace holds a bound image's content from the first draw that "
-                        "reads it)");
-            return nullptr;
-        }
-        if (recorded.state == RefState::Unreadable) {
-            fail(option, place.index,
-                 what + ": the recording could not read it (call " + std::to_string(recorded.latestCall) + ")");
-            return nullptr;
-        }
-        const std::vector<uint8_t>* bytes = input_.reader.content(recorded.hash);
-        if (!bytes) {
-            input_.report.readerError(input_.reader);
-            failed_ = true;
-            return nullptr;
-        }
-        if (bytes->size() != sizeBytes) {
-            fail(option, place.index,
-                 what + ": its recorded content holds " + std::to_string(bytes->size()) + " bytes, the binding " +
-                     std::to_string(sizeBytes));
-            return nullptr;
-        }
-        return bytes;
+    // A picture that could not be had: `why`, or, when empty, the trace's own fault.
+    void failed(const char* option, uint64_t call, const std::string& why) {
+        if (!why.empty()) return fail(option, call, why);
+        input_.report.readerError(input_.reader);
+        failed_ = true;
     }
 
     bool write(const std::string& path, const void* pixels, int32_t width, int32_t height, int32_t pitch) {
@@ -203,7 +227,7 @@ int runImages(const ModeInput& input) {
         by = "replayed with " + (o.libraryPath.empty() ? std::string("the default library") : o.libraryPath);
     }
     ReplayRun run(input.reader, input.report, std::move(settings));
-    TraceState state;
+    TraceState state(input.reader);
     ImageWriter writer(input);
     struct Request {
         const Options::ImageRequest& request;

@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "modes.h"
+#include "overdraw_map.h"
 #include "png_output.h"
 #include "replay_run.h"
 
@@ -64,7 +65,7 @@ public:
             x += kDigitAdvance;
         }
     }
-    const uint8_t* data() const { return rgb_.data(); }
+    std::vector<uint8_t> take() { return std::move(rgb_); }
 
 private:
     int width_;
@@ -100,27 +101,54 @@ private:
     bool drawsInFrame_ = false, rebound_ = false;
 };
 
-bool Overdraw::writeHeatmap(const std::string& path, uint32_t maximum) const {
+}  // namespace
+
+OverdrawSummary summarizeOverdraw(const std::vector<uint32_t>& counts) {
+    OverdrawSummary o;
+    for (size_t i = 0; i < counts.size(); ++i) {
+        const uint32_t n = counts[i];
+        o.total += n;
+        o.touched += n > 0;
+        if (n > o.maximum) {
+            o.maximum = n;
+            o.first = i;
+            o.atMaximum = 0;
+        }
+        o.atMaximum += n == o.maximum;
+    }
+    return o;
+}
+
+std::vector<uint8_t> heatmapPicture(const std::vector<uint32_t>& counts, int32_t width, int32_t height,
+                                    uint32_t maximum, int& pictureWidth, int& pictureHeight) {
     const std::string low = "0", high = std::to_string(maximum);
-    const int width = std::max({width_, 2 * kMargin + textWidth(low) + 8 + textWidth(high), 32});
-    const int height = height_ + kLegendRows;
-    Picture picture(width, height);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
+    pictureWidth = std::max({width, 2 * kMargin + textWidth(low) + 8 + textWidth(high), 32});
+    pictureHeight = height + kLegendRows;
+    Picture picture(pictureWidth, pictureHeight);
+    for (int y = 0; y < pictureHeight; ++y)
+        for (int x = 0; x < pictureWidth; ++x)
             picture.set(x, y,
-                        y < height_ && x < width_ ? heatColour(counts_[static_cast<size_t>(y) * width_ + x], maximum)
-                                                  : kLegendBackground);
+                        y < height && x < width ? heatColour(counts[static_cast<size_t>(y) * width + x], maximum)
+                                                : kLegendBackground);
     // The strip: count 0 at its left end to the maximum at its right, in equal steps.
-    const int stripWidth = width - 2 * kMargin;
+    const int stripWidth = pictureWidth - 2 * kMargin;
     for (int i = 0; i < stripWidth; ++i) {
         const uint64_t count =
             std::min<uint64_t>(uint64_t{maximum}, static_cast<uint64_t>(i) * (uint64_t{maximum} + 1) / stripWidth);
         const Rgb c = heatColour(static_cast<uint32_t>(count), maximum);
-        for (int row = 0; row < kStripRows; ++row) picture.set(kMargin + i, height_ + kStripTop + row, c);
+        for (int row = 0; row < kStripRows; ++row) picture.set(kMargin + i, height + kStripTop + row, c);
     }
-    picture.text(kMargin, height_ + kTextTop, low);
-    picture.text(width - kMargin - textWidth(high), height_ + kTextTop, high);
-    return writeRgbPng(input_.report, path, picture.data(), width, height);
+    picture.text(kMargin, height + kTextTop, low);
+    picture.text(pictureWidth - kMargin - textWidth(high), height + kTextTop, high);
+    return picture.take();
+}
+
+namespace {
+
+bool Overdraw::writeHeatmap(const std::string& path, uint32_t maximum) const {
+    int width = 0, height = 0;
+    const std::vector<uint8_t> rgb = heatmapPicture(counts_, width_, height_, maximum, width, height);
+    return writeRgbPng(input_.report, path, rgb.data(), width, height);
 }
 
 bool Overdraw::finishFrame(uint64_t frame, bool unfinished) {
@@ -128,20 +156,7 @@ bool Overdraw::finishFrame(uint64_t frame, bool unfinished) {
     if (counts_.empty()) {
         std::printf("%sno image\n", line.c_str());
     } else {
-        uint64_t total = 0, touched = 0, atMaximum = 0;
-        uint32_t maximum = 0;
-        size_t first = 0;
-        for (size_t i = 0; i < counts_.size(); ++i) {
-            const uint32_t n = counts_[i];
-            total += n;
-            touched += n > 0;
-            if (n > maximum) {
-                maximum = n;
-                first = i;
-                atMaximum = 0;
-            }
-            atMaximum += n == maximum;
-        }
+        const auto [total, touched, atMaximum, maximum, first] = summarizeOverdraw(counts_);
         char name[40];
         std::snprintf(name, sizeof name, "overdraw_%05llu.png", static_cast<unsigned long long>(frame));
         const std::string path = options_.overdrawDir + "/" + name;

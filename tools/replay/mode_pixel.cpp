@@ -8,22 +8,16 @@
 #include <cstdio>
 #include <nlohmann/json.hpp>
 
+#include "pixel_history.h"
+
 #include "call_listing.h"  // wordText
 #include "footprint.h"
 #include "modes.h"
-#include "replay_run.h"
 
 namespace velkano::replay {
 namespace {
 
 using trace::EntryPoint;
-
-// The pixel's word in the current image, or nothing when it lies outside it.
-struct PixelValue {
-    bool inside = false;
-    uint32_t word = 0;
-    bool operator==(const PixelValue&) const = default;
-};
 
 PixelValue readPixel(const TargetImage& image, int32_t x, int32_t y) {
     if (x >= drawableWidth(image) || y >= image.height) return {};
@@ -41,26 +35,7 @@ nlohmann::ordered_json valueJson(const PixelValue& v) {
     return v.inside ? nlohmann::ordered_json(wordText(v.word)) : nlohmann::ordered_json();
 }
 
-class PixelHistory {
-public:
-    explicit PixelHistory(const ModeInput& input) : input_(input), options_(input.options) {}
-    int run(const LibraryTable& library);
-
-private:
-    enum class Kind { Init, Wrote, Covered, InBox, Host };
-    void add(Kind kind, const CallPlace& place, bool hasCall, const PixelValue& before, const PixelValue& after,
-             const TargetImage* image = nullptr);
-    void summary();
-
-    const ModeInput& input_;
-    const Options& options_;
-    nlohmann::ordered_json events_ = nlohmann::ordered_json::array();
-    PixelValue value_, start_;
-    bool started_ = false, everInside_ = false;
-    uint64_t callChanges_ = 0, hostChanges_ = 0;
-    bool hasLast_ = false, lastByHost_ = false;
-    CallPlace last_;
-};
+}  // namespace
 
 void PixelHistory::add(Kind kind, const CallPlace& place, bool hasCall, const PixelValue& before,
                        const PixelValue& after, const TargetImage* image) {
@@ -71,7 +46,7 @@ void PixelHistory::add(Kind kind, const CallPlace& place, bool hasCall, const Pi
         lastByHost_ = kind == Kind::Host;
         last_ = place;
     }
-    if (!options_.json) {
+    if (!json_) {
         std::string line;
         if (kind == Kind::Host) {
             line = "frame " + std::to_string(place.frame) + " " +
@@ -119,59 +94,49 @@ void PixelHistory::add(Kind kind, const CallPlace& place, bool hasCall, const Pi
     events_.push_back(std::move(e));
 }
 
-int PixelHistory::run(const LibraryTable& library) {
-    const int32_t x = options_.pixelX, y = options_.pixelY;
-    const FrameRange& frames = options_.frames;
-    RunSettings settings;
-    settings.libraries.push_back(&library);
-    settings.frames = frames;
-    ReplayRun run(input_.reader, input_.report, settings);
-    const std::string frameText = frames.all() ? "all frames" : "frames " + frames.text();
-    if (!options_.json) std::printf("pixel (%d, %d), %s\n", x, y, frameText.c_str());
+PixelHistory::PixelHistory(int32_t x, int32_t y, const FrameRange& frames, bool json, trace::TraceReader& reader)
+    : x_(x), y_(y), frames_(frames), json_(json), reader_(reader) {}
 
-    RunEvent event;
-    while (run.next(event)) {
-        if (event.kind != RunEvent::Kind::Call && event.kind != RunEvent::Kind::Image) continue;
-        const bool inRange = frames.contains(event.place.frame);
-        if (inRange && !started_) {
-            started_ = true;
-            start_ = value_;
-            if (!options_.json)
-                std::printf("before frame %llu: %s\n", static_cast<unsigned long long>(event.place.frame),
-                            value_.inside ? valueText(value_).c_str() : "outside the image (or no image bound)");
-        }
-        const TargetImage& image = run.lane(0).target();
-        const PixelValue now = readPixel(image, x, y);
-        if (inRange) {
-            if (event.kind == RunEvent::Kind::Image) {
-                // The call before it, with the image record's own offset.
-                CallPlace record = event.place;
-                record.offset = event.record->offset;
-                if (now != value_) add(Kind::Host, record, event.hasCall, value_, now);
-            } else if (event.record->call.entry == EntryPoint::Init) {
-                add(Kind::Init, event.place, true, value_, now, &image);
-            } else if (now != value_) {
-                add(Kind::Wrote, event.place, true, value_, now);
-            } else if (now.inside) {
-                const Footprint f = callFootprint(event.record->call, image, input_.reader);
-                if (f.contains(x, y))
-                    add(f.kind == Footprint::Kind::Box ? Kind::InBox : Kind::Covered, event.place, true, value_, now);
-            }
-        }
-        value_ = now;
+void PixelHistory::startFrom(const TargetImage& image) { value_ = readPixel(image, x_, y_); }
+
+void PixelHistory::step(const RunEvent& event, const TargetImage& image) {
+    if (event.kind != RunEvent::Kind::Call && event.kind != RunEvent::Kind::Image) return;
+    // The range is over: a host image after its last ENDUPDATE belongs to the next frame.
+    if (event.place.frame > frames_.last) return;
+    const bool inRange = frames_.contains(event.place.frame);
+    if (inRange && !started_) {
+        started_ = true;
+        start_ = value_;
+        if (!json_)
+            std::printf("before frame %llu: %s\n", static_cast<unsigned long long>(event.place.frame),
+                        value_.inside ? valueText(value_).c_str() : "outside the image (or no image bound)");
     }
-    const int status = run.finish();
-    if (status != 0 && !run.endedEarly()) return status;
-    summary();
-    return status;
+    const PixelValue now = readPixel(image, x_, y_);
+    if (inRange) {
+        if (event.kind == RunEvent::Kind::Image) {
+            // The call before it, with the image record's own offset.
+            CallPlace record = event.place;
+            record.offset = event.record->offset;
+            if (now != value_) add(Kind::Host, record, event.hasCall, value_, now);
+        } else if (event.record->call.entry == EntryPoint::Init) {
+            add(Kind::Init, event.place, true, value_, now, &image);
+        } else if (now != value_) {
+            add(Kind::Wrote, event.place, true, value_, now);
+        } else if (now.inside) {
+            const Footprint f = callFootprint(event.record->call, image, reader_);
+            if (f.contains(x_, y_))
+                add(f.kind == Footprint::Kind::Box ? Kind::InBox : Kind::Covered, event.place, true, value_, now);
+        }
+    }
+    value_ = now;
 }
 
-void PixelHistory::summary() {
+void PixelHistory::summary() const {
     const std::string lastName =
         !hasLast_     ? std::string()
         : lastByHost_ ? "the host, frame " + std::to_string(last_.frame) + " offset " + std::to_string(last_.offset)
                       : last_.text() + " offset " + std::to_string(last_.offset);
-    if (!options_.json) {
+    if (!json_) {
         std::string line = "summary: " + plural(callChanges_, "call", "calls") + " changed the pixel";
         if (hostChanges_ > 0) line += ", the host " + plural(hostChanges_, "time", "times");
         line += hasLast_ ? "; the last change: " + lastName : std::string("; nothing changed it");
@@ -180,6 +145,10 @@ void PixelHistory::summary() {
         if (!everInside_ && !start_.inside) std::printf("the pixel lies outside the image throughout these frames\n");
         return;
     }
+    std::printf("%s\n", document().dump(2).c_str());
+}
+
+nlohmann::ordered_json PixelHistory::document() const {
     nlohmann::ordered_json last;
     if (hasLast_) {
         last = {{"frame", last_.frame}, {"offset", last_.offset}, {"byHost", lastByHost_}};
@@ -188,25 +157,36 @@ void PixelHistory::summary() {
             last["entry"] = std::string(trace::signature(last_.entry).name);
         }
     }
-    const nlohmann::ordered_json doc = {{"pixel", {{"x", options_.pixelX}, {"y", options_.pixelY}}},
-                                        {"frames", options_.frames.all() ? std::string("all") : options_.frames.text()},
-                                        {"start", valueJson(start_)},
-                                        {"events", events_},
-                                        {"summary",
-                                         {{"callsChanged", callChanges_},
-                                          {"hostChanges", hostChanges_},
-                                          {"lastChange", last},
-                                          {"final", valueJson(value_)},
-                                          {"everInside", everInside_ || start_.inside}}}};
-    std::printf("%s\n", doc.dump(2).c_str());
+    return nlohmann::ordered_json{{"pixel", {{"x", x_}, {"y", y_}}},
+                                  {"frames", frames_.all() ? std::string("all") : frames_.text()},
+                                  {"start", valueJson(start_)},
+                                  {"events", events_},
+                                  {"summary",
+                                   {{"callsChanged", callChanges_},
+                                    {"hostChanges", hostChanges_},
+                                    {"lastChange", last},
+                                    {"final", valueJson(value_)},
+                                    {"everInside", everInside_ || start_.inside}}}};
 }
-
-}  // namespace
 
 int runPixel(const ModeInput& input) {
     const auto library = input.openLibrary(input.options.libraryPath);
     if (!library) return 2;
-    return PixelHistory(input).run(library->table());
+    const Options& o = input.options;
+    RunSettings settings;
+    settings.libraries.push_back(&library->table());
+    settings.frames = o.frames;
+    ReplayRun run(input.reader, input.report, settings);
+    if (!o.json)
+        std::printf("pixel (%d, %d), %s\n", o.pixelX, o.pixelY,
+                    o.frames.all() ? "all frames" : ("frames " + o.frames.text()).c_str());
+    PixelHistory history(o.pixelX, o.pixelY, o.frames, o.json, input.reader);
+    RunEvent event;
+    while (run.next(event)) history.step(event, run.lane(0).target());
+    const int status = run.finish();
+    if (status != 0 && !run.endedEarly()) return status;
+    history.summary();
+    return status;
 }
 
 }  // namespace velkano::replay

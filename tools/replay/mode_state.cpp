@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include "call_listing.h"
+#include "listing_json.h"
 #include "modes.h"
 #include "replay_run.h"
 #include "trace_state.h"
@@ -125,7 +126,9 @@ void printText(const TraceState& s, const CallPlace& place, const std::string& c
     std::printf("layers:   %s\n", layersText(s).c_str());
 }
 
-void printJson(const TraceState& s, const CallPlace& place, CallDecoder& decoder, const trace::Call& call) {
+}  // namespace
+
+Json stateJson(const TraceState& s, const CallPlace& place, CallDecoder& decoder, const trace::Call& call) {
     Json out;
     out["call"] = {{"index", place.index},
                    {"frame", place.frame},
@@ -167,22 +170,21 @@ void printJson(const TraceState& s, const CallPlace& place, CallDecoder& decoder
                      {"state", layersName(s.layers())},
                      {"call", s.layers() == Layers::NoInit ? Json(nullptr) : Json(s.layersCall())},
                      {"bytes", s.layerBytes()}};
-    std::printf("%s\n", out.dump(2).c_str());
+    return out;
 }
-
-}  // namespace
 
 int runState(const ModeInput& input) {
     const uint64_t wanted = input.options.stateAt;
     ReplayRun run(input.reader, input.report, RunSettings{});
-    TraceState state;
+    TraceState state(input.reader);
     CallDecoder decoder(input.reader);
     RunEvent event;
     bool found = false;
     while (run.next(event)) {
         if (event.kind == RunEvent::Kind::Call && event.place.index == wanted) {
             found = true;
-            if (input.options.json) printJson(state, event.place, decoder, event.record->call);
+            if (input.options.json)
+                std::printf("%s\n", stateJson(state, event.place, decoder, event.record->call).dump(2).c_str());
             else printText(state, event.place, decoder.text(event.record->call));
             run.stop();
             break;

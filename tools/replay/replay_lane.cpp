@@ -47,7 +47,92 @@ void timed(double* seconds, Body body) {
     *seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
+// A copy of `image` with its own storage, its data at the same offset from a 64-byte boundary.
+std::shared_ptr<TargetImage> copyImage(const TargetImage& image) {
+    auto copy = std::make_shared<TargetImage>();
+    *copy = TargetImage{{}, nullptr, image.recordedAddress, image.sizeBytes, image.width, image.height, image.pitch};
+    if (image.data) {
+        copy->data = allocateLike(copy->storage, image.sizeBytes, image.recordedAddress);
+        if (image.sizeBytes > 0) std::memcpy(copy->data, image.data, image.sizeBytes);
+    }
+    return copy;
+}
+
 }  // namespace
+
+uint64_t LaneSnapshot::sizeBytes() const {
+    uint64_t total = 0;
+    for (const auto& image : images) total += image->sizeBytes;
+    return total;
+}
+
+LaneSnapshot ReplayLane::snapshot() const {
+    LaneSnapshot s;
+    s.images.push_back(copyImage(*target_));
+    std::vector<const TargetImage*> originals{target_.get()};
+    const auto region = [&](const BoundRegion& from) {
+        LaneSnapshot::Region r;
+        r.binding =
+            BoundRegion{nullptr, from.sizeBytes, from.inTarget, from.tooLarge, from.haveHash, from.hash, {}, {}};
+        r.hasData = from.data != nullptr;
+        if (from.inTarget) {
+            const auto known = std::find(originals.begin(), originals.end(), from.target.get());
+            r.image = static_cast<int>(known - originals.begin());
+            if (known == originals.end()) {
+                originals.push_back(from.target.get());
+                s.images.push_back(copyImage(*from.target));
+            }
+            r.offset = static_cast<uint64_t>(from.data - from.target->data);
+        } else {
+            r.offset = reinterpret_cast<uintptr_t>(from.data) & (kAlignBytes - 1);
+        }
+        return r;
+    };
+    s.texture = region(texture_);
+    s.palette = region(palette_);
+    s.lightmap = region(lightmap_);
+    s.textureWidth = textureWidth_;
+    s.textureHeight = textureHeight_;
+    s.lightmapWidth = lightmapWidth_;
+    s.lightmapHeight = lightmapHeight_;
+    s.replayedUnreadable = replayedUnreadable_;
+    return s;
+}
+
+bool ReplayLane::restore(const LaneSnapshot& s, trace::TraceReader& reader, std::string& error) {
+    std::vector<std::shared_ptr<TargetImage>> images;
+    for (const auto& image : s.images) images.push_back(copyImage(*image));
+    target_ = images[0];
+    const auto region = [&](BoundRegion& to, const LaneSnapshot::Region& from, const char* what) {
+        to = from.binding;
+        to.haveHash = false;
+        if (!from.hasData) return true;
+        if (from.binding.inTarget) {
+            to.target = images[static_cast<size_t>(from.image)];
+            to.data = to.target->data + from.offset;
+            return true;
+        }
+        try {
+            to.data = allocateLike(to.storage, to.tooLarge ? 0 : static_cast<size_t>(to.sizeBytes), from.offset);
+        } catch (const std::bad_alloc&) {
+            error = "cannot allocate " + std::to_string(to.sizeBytes) + " bytes for the " + what;
+            return false;
+        }
+        if (!from.binding.haveHash) return true;  // never filled, or filled with zeros
+        const Ref content{RefState::Content, from.binding.hash};
+        if (!copyContent(to.data, to.sizeBytes, content, what, reader, error)) return false;
+        to.haveHash = true;
+        return true;
+    };
+    textureWidth_ = s.textureWidth;
+    textureHeight_ = s.textureHeight;
+    lightmapWidth_ = s.lightmapWidth;
+    lightmapHeight_ = s.lightmapHeight;
+    replayedUnreadable_ = s.replayedUnreadable;
+    note_.clear();
+    return region(texture_, s.texture, "texture") && region(palette_, s.palette, "palette") &&
+           region(lightmap_, s.lightmap, "lightmap");
+}
 
 uint64_t area(int32_t width, int32_t height) {
     return width >= 1 && height >= 1 ? uint64_t(uint32_t(width)) * uint64_t(uint32_t(height)) : 0;

@@ -51,6 +51,23 @@ struct BoundRegion {
     std::shared_ptr<TargetImage> target;  // keeps the image alive while bound inside it
 };
 
+// A copy of a lane's state that ReplayLane::restore() rebuilds it from: its own copies of the
+// target and of every image a binding lies in; a binding's content outside them is kept as the
+// hash of what was copied in last (or zeros), and read from the trace again on restore.
+struct LaneSnapshot {
+    struct Region {
+        BoundRegion binding;   // without its storage and pointers
+        bool hasData = false;  // the library was given a pointer
+        int image = -1;        // inTarget: which of `images` it lies in
+        uint64_t offset = 0;   // ... and where; otherwise the data's offset from a 64-byte boundary
+    };
+    std::vector<std::shared_ptr<TargetImage>> images;  // [0] the target
+    Region texture, palette, lightmap;
+    int32_t textureWidth = 0, textureHeight = 0, lightmapWidth = 0, lightmapHeight = 0;
+    bool replayedUnreadable = false;
+    uint64_t sizeBytes() const;  // what the copies hold
+};
+
 class ReplayLane {
 public:
     ReplayLane(const LibraryTable& table, uint64_t limitBytes);
@@ -73,6 +90,12 @@ public:
     bool replayedUnreadable() const { return replayedUnreadable_; }
     // Something the last call did that the user should hear of (once), or empty; cleared.
     std::string takeNote() { return std::exchange(note_, std::string()); }
+
+    LaneSnapshot snapshot() const;
+    // Puts the lane back as it was at snapshot(); the library's own state is the caller's to
+    // put back (the pointers it holds are target().data and the bindings' data). False, with
+    // `error`, when a binding's content cannot be read again.
+    bool restore(const LaneSnapshot& snapshot, trace::TraceReader& reader, std::string& error);
 
 private:
     bool init(const trace::Call& call, trace::TraceReader& reader, std::string& error, double* seconds);

@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+#include "footprint.h"
+
 namespace velkano::replay {
 
 using trace::EntryPoint;
@@ -68,13 +70,44 @@ void ReplayRun::keepBefore() {
     before_.assign(target.data, target.data + target.sizeBytes);
 }
 
+void ReplayRun::keepFootprint(const trace::Call& call) {
+    const TargetImage& target = lanes_[0]->target();
+    const Footprint footprint = callFootprint(call, target, reader_);
+    kept_ = footprint.kind == Footprint::Kind::None ? PixelBox{} : footprint.box;
+    before_.clear();
+    if (kept_.empty()) return;
+    const size_t rowBytes = 4 * static_cast<size_t>(kept_.x1 - kept_.x0 + 1);
+    before_.resize(rowBytes * static_cast<size_t>(kept_.y1 - kept_.y0 + 1));
+    for (int32_t y = kept_.y0; y <= kept_.y1; ++y)
+        std::memcpy(before_.data() + rowBytes * static_cast<size_t>(y - kept_.y0),
+                    target.data + static_cast<size_t>(y) * static_cast<size_t>(target.pitch) + 4 * size_t(kept_.x0),
+                    rowBytes);
+}
+
+RunPosition ReplayRun::position() const {
+    return RunPosition{reader_.offset(), frame_, calls_, callsInFrame_, lastCall_, hasCall_};
+}
+
+bool ReplayRun::resume(const RunPosition& p) {
+    if (!reader_.seek(p.offset)) return false;
+    frame_ = p.frame;
+    calls_ = p.calls;
+    callsInFrame_ = p.callsInFrame;
+    lastCall_ = p.lastCall;
+    hasCall_ = p.hasCall;
+    sawEnd_ = stopped_ = failed_ = rangeDone_ = false;
+    return true;
+}
+
 bool ReplayRun::call(const trace::Record& record, RunEvent& event) {
     const trace::Call& c = record.call;
     event.kind = RunEvent::Kind::Call;
     event.place = CallPlace{frame_, calls_, record.offset, c.entry};
     event.hasCall = true;
     event.measured = settings_.measure && !lanes_.empty() && trace::mayWriteTarget(c.entry);
-    if (event.measured) keepBefore();
+    const bool footprint = event.measured && settings_.measureFootprints;
+    if (footprint) keepFootprint(c);
+    else if (event.measured) keepBefore();
     std::string error;
     for (size_t i = 0; i < lanes_.size(); ++i) {
         if (!lanes_[i]->run(c, reader_, error, settings_.time && i == 0 ? &event.seconds : nullptr)) {
@@ -85,7 +118,11 @@ bool ReplayRun::call(const trace::Record& record, RunEvent& event) {
     lastCall_ = event.place;
     hasCall_ = true;
     warnUnreadable();
-    if (event.measured) {
+    if (footprint) {
+        event.before = before_.data();
+        event.kept = kept_;
+        event.change = compareKept(lanes_[0]->target(), kept_, before_.data(), [](int32_t, int32_t) {});
+    } else if (event.measured) {
         event.before = before_.data();
         event.change = compareImages(lanes_[0]->target(), before_.data(), lanes_[0]->target().data);
     }

@@ -69,6 +69,28 @@ ImageChange compareImages(const TargetImage& geometry, const uint8_t* a, const u
 }
 ImageChange compareImages(const TargetImage& geometry, const uint8_t* a, const uint8_t* b);
 
+// Compares box `kept` of `image` with `before`, the same box's pixels row after row; calls
+// each(x, y) for every pixel whose word differs.
+template <class Each>
+ImageChange compareKept(const TargetImage& image, const PixelBox& kept, const uint8_t* before, Each each) {
+    ImageChange change;
+    if (kept.empty()) return change;
+    const size_t rowBytes = 4 * static_cast<size_t>(kept.x1 - kept.x0 + 1);
+    for (int32_t y = kept.y0; y <= kept.y1; ++y) {
+        const uint8_t* was = before + rowBytes * static_cast<size_t>(y - kept.y0);
+        const uint8_t* now =
+            image.data + static_cast<size_t>(y) * static_cast<size_t>(image.pitch) + 4 * static_cast<size_t>(kept.x0);
+        if (std::memcmp(was, now, rowBytes) == 0) continue;
+        for (int32_t x = kept.x0; x <= kept.x1; ++x, was += 4, now += 4) {
+            if (std::memcmp(was, now, 4) == 0) continue;
+            ++change.pixels;
+            change.box.add(x, y);
+            each(x, y);
+        }
+    }
+    return change;
+}
+
 // One step of a run.
 struct RunEvent {
     enum class Kind { Blob, Call, Image, ImageHash, End };
@@ -79,9 +101,11 @@ struct RunEvent {
     CallPlace place;
     bool hasCall = false;
     // Set when the run measures changes, for the calls that may write the target (flashes and
-    // draws) and for Image records: lane 0's image before the step, and what changed.
+    // draws) and for Image records: lane 0's image before the step, and what changed. Measured
+    // within footprints, `before` holds only the box `kept` of a call's image, row after row.
     bool measured = false;
     const uint8_t* before = nullptr;
+    PixelBox kept;
     ImageChange change;
     double seconds = 0;  // Call, when timing: lane 0's library call alone
 };
@@ -89,8 +113,19 @@ struct RunEvent {
 struct RunSettings {
     std::vector<const LibraryTable*> libraries;  // 0, 1 or 2 lanes
     bool measure = false;                        // keep lane 0's image before each step that may change it
-    bool time = false;                           // time lane 0's library calls
-    FrameRange frames;                           // the run ends after the last of these frames
+    // With measure: keep and compare only the pixels a call may write (its footprint,
+    // footprint.h), which costs a small call little.
+    bool measureFootprints = false;
+    bool time = false;  // time lane 0's library calls
+    FrameRange frames;  // the run ends after the last of these frames
+};
+
+// Where a run stands between two records, to go on from there later (resume()).
+struct RunPosition {
+    uint64_t offset = 0;  // of the next record
+    uint64_t frame = 0, calls = 0, callsInFrame = 0;
+    CallPlace lastCall;
+    bool hasCall = false;
 };
 
 class ReplayRun {
@@ -108,6 +143,12 @@ public:
     // what the run found is still worth showing.
     bool endedEarly() const { return !failed_ && !stopped_ && !rangeDone_ && endsWithoutEndRecord(reader_, sawEnd_); }
     void stop() { stopped_ = true; }
+    // Measuring on or off from the next step (as RunSettings::measure).
+    void setMeasure(bool measure) { settings_.measure = measure; }
+    RunPosition position() const;
+    // Goes on from `position`, taken earlier by a run over the same reader (restoring the
+    // lanes to where they stood then is the caller's part); false beyond what was read.
+    bool resume(const RunPosition& position);
 
     size_t laneCount() const { return lanes_.size(); }
     ReplayLane& lane(size_t i) { return *lanes_[i]; }
@@ -121,6 +162,7 @@ private:
     bool call(const trace::Record& record, RunEvent& event);
     bool image(const trace::Record& record, RunEvent& event);
     void keepBefore();
+    void keepFootprint(const trace::Call& call);
     void warnUnreadable();
 
     trace::TraceReader& reader_;
@@ -129,6 +171,7 @@ private:
     std::vector<std::unique_ptr<ReplayLane>> lanes_;
     trace::Record record_;
     std::vector<uint8_t> before_;
+    PixelBox kept_;  // measuring footprints: the box before_ holds, row after row
     CallPlace lastCall_;
     uint64_t frame_ = 0, calls_ = 0, callsInFrame_ = 0;
     bool hasCall_ = false, sawEnd_ = false, stopped_ = false, failed_ = false, rangeDone_ = false;

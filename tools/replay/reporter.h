@@ -35,6 +35,11 @@ public:
     const std::string& tracePath() const { return tracePath_; }
     // Redraws the bar at most ten times a second: "[#####.....] 45% frame 12".
     void progress(uint64_t doneBytes, uint64_t calls, uint64_t frame);
+    // No bar from now on (a server replaying parts of a trace on request).
+    void hideProgress() {
+        clearProgress();
+        terminal_ = false;
+    }
     void clearProgress();
 
 private:

@@ -34,15 +34,15 @@ void TraceState::record(RecordedContent& content, const trace::Ref& ref) {
     content.firstCall = calls_;
     content.latestCall = calls_;
     if (ref.state != RefState::Content) return;
-    if (const auto found = blobBytes_.find(ref.hash); found != blobBytes_.end()) content.sizeBytes = found->second;
-    if (const auto found = firstCall_.find(ref.hash); found != firstCall_.end()) content.firstCall = found->second;
+    if (uint32_t bytes = 0; reader_->blobBytes(ref.hash, bytes)) content.sizeBytes = bytes;
+    if (const auto found = firstCall_->find(ref.hash); found != firstCall_->end()) content.firstCall = found->second;
 }
 
 void TraceState::call(const trace::Call& c) {
     const trace::Signature& s = trace::signature(c.entry);
     for (size_t i = 0; i < s.readCount; ++i) {
         if (c.reads[i].state == RefState::Content && s.reads[i] != trace::Read::TargetHash)
-            firstCall_.try_emplace(c.reads[i].hash, calls_);
+            firstCall_->try_emplace(c.reads[i].hash, calls_);
     }
     const auto& r = c.reads;
     switch (c.entry) {
@@ -138,7 +138,7 @@ void TraceState::call(const trace::Call& c) {
 
 void TraceState::apply(const trace::Record& rec) {
     switch (rec.type) {
-        case trace::RecordType::Blob: blobBytes_[rec.ref.hash] = rec.blobBytes; break;
+        case trace::RecordType::Blob: break;
         case trace::RecordType::Call: call(rec.call); break;
         case trace::RecordType::Image:
         case trace::RecordType::ImageHash:

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <unordered_map>
 
@@ -76,6 +77,9 @@ std::string callCountText(uint64_t calls);
 
 class TraceState {
 public:
+    // Blob sizes come from `reader`. A copy follows on from where the original stood.
+    explicit TraceState(const trace::TraceReader& reader) : reader_(&reader) {}
+
     // Takes every record in file order (blobs, calls, image records); a call advances calls().
     void apply(const trace::Record& record);
 
@@ -97,8 +101,11 @@ private:
     LightmapState lightmap_;
     Layers layers_ = Layers::NoInit;
     uint64_t layersCall_ = 0, layerBytes_ = 0, endUpdates_ = 0, calls_ = 0;
-    std::unordered_map<uint64_t, uint32_t> blobBytes_;  // content bytes of every blob so far
-    std::unordered_map<uint64_t, uint64_t> firstCall_;  // by blob hash: the first call that referred to it
+    const trace::TraceReader* reader_;
+    // By blob hash: the first call that referred to it. Copies share it: a call that refers to a
+    // blob finds the first call that did, whichever copy saw it first.
+    std::shared_ptr<std::unordered_map<uint64_t, uint64_t>> firstCall_ =
+        std::make_shared<std::unordered_map<uint64_t, uint64_t>>();
 };
 
 }  // namespace velkano::replay
