@@ -145,6 +145,7 @@ async function native(replay, trace) {
     [400, { target: '/api/trace', host: null }], [400, { target: '/api/trace', host: 'evil.example' }],
     [400, { target: '/api/trace', host: '127.0.0.1' }], [400, { target: '/api/trace', host: `127.0.0.1:${port + 1}` }],
     [400, { target: '/api/trace', host: `127.0.0.1.evil.example:${port}` }], [400, { target: '/api/trace', host: `evil.example:${port}` }],
+    [400, { target: '/api/trace', headers: ['Host: evil.example'] }],
     // Malformed requests, bodies, sizes.
     [400, { raw: 'GARBAGE\r\n\r\n' }], [400, { raw: `GET / HTTP/1.1\r\nHost ${host}\r\n\r\n` }],
     [400, { target: `/${big}` }], [400, { target: '/', headers: [`X-Big: ${big}`] }],

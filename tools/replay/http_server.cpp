@@ -182,7 +182,8 @@ private:
         const unsigned version = request.version();
         const bool head = request.method() == http::verb::head;
         const auto host = request[http::field::host];
-        if (!service_.hostAllowed(std::string_view(host.data(), host.size()))) {
+        if (request.count(http::field::host) != 1 ||
+            !service_.hostAllowed(std::string_view(host.data(), host.size()))) {
             send(errorReply(400, "the Host header must be 127.0.0.1:" + std::to_string(service_.port()) +
                                      " or localhost:" + std::to_string(service_.port())),
                  false, false, version);
