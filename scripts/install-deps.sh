@@ -7,7 +7,7 @@ packages=(
     cmake g++ make pkg-config clang libclang-rt-dev
     googletest libgtest-dev libbenchmark-dev
     libpng-dev libpixman-1-dev libsdl2-dev zlib1g-dev libxxhash-dev
-    libstb-dev libcli11-dev nlohmann-json3-dev
+    libstb-dev libcli11-dev nlohmann-json3-dev libboost-dev
     g++-mingw-w64-i686-win32 g++-mingw-w64-i686-posix binutils-mingw-w64-i686 libz-mingw-w64-dev
     wine wine32:i386
     g++-mingw-w64-x86-64-win32 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64

@@ -61,6 +61,7 @@ int run(int argc, char** argv) {
         case Mode::DiffTraces: return runDiffTraces(input);
         case Mode::Info: return runInfo(input);
         case Mode::Extract: return runExtract(input);
+        case Mode::Serve: return runServe(input);
         case Mode::Replay: break;
         case Mode::Help:
         case Mode::Version: return 0;

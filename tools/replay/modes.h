@@ -43,5 +43,6 @@ int runOverdraw(const ModeInput& input);    // --overdraw DIR
 int runDiffTraces(const ModeInput& input);  // --diff-traces A B (input.reader is A)
 int runInfo(const ModeInput& input);        // --info
 int runExtract(const ModeInput& input);     // --extract A-B OUT
+int runServe(const ModeInput& input);       // --serve: the frame debugger over HTTP
 
 }  // namespace velkano::replay

@@ -54,8 +54,8 @@ public:
 struct CommandLine {
     CLI::App app{"Replays and inspects a .vktrace file recorded by Velkano's capture library.", "velkano-replay"};
     std::vector<std::string> traces, diffTraces, imageAt, textureAt, lightmapAt, extract, only;
-    std::string frames, callRange, pixel, state;
-    bool calls = false, info = false, version = false;
+    std::string frames, callRange, pixel, state, port, checkpointMiB;
+    bool calls = false, info = false, serve = false, version = false;
 
     explicit CommandLine(Options& o) {
         app.formatter(std::make_shared<HelpFormatter>());
@@ -104,6 +104,17 @@ struct CommandLine {
             ->expected(2)
             ->allow_extra_args(false)
             ->type_name("A-B OUT.vktrace");
+        app.add_flag("--serve", serve,
+                     "serve the frame debugger, a page and its JSON API, on http://127.0.0.1:PORT/ until "
+                     "Ctrl-C (replays with the library built into this tool)");
+        app.add_option("--port", port,
+                       "with --serve: the port on 127.0.0.1 (0 to 65535, 0 for any free one; default " +
+                           std::to_string(Options::kDefaultPort) + ")")
+            ->type_name("N");
+        app.add_option("--checkpoint-mib", checkpointMiB,
+                       "with --serve: the most memory the replay's checkpoints take, in MiB (16 to 1048576; "
+                       "default 512)")
+            ->type_name("N");
         app.add_flag("--version", version, "print the tool's version");
         app.add_option("--png", o.pngDir,
                        "write every frame's end as DIR/frame_NNNNN.png and the last image as "
@@ -165,11 +176,13 @@ constexpr ModeOptions kModeOptions[] = {
     {Mode::DiffTraces, {"--json"}},
     {Mode::Info, {"--json"}},
     {Mode::Extract, {"--library"}},
+    {Mode::Serve, {"--port", "--checkpoint-mib"}},
     {Mode::Version, {}},
     {Mode::Help, {}},
 };
-constexpr const char* kModifiers[] = {"--frames",  "--call-range", "--only",    "--layers",  "--zoom", "--png",
-                                      "--profile", "--repeat",     "--library", "--compare", "--json", "--strict"};
+constexpr const char* kModifiers[] = {"--frames", "--call-range", "--only",   "--layers",        "--zoom",
+                                      "--png",    "--profile",    "--repeat", "--library",       "--compare",
+                                      "--json",   "--strict",     "--port",   "--checkpoint-mib"};
 
 }  // namespace
 
@@ -225,6 +238,7 @@ bool parseOptions(int argc, const char* const* argv, Options& options, std::stri
     mode(!line.diffTraces.empty(), Mode::DiffTraces, "--diff-traces");
     mode(line.info, Mode::Info, "--info");
     mode(!line.extract.empty(), Mode::Extract, "--extract");
+    mode(line.serve, Mode::Serve, "--serve");
     mode(line.version, Mode::Version, "--version");
     if (modes.size() > 1) {
         error = std::string(modes[0].second) + " and " + modes[1].second + " cannot be combined";
@@ -232,6 +246,11 @@ bool parseOptions(int argc, const char* const* argv, Options& options, std::stri
     }
     options.mode = modes.empty() ? Mode::Replay : modes[0].first;
     const char* modeName = modes.empty() ? "a replay" : modes[0].second;
+    if (options.mode == Mode::Serve && given("--library")) {
+        error = "--serve replays with the library code built into this tool, whose whole state it copies for "
+                "its checkpoints: it takes no --library";
+        return false;
+    }
     for (const char* modifier : kModifiers) {
         if (!given(modifier)) continue;
         const auto& allowed = std::find_if(std::begin(kModeOptions), std::end(kModeOptions), [&](const ModeOptions& m) {
@@ -305,6 +324,21 @@ bool parseOptions(int argc, const char* const* argv, Options& options, std::stri
             error = "--extract needs a non-empty path";
             return false;
         }
+    }
+    uint64_t number = 0;
+    if (given("--port")) {
+        if (!parseNumber(line.port, number) || number > 65535) {
+            error = "--port takes a port number from 0 to 65535, not \"" + line.port + "\"";
+            return false;
+        }
+        options.port = static_cast<uint16_t>(number);
+    }
+    if (given("--checkpoint-mib")) {
+        if (!parseNumber(line.checkpointMiB, number) || number < 16 || number > 1048576) {
+            error = "--checkpoint-mib takes a number of MiB from 16 to 1048576, not \"" + line.checkpointMiB + "\"";
+            return false;
+        }
+        options.checkpointMiB = static_cast<uint32_t>(number);
     }
     if (given("--repeat") && !options.profile) {
         error = "--repeat goes with --profile";

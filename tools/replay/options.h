@@ -22,7 +22,7 @@ using FrameRange = NumberRange;
 
 // What a run of the tool does. Replay is the default: replay, check, and optionally write
 // PNG files, profile or compare with a second library.
-enum class Mode { Replay, Calls, State, Images, Pixel, Overdraw, DiffTraces, Info, Extract, Version, Help };
+enum class Mode { Replay, Calls, State, Images, Pixel, Overdraw, DiffTraces, Info, Extract, Serve, Version, Help };
 
 struct Options {
     Mode mode = Mode::Replay;
@@ -53,6 +53,10 @@ struct Options {
     std::string overdrawDir;         // --overdraw DIR
     FrameRange extractFrames;        // --extract A-B OUT
     std::string extractPath;
+    uint16_t port = kDefaultPort;  // --serve: --port N (0: any free port)
+    uint32_t checkpointMiB = 512;  // --serve: --checkpoint-mib N, the checkpoints' memory limit
+
+    static constexpr uint16_t kDefaultPort = 8765;
 
     bool onlyEntry(unsigned entry) const { return onlyEntries == 0 || (onlyEntries >> entry & 1u) != 0; }
 };
