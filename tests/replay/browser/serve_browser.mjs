@@ -70,7 +70,10 @@ try {
                 resolve(match[1]);
             }
         });
-        exited.then(({ code, signal }) => reject(new Error(`the server stopped (${code ?? signal}): ${out}`)));
+        exited.then(({ code, signal }) => {
+            clearTimeout(timer);
+            reject(new Error(`the server stopped (${code ?? signal}): ${out}`));
+        });
     });
     log(`server at ${base}`);
     const api = async (route) => {
@@ -97,6 +100,7 @@ try {
 
     browser = await chromium.launch({ executablePath: CHROMIUM, headless: true, args: ['--no-sandbox'] });
     const page = await browser.newPage({ viewport: { width: 1400, height: 860 } });
+    page.setDefaultTimeout(15000);
     const pageErrors = [];
     page.on('pageerror', (error) => pageErrors.push(error.message));
     const canvasShows = (n, view) => page.waitForSelector(`#image-canvas[data-call="${n}"][data-view="${view}"]`);
