@@ -449,8 +449,9 @@ async function loadOverdraw() {
     view.removeAttribute('data-frame');
     let png, summary;
     try {
-        [png, summary] = await Promise.all([ask('overdraw', `/api/frame/${frame}/overdraw.png`, 'blob'),
-            ask('overdraw-summary', `/api/frame/${frame}/overdraw`)]);
+        // One after the other: the server drops a pending overdraw question for a newer one.
+        png = await ask('overdraw', `/api/frame/${frame}/overdraw.png`, 'blob');
+        summary = png && (await ask('overdraw', `/api/frame/${frame}/overdraw`));
     } catch (error) {
         $('#overdraw-image').removeAttribute('src');
         showError($('#overdraw-summary'), error);
