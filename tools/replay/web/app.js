@@ -316,16 +316,21 @@ async function loadImage() {
     layoutImage();
 }
 
-function imageScale() {
-    const canvas = $('#image-canvas');
+// The zoom for a picture of `width` x `height`: the one chosen, or the one that fits the panel.
+function imageScale(width = $('#image-canvas').width, height = $('#image-canvas').height, below = 8) {
     const zoom = $('#zoom').value;
     if (zoom !== 'fit') return Number(zoom);
     const area = $('#image-scroll');
-    return Math.max(0.05, Math.min(16, (area.clientWidth - 8) / canvas.width, (area.clientHeight - 8) / canvas.height));
+    return Math.max(0.05, Math.min(16, (area.clientWidth - 8) / width, (area.clientHeight - below) / height));
 }
 
-// Sizes the canvas by the zoom (CSS scales it) and places the changed box and the pixel mark.
+// Sizes the canvas by the zoom (CSS scales it) and places the changed box and the pixel mark;
+// the overdraw picture follows the same zoom.
 function layoutImage() {
+    const overdraw = $('#overdraw-image');
+    if (overdraw.naturalWidth) {
+        overdraw.style.width = `${overdraw.naturalWidth * imageScale(overdraw.naturalWidth, overdraw.naturalHeight, 40)}px`;
+    }
     const canvas = $('#image-canvas');
     const scale = imageScale();
     const stack = $('#image-stack');
@@ -440,6 +445,9 @@ async function bindingImage(block, kind, call) {
     const img = element('img', 'binding');
     img.src = objectUrl(kind, blob);
     img.alt = kind;
+    img.addEventListener('load', () => {  // small bindings drawn larger, whole pixels
+        img.style.width = `${img.naturalWidth * Math.max(1, Math.floor(192 / img.naturalWidth))}px`;
+    });
     block.append(img);
 }
 
@@ -459,6 +467,9 @@ async function loadOverdraw() {
     }
     if (!png || !summary || frame !== app.frame) return;
     $('#overdraw-image').src = objectUrl('overdraw', png);
+    await $('#overdraw-image').decode().catch(() => {});
+    layoutImage();
+    $('#image-caption').textContent = `overdraw of frame ${frame}`;
     const s = summary;
     $('#overdraw-summary').classList.remove('error');
     $('#overdraw-summary').textContent = `frame ${s.frame}, ${s.width} x ${s.height}: ${s.changes} changes by ${s.calls} calls, ` +
