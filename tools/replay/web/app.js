@@ -83,7 +83,7 @@ function showFacts(facts) {
     const cp = facts.checkpoints || {};
     $('#trace-facts').textContent = `${facts.calls} calls, ${facts.frames} frames (${facts.finishedFrames} finished)` +
         ` · recorded by Velkano ${h.library} on ${h.platform}, ${h.mode} mode · replayed by ${facts.library}` +
-        ` · ${cp.count} checkpoints every ${cp.callsApart} calls, ${mib(cp.bytes)} of ${mib(cp.limitBytes)}` +
+        ` · ${cp.count} checkpoints ${apart(cp)}, ${mib(cp.bytes)} of ${mib(cp.limitBytes)}` +
         ` · loaded in ${Number(facts.load && facts.load.seconds).toFixed(2)} s`;
     if (facts.problem) {
         $('#problem').textContent = `problem: ${facts.problem}`;
@@ -92,6 +92,8 @@ function showFacts(facts) {
 }
 
 const plural = (n, word) => `${n} ${word}${n === 1 ? '' : 's'}`;
+const apart = (cp) => (cp.callsApart !== undefined ? `every ${cp.callsApart} calls`
+    : `every ${Number(cp.secondsApart).toFixed(2)} s of replay`);
 const mib = (bytes) => `${(bytes / 1048576).toFixed(1)} MiB`;
 
 function buildStrip() {
