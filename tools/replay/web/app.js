@@ -459,9 +459,8 @@ async function loadOverdraw() {
     view.removeAttribute('data-frame');
     let png, summary;
     try {
-        // One after the other: the server drops a pending overdraw question for a newer one.
-        png = await ask('overdraw', `/api/frame/${frame}/overdraw.png`, 'blob');
-        summary = png && (await ask('overdraw', `/api/frame/${frame}/overdraw`));
+        [png, summary] = await Promise.all([ask('overdraw.png', `/api/frame/${frame}/overdraw.png`, 'blob'),
+            ask('overdraw', `/api/frame/${frame}/overdraw`)]);
     } catch (error) {
         $('#overdraw-image').removeAttribute('src');
         showError($('#overdraw-summary'), error);
