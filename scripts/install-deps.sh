@@ -13,7 +13,10 @@ packages=(
     g++-mingw-w64-x86-64-win32 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64
     zip unzip llvm lld
     lintian dpkg-dev file pandoc man-db
+    chromium chromium-driver
 )
+# Node and npm run the browser test of velkano-replay --serve's page; the machines come with them.
+command -v npm >/dev/null || packages+=(nodejs npm)
 
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
     dpkg --add-architecture i386
@@ -49,4 +52,12 @@ if [ "${#missing[@]}" -gt 0 ] || [ -n "${need_update:-}" ]; then
     export DEBIAN_FRONTEND=noninteractive
     apt-get update -qq
     apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+# playwright-core for that test, from the lock file, using Debian's chromium (no browser download).
+browser_test="$(dirname "$0")/../tests/replay/browser"
+if [ ! -d "$browser_test/node_modules" ] || [ "$browser_test/package-lock.json" -nt "$browser_test/node_modules" ]; then
+    echo "install-deps: npm ci in $browser_test"
+    (cd "$browser_test" && PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1 npm ci --no-audit --no-fund --loglevel=error)
+    touch "$browser_test/node_modules"
 fi
