@@ -54,7 +54,7 @@ public:
 
     // GET /api/trace: {"trace", "header", "calls", "frames", "finishedFrames", "problem" (null
     // or what stopped the first pass), "library", "checkpoints": {"count", "bytes",
-    // "limitBytes", "callsApart"}, "load": {"seconds"}}.
+    // "limitBytes", "secondsApart"}, "load": {"seconds"}}.
     Reply facts() const;
     // GET /api/frames: [{"frame", "firstCall", "calls", "finished", "changedPixels", "width",
     // "height"}, ...]: width and height of the image at the frame's end (0 when none).
