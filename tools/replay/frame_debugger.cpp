@@ -116,6 +116,8 @@ struct FrameDebugger::State {
         return errorReply(500, "the trace cannot be replayed here: " + error);
     }
     Reply countOverdraw(uint64_t frame);
+    // The texture (or lightmap) bound at call `call`, with the content that call read.
+    Reply boundPicture(uint64_t call, bool lightmap);
 
     const ModeInput& input;
     uint64_t limitBytes;
@@ -474,51 +476,31 @@ Reply FrameDebugger::image(uint64_t call, ImageView view) {
     return rgbPngReply(rgb, width, height);
 }
 
-Reply FrameDebugger::texture(uint64_t call) {
-    State& s = *state_;
-    if (call >= s.calls.size()) return errorReply(404, "no " + callText(call));
-    std::vector<uint8_t> rgb;
+Reply FrameDebugger::State::boundPicture(uint64_t call, bool lightmap) {
+    if (call >= calls.size()) return errorReply(404, "no " + callText(call));
+    std::vector<uint8_t> bytes;  // RGB for the texture, words for the lightmap
     std::string why, error;
     int32_t width = 0, height = 0;
     bool found = false;
-    const bool read = s.read(
+    const bool readTo = read(
         call,
         [&](const RunEvent& event, TraceState& state) {
             if (event.kind != RunEvent::Kind::Call || event.place.index != call) return true;
             state.apply(*event.record);  // the content this call read counts
-            found = texturePicture(state, s.input.reader, rgb, why);
-            width = state.texture().width;
-            height = state.texture().height;
+            found = lightmap ? lightmapPicture(state, input.reader, bytes, why)
+                             : texturePicture(state, input.reader, bytes, why);
+            width = lightmap ? state.lightmap().width : state.texture().width;
+            height = lightmap ? state.lightmap().height : state.texture().height;
             return false;
         },
         error);
-    if (!read) return s.replayFailed(error);
-    if (!found) return why.empty() ? s.replayFailed(s.input.reader.error()) : errorReply(404, why);
-    return rgbPngReply(rgb, width, height);
+    if (!readTo) return replayFailed(error);
+    if (!found) return why.empty() ? replayFailed(input.reader.error()) : errorReply(404, why);
+    return lightmap ? pngReply(bytes.data(), width, height, 4 * width) : rgbPngReply(bytes, width, height);
 }
 
-Reply FrameDebugger::lightmap(uint64_t call) {
-    State& s = *state_;
-    if (call >= s.calls.size()) return errorReply(404, "no " + callText(call));
-    std::vector<uint8_t> words;
-    std::string why, error;
-    int32_t width = 0, height = 0;
-    bool found = false;
-    const bool read = s.read(
-        call,
-        [&](const RunEvent& event, TraceState& state) {
-            if (event.kind != RunEvent::Kind::Call || event.place.index != call) return true;
-            state.apply(*event.record);
-            found = lightmapPicture(state, s.input.reader, words, why);
-            width = state.lightmap().width;
-            height = state.lightmap().height;
-            return false;
-        },
-        error);
-    if (!read) return s.replayFailed(error);
-    if (!found) return why.empty() ? s.replayFailed(s.input.reader.error()) : errorReply(404, why);
-    return pngReply(words.data(), width, height, 4 * width);
-}
+Reply FrameDebugger::texture(uint64_t call) { return state_->boundPicture(call, false); }
+Reply FrameDebugger::lightmap(uint64_t call) { return state_->boundPicture(call, true); }
 
 Reply FrameDebugger::pixel(uint64_t frame, int32_t x, int32_t y) {
     State& s = *state_;
