@@ -29,10 +29,29 @@ std::string imagePng(const TargetImage& image) {
     return png;
 }
 
+// The difference view of `image` against `before`, laid out alike.
+std::string differencePng(const TargetImage& image, const uint8_t* before) {
+    const int32_t width = drawableWidth(image);
+    std::vector<uint8_t> rgb;
+    for (int32_t y = 0; y < image.height; ++y) {
+        for (int32_t x = 0; x < width; ++x) {
+            const uint32_t now = pixelAt(image, image.data, x, y);
+            const uint32_t grey = ((now >> 16 & 0xFF) + (now >> 8 & 0xFF) + (now & 0xFF)) / 12;
+            const bool changed = now != pixelAt(image, before, x, y);
+            for (const int shift : {16, 8, 0})
+                rgb.push_back(static_cast<uint8_t>(changed ? now >> shift & 0xFF : grey));
+        }
+    }
+    std::string png;
+    tools::encodeRgbPng(png, rgb.data(), width, image.height);
+    return png;
+}
+
 // What a replay from the start gives for each call and frame.
 struct Expected {
     struct Call {
         std::string before, after;  // PNG files; empty for no image
+        std::string difference;     // a flash's or draw's: changed pixels as they are, the rest dim grey
         Json entry, state;
         std::string texture, lightmap;  // PNG files, or the reason there is none
     };
@@ -75,6 +94,7 @@ Expected replayFromStart(const std::string& path) {
             const trace::Call& call = event.record->call;
             c.before = last;
             c.after = last = imagePng(image);
+            if (event.measured && drawableWidth(image) > 0) c.difference = differencePng(image, event.before);
             c.state = stateJson(state, event.place, decoder, call);
             c.entry = callEntryJson(event.place, call, decoder, event.measured ? &event.change : nullptr);
             c.entry["text"] = decoder.text(call);
@@ -189,6 +209,10 @@ void checkTrace(const std::string& path) {
         questions.push_back(
             [&, n, call] { expectPicture(debugger.image(n, ImageView::Before), c.before, call + " before"); });
         questions.push_back([&, n, call] { EXPECT_EQ(parse(debugger.state(n)), c.state) << call; });
+        if (!c.difference.empty())
+            questions.push_back([&, n, call] {
+                expectPicture(debugger.image(n, ImageView::Difference), c.difference, call + " difference");
+            });
         questions.push_back([&, n, call] { expectPicture(debugger.texture(n), c.texture, call + " texture"); });
         questions.push_back([&, n, call] { expectPicture(debugger.lightmap(n), c.lightmap, call + " lightmap"); });
     }

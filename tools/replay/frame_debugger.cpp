@@ -23,6 +23,9 @@ namespace velkano::replay {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// Calls from one place to read the records from to the next, at least, at frame starts.
+constexpr uint64_t kCallsBetweenSeeds = 256;
 using trace::EntryPoint;
 
 // What the first pass learnt of one call.
@@ -92,7 +95,7 @@ struct FrameDebugger::State {
 
     // Where reach() brings the live replay.
     struct Target {
-        enum class Kind { Start, BeforeCall, AfterCall } kind;
+        enum class Kind { Start, BeforeCall, AfterCall, End } kind;
         uint64_t call = 0;
     };
     using Visit = std::function<void(const RunEvent&)>;
@@ -107,6 +110,10 @@ struct FrameDebugger::State {
     bool reach(const Target& target, const Visit& visit, std::string& error);
     bool restore(const Seed& seed, std::string& error);
     uint64_t targetOffset(const Target& target) const;
+    // Where a frame starts, and where it ends: after its last call, or for an unfinished last
+    // frame at the end of the trace, host images after that call included.
+    Target frameStart(uint64_t frame) const;
+    Target frameEnd(uint64_t frame) const;
     // The last seed at or before call `call` (checkpoints only: `checkpoint`).
     const Seed& seedBefore(uint64_t call, bool checkpoint) const;
     // Reads the records from the seed before `call` without replaying them; `visit` sees each
@@ -127,6 +134,7 @@ struct FrameDebugger::State {
     RunPosition position;  // where the live replay stands (other passes move the reader)
     bool liveUsable = false;
 
+    uint64_t endOffset = 0;  // where the first pass stopped reading
     std::vector<CallFacts> calls;
     std::vector<FrameFacts> frames;
     std::unordered_map<uint64_t, ImageChange> hostChanges;  // by the image record's offset
@@ -147,6 +155,9 @@ struct FrameDebugger::State {
 
 void FrameDebugger::State::takeSeed(bool checkpoint) {
     Seed seed{calls.size(), run.position(), live, nullptr, nullptr};
+    // The image and the library's two layers: a checkpoint that alone would pass the limit
+    // is not taken (answers then replay from an earlier one).
+    if (checkpoint && 3 * uint64_t{run.lane(0).target().sizeBytes} > limitBytes) checkpoint = false;
     if (checkpoint) {
         try {
             seed.lane = std::make_unique<LaneSnapshot>(run.lane(0).snapshot());
@@ -209,7 +220,9 @@ bool FrameDebugger::State::load() {
             frameStart = true;
         }
         const bool due = std::chrono::duration<double>(Clock::now() - lastCheckpoint).count() >= spacingSeconds;
-        if (due || frameStart) takeSeed(due);
+        // A frame start is a place to read from, when the last one lies some calls back: a
+        // trace of tiny frames must not cost a copy of the trace's state for each.
+        if (due || (frameStart && calls.size() - seeds.back().call >= kCallsBetweenSeeds)) takeSeed(due);
         if (due) lastCheckpoint = Clock::now();
     }
     const bool endedEarly = run.endedEarly();
@@ -228,6 +241,7 @@ bool FrameDebugger::State::load() {
                   (input.reader.error().empty() ? std::string() : ": " + input.reader.error());
     }
     position = run.position();
+    endOffset = position.offset;
     liveUsable = status == 0 || endedEarly;
     run.setMeasure(false);
     input.report.hideProgress();
@@ -249,7 +263,7 @@ bool FrameDebugger::State::load() {
                        {"limitBytes", limitBytes},
                        {"secondsApart", spacingSeconds}}},
                      {"load", {{"seconds", loadSeconds}}}}
-                    .dump();
+                    .dump(-1, ' ', false, Json::error_handler_t::replace);  // a path need not be UTF-8
     Json list = Json::array();
     for (size_t i = 0; i < frames.size(); ++i) {
         const FrameFacts& f = frames[i];
@@ -280,8 +294,20 @@ uint64_t FrameDebugger::State::targetOffset(const Target& target) const {
         case Target::Kind::Start: return seeds.front().position.offset;
         case Target::Kind::BeforeCall: return calls[target.call].offset;
         case Target::Kind::AfterCall: break;
+        case Target::Kind::End: return endOffset;
     }
     return calls[target.call].end;
+}
+
+FrameDebugger::State::Target FrameDebugger::State::frameStart(uint64_t frame) const {
+    if (frame == 0) return {Target::Kind::Start};
+    return {Target::Kind::AfterCall, frames[frame].firstCall - 1};
+}
+
+FrameDebugger::State::Target FrameDebugger::State::frameEnd(uint64_t frame) const {
+    const FrameFacts& f = frames[frame];
+    if (!f.finished) return {Target::Kind::End};
+    return {Target::Kind::AfterCall, f.firstCall + f.calls - 1};
 }
 
 bool FrameDebugger::State::restore(const Seed& seed, std::string& error) {
@@ -302,7 +328,9 @@ bool FrameDebugger::State::restore(const Seed& seed, std::string& error) {
 
 bool FrameDebugger::State::reach(const Target& target, const Visit& visit, std::string& error) {
     const uint64_t until = targetOffset(target);
-    const uint64_t call = target.kind == Target::Kind::Start ? 0 : target.call;
+    const uint64_t call = target.kind == Target::Kind::Start ? 0
+                          : target.kind == Target::Kind::End ? calls.size() - 1
+                                                             : target.call;
     const Seed& checkpoint = seedBefore(call, true);
     // A visitor sees every event from where the replay stands; otherwise a later checkpoint
     // is the shorter way.
@@ -310,15 +338,16 @@ bool FrameDebugger::State::reach(const Target& target, const Visit& visit, std::
     if (!liveUsable || position.offset > until || jump) {
         if (!restore(checkpoint, error)) return false;
     }
+    // Unusable until it stands where it says: an error or an exception on the way (out of
+    // memory) leaves the lane and the library somewhere past `position`.
+    liveUsable = false;
     if (!run.resume(position)) {
         error = "cannot go back to offset " + std::to_string(position.offset);
-        liveUsable = false;
         return false;
     }
     RunEvent event;
     while (run.position().offset < until) {
         if (!run.next(event)) {
-            liveUsable = false;
             error = input.reader.error().empty() ? "the replay stopped before " + callText(call) : input.reader.error();
             return false;
         }
@@ -326,6 +355,7 @@ bool FrameDebugger::State::reach(const Target& target, const Visit& visit, std::
         if (visit) visit(event);
     }
     position = run.position();
+    liveUsable = true;
     return true;
 }
 
@@ -356,6 +386,7 @@ FrameDebugger::~FrameDebugger() = default;
 bool FrameDebugger::load() { return state_->load(); }
 uint64_t FrameDebugger::calls() const { return state_->calls.size(); }
 uint64_t FrameDebugger::frames() const { return state_->frames.size(); }
+uint64_t FrameDebugger::firstCall(uint64_t frame) const { return state_->frames[frame].firstCall; }
 Reply FrameDebugger::facts() const { return Reply{200, "application/json", state_->factsJson}; }
 Reply FrameDebugger::frameList() const { return Reply{200, "application/json", state_->framesJson}; }
 
@@ -365,7 +396,9 @@ Reply FrameDebugger::frameCalls(uint64_t frame, uint64_t first, uint64_t count) 
     const FrameFacts& f = s.frames[frame];
     if (first < f.firstCall || first - f.firstCall >= f.calls)
         return errorReply(404, callText(first) + " is not in " + frameText(frame));
-    const uint64_t last = first + std::min(count, f.firstCall + f.calls - first) - 1;
+    const uint64_t last = first + std::min(std::max<uint64_t>(count, 1), f.firstCall + f.calls - first) - 1;
+    // The host's images after the trace's last call show with the call after it, as --calls has them.
+    const uint64_t lastShown = last + 1 == s.calls.size() ? last + 1 : last;
     Json entries = Json::array(), images = Json::array();
     CallDecoder decoder(s.input.reader);
     bool following = false;
@@ -393,7 +426,7 @@ Reply FrameDebugger::frameCalls(uint64_t frame, uint64_t first, uint64_t count) 
                 const bool host = event.kind == RunEvent::Kind::Image;
                 const uint64_t shownWith = host || !event.hasCall ? (event.hasCall ? event.place.index + 1 : 0)
                                                                   : event.place.index;
-                if (shownWith >= first && shownWith <= last) {
+                if (shownWith >= first && shownWith <= lastShown) {
                     const auto change = s.hostChanges.find(event.record->offset);
                     images.push_back(imageEntryJson(*event.record, event.place, event.hasCall, decoder,
                                                     host && change != s.hostChanges.end() ? &change->second : nullptr));
@@ -505,17 +538,12 @@ Reply FrameDebugger::lightmap(uint64_t call) { return state_->boundPicture(call,
 Reply FrameDebugger::pixel(uint64_t frame, int32_t x, int32_t y) {
     State& s = *state_;
     if (frame >= s.frames.size()) return errorReply(404, "no " + frameText(frame));
-    const FrameFacts& f = s.frames[frame];
-    using Kind = State::Target::Kind;
-    const State::Target start = frame == 0 ? State::Target{Kind::Start}
-                                           : State::Target{Kind::AfterCall, f.firstCall - 1};
     std::string error;
-    if (!s.reach(start, nullptr, error)) return s.replayFailed(error);
+    if (!s.reach(s.frameStart(frame), nullptr, error)) return s.replayFailed(error);
     PixelHistory history(x, y, FrameRange{frame, frame}, true, s.input.reader);
     history.startFrom(s.run.lane(0).target());
     if (!s.reach(
-            {Kind::AfterCall, f.firstCall + f.calls - 1},
-            [&](const RunEvent& event) { history.step(event, s.run.lane(0).target()); }, error))
+            s.frameEnd(frame), [&](const RunEvent& event) { history.step(event, s.run.lane(0).target()); }, error))
         return s.replayFailed(error);
     if (!history.everInside())
         return errorReply(404, "pixel (" + std::to_string(x) + ", " + std::to_string(y) +
@@ -526,11 +554,8 @@ Reply FrameDebugger::pixel(uint64_t frame, int32_t x, int32_t y) {
 Reply FrameDebugger::State::countOverdraw(uint64_t frame) {
     if (haveOverdraw && overdrawFrame == frame) return Reply{};
     haveOverdraw = false;
-    const FrameFacts& f = frames[frame];
-    using Kind = Target::Kind;
-    const Target start = frame == 0 ? Target{Kind::Start} : Target{Kind::AfterCall, f.firstCall - 1};
     std::string error;
-    if (!reach(start, nullptr, error)) return replayFailed(error);
+    if (!reach(frameStart(frame), nullptr, error)) return replayFailed(error);
     const auto size = [&] {
         const TargetImage& image = run.lane(0).target();
         overdrawWidth = drawableWidth(image);
@@ -539,9 +564,14 @@ Reply FrameDebugger::State::countOverdraw(uint64_t frame) {
     };
     size();
     overdrawCalls = 0;
-    run.setMeasure(true);
+    // Measuring for this pass only, whatever happens on the way.
+    struct Measuring {
+        ReplayRun& run;
+        explicit Measuring(ReplayRun& r) : run(r) { run.setMeasure(true); }
+        ~Measuring() { run.setMeasure(false); }
+    } measuring(run);
     const bool reached = reach(
-        {Kind::AfterCall, f.firstCall + f.calls - 1},
+        frameEnd(frame),
         [&](const RunEvent& event) {
             if (event.kind != RunEvent::Kind::Call) return;
             if (event.record->call.entry == EntryPoint::Init) {
@@ -557,7 +587,6 @@ Reply FrameDebugger::State::countOverdraw(uint64_t frame) {
             });
         },
         error);
-    run.setMeasure(false);
     if (!reached) return replayFailed(error);
     haveOverdraw = true;
     overdrawFrame = frame;
@@ -592,10 +621,8 @@ Reply FrameDebugger::overdraw(uint64_t frame, bool png) {
 Reply FrameDebugger::thumbnail(uint64_t frame, int32_t maxWidth) {
     State& s = *state_;
     if (frame >= s.frames.size()) return errorReply(404, "no " + frameText(frame));
-    const FrameFacts& f = s.frames[frame];
     std::string error;
-    if (!s.reach({State::Target::Kind::AfterCall, f.firstCall + f.calls - 1}, nullptr, error))
-        return s.replayFailed(error);
+    if (!s.reach(s.frameEnd(frame), nullptr, error)) return s.replayFailed(error);
     const TargetImage& image = s.run.lane(0).target();
     const int32_t width = drawableWidth(image);
     if (width == 0) return errorReply(404, frameText(frame) + " ends with no image");

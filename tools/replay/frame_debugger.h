@@ -49,8 +49,9 @@ public:
     // stops. False only when nothing can be served (no call could be replayed).
     bool load();
 
-    uint64_t calls() const;   // calls indexed, numbered from 0
-    uint64_t frames() const;  // frames: the ENDUPDATEs, and one more for calls after the last
+    uint64_t calls() const;                    // calls indexed, numbered from 0
+    uint64_t frames() const;                   // frames: the ENDUPDATEs, and one more for calls after the last
+    uint64_t firstCall(uint64_t frame) const;  // of a frame below frames()
 
     // GET /api/trace: {"trace", "header", "calls", "frames", "finishedFrames", "problem" (null
     // or what stopped the first pass), "library", "checkpoints": {"count", "bytes",

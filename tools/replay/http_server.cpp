@@ -7,6 +7,7 @@
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/post.hpp>
 #include <boost/asio/signal_set.hpp>
+#include <boost/asio/steady_timer.hpp>
 #include <boost/asio/thread_pool.hpp>
 #include <boost/beast/core/flat_buffer.hpp>
 #include <boost/beast/core/tcp_stream.hpp>
@@ -33,6 +34,11 @@ using tcp = asio::ip::tcp;
 constexpr uint32_t kHeaderLimitBytes = 8 * 1024;  // request line and headers together
 constexpr auto kIdleTimeout = std::chrono::seconds(60);
 constexpr auto kLingerTimeout = std::chrono::seconds(2);
+// Connections at once, and questions waiting for the render thread: more are refused (a page
+// needs a handful of each).
+constexpr size_t kMaxSessions = 64;
+constexpr size_t kMaxPending = 256;
+constexpr auto kAcceptRetry = std::chrono::milliseconds(100);
 constexpr const char* kContentSecurityPolicy = "default-src 'self'; img-src 'self' blob: data:";
 
 struct Job {
@@ -93,6 +99,10 @@ public:
 
     // Queues a job; pending jobs of its channel are answered 409 unrun.
     void submit(Job job) {
+        if (pending_.size() >= kMaxPending) {
+            job.answer(errorReply(503, "too many questions waiting"));
+            return;
+        }
         if (!job.channel.empty()) {
             for (auto it = pending_.begin(); it != pending_.end();) {
                 if (it->channel != job.channel) {
@@ -109,13 +119,21 @@ public:
     }
 
     asio::io_context& io() { return io_; }
+    // Sessions count themselves in and out.
+    void sessionStarted() { ++sessions_; }
+    void sessionEnded() { --sessions_; }
 
 private:
     void accept() {
         acceptor_.async_accept([this](const beast::error_code& ec, tcp::socket socket) {
             if (!acceptor_.is_open()) return;
-            if (!ec) startSession(std::move(socket));
-            accept();
+            if (ec) {  // out of descriptors, say: try again a little later rather than spin
+                retry_.expires_after(kAcceptRetry);
+                retry_.async_wait([this](const beast::error_code&) { accept(); });
+                return;
+            }
+            if (sessions_ < kMaxSessions) startSession(std::move(socket));
+            accept();  // a connection beyond the limit closes with its socket here
         });
     }
     void startSession(tcp::socket socket);
@@ -148,8 +166,10 @@ private:
 
     Router router_;
     uint16_t port_ = 0;
+    size_t sessions_ = 0;  // before io_: sessions its handlers hold end as it goes
     asio::io_context io_{1};
     tcp::acceptor acceptor_{io_};
+    asio::steady_timer retry_{io_};
     asio::signal_set signals_{io_};
     std::deque<Job> pending_;
     bool rendering_ = false;
@@ -161,7 +181,12 @@ private:
 // alive.
 class Session : public std::enable_shared_from_this<Session> {
 public:
-    Session(tcp::socket socket, Service& service) : stream_(std::move(socket)), service_(service) {}
+    Session(tcp::socket socket, Service& service) : stream_(std::move(socket)), service_(service) {
+        service_.sessionStarted();
+    }
+    ~Session() { service_.sessionEnded(); }
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
 
     void readRequest() {
         parser_.emplace();

@@ -11,7 +11,8 @@
 // lock: when the render thread is idle it is handed the next one, and its reply is posted
 // back. A job belongs to a channel; a newer job in the same channel supersedes the older ones
 // still waiting, which are answered 409 without being run. Jobs without a channel (thumbnails)
-// are never superseded and run only when no other job waits.
+// are never superseded and run only when no other job waits. At most 64 connections are open
+// at once (more are closed as they come) and 256 jobs wait (more are answered 503).
 #pragma once
 
 #include <cstdint>

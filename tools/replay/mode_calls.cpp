@@ -50,7 +50,9 @@ public:
     Listing(const ModeInput& input, ReplayRun& run) : options_(input.options), run_(run), decoder_(input.reader) {}
 
     int run(const std::string& tracePath) {
-        if (options_.json) out_ = "{\n  \"trace\": " + Json(tracePath).dump() + ",\n  \"calls\": [";
+        if (options_.json)
+            out_ = "{\n  \"trace\": " + Json(tracePath).dump(-1, ' ', false, Json::error_handler_t::replace) +
+                   ",\n  \"calls\": [";
         RunEvent event;
         while (run_.next(event)) {
             switch (event.kind) {

@@ -102,8 +102,7 @@ std::string takesOnly(std::initializer_list<const char*> names) {
 
 class Routes {
 public:
-    Routes(FrameDebugger& debugger, std::vector<uint64_t> firstCalls)
-        : debugger_(debugger), firstCalls_(std::move(firstCalls)) {}
+    explicit Routes(FrameDebugger& debugger) : debugger_(debugger) {}
 
     Answer operator()(std::string_view target) const {
         if (target.empty() || target.front() != '/') return notFound("no such route");
@@ -158,7 +157,7 @@ private:
             if (countText && (!parseDecimal(*countText, kMaxCount, count) || count == 0))
                 return badRequest("count takes a number from 1 to " + std::to_string(kMaxCount));
             if (frame >= d.frames()) return missing();
-            if (!firstText && frame < firstCalls_.size()) first = firstCalls_[frame];
+            if (!firstText && frame < debugger_.frames()) first = debugger_.firstCall(frame);
             return job("calls", [&d, frame, first, count] { return d.frameCalls(frame, first, count); });
         }
         if (name == "pixel") {
@@ -222,24 +221,16 @@ private:
     }
 
     FrameDebugger& debugger_;
-    std::vector<uint64_t> firstCalls_;
 };
 
 // Every frame's first call, from the frame list.
-std::vector<uint64_t> frameFirstCalls(const FrameDebugger& debugger) {
-    const Reply list = debugger.frameList();
-    std::vector<uint64_t> firstCalls;
-    if (list.status != 200) return firstCalls;
-    for (const Json& frame : Json::parse(list.body)) firstCalls.push_back(frame.at("firstCall").get<uint64_t>());
-    return firstCalls;
-}
 
 }  // namespace
 
 int runServe(const ModeInput& input) {
     FrameDebugger debugger(input, uint64_t{input.options.checkpointMiB} << 20);
     if (!debugger.load()) return 2;
-    HttpServer server(Routes(debugger, frameFirstCalls(debugger)));
+    HttpServer server{Routes(debugger)};
     std::string error;
     if (!server.listen(input.options.port, error)) {
         input.report.error("cannot listen on 127.0.0.1:" + std::to_string(input.options.port) + ": " + error);

@@ -1,5 +1,5 @@
 // picture.mjs: a screenshot of velkano-replay --serve's page, for the documentation
-// (docs/pictures/frame-debugger.png is the demo's trace, frame 9, call 1283, pixel 160,150):
+// (docs/frame-debugger.png is the demo's trace, frame 9, call 1651, pixel 220,120):
 //   node picture.mjs --replay PATH --trace PATH --out PNG --frame F --call N --pixel X,Y
 // It starts the server, opens the page on the frame and call, clicks the pixel at 2x zoom and
 // saves the page as it stands; the server is stopped with SIGINT.

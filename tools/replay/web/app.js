@@ -92,20 +92,39 @@ function showFacts(facts) {
 }
 
 const plural = (n, word) => `${n} ${word}${n === 1 ? '' : 's'}`;
-const apart = (cp) => (cp.callsApart !== undefined ? `every ${cp.callsApart} calls`
-    : `every ${Number(cp.secondsApart).toFixed(2)} s of replay`);
+const apart = (cp) => `every ${Number(cp.secondsApart).toFixed(2)} s of replay`;
 const mib = (bytes) => `${(bytes / 1048576).toFixed(1)} MiB`;
+
+// Thumbnails load two at a time, those in view (or near it) only, so that they never hold the
+// browser's few connections to the server while the page waits for an answer.
+const thumbnails = { queue: [], loading: 0 };
+
+function pumpThumbnails() {
+    while (thumbnails.loading < 2 && thumbnails.queue.length) {
+        const img = thumbnails.queue.shift();
+        thumbnails.loading += 1;
+        const done = () => {
+            thumbnails.loading -= 1;
+            pumpThumbnails();
+        };
+        img.addEventListener('load', done, { once: true });
+        img.addEventListener('error', done, { once: true });
+        img.src = img.dataset.src;
+    }
+}
 
 function buildStrip() {
     const strip = $('#frame-strip');
     const lazy = new IntersectionObserver((seen) => {
         for (const item of seen) {
-            if (!item.isIntersecting) continue;
             const img = item.target.querySelector('img');
-            if (img) img.src = img.dataset.src;
-            lazy.unobserve(item.target);
+            if (!img || img.src) continue;
+            const queued = thumbnails.queue.indexOf(img);
+            if (item.isIntersecting && queued < 0) thumbnails.queue.push(img);
+            if (!item.isIntersecting && queued >= 0) thumbnails.queue.splice(queued, 1);
         }
-    }, { root: strip, rootMargin: '0px 600px' });
+        pumpThumbnails();
+    }, { root: strip, rootMargin: '0px 300px' });
     for (const f of app.frames) {
         const cell = element('div', 'frame');
         cell.dataset.frame = f.frame;
@@ -185,14 +204,16 @@ async function loadMoreCalls(count = PAGE) {
         return false;
     }
     if (!page || app.list !== list || page.first !== list.next) return false;
+    // Calls and the host's image records in the order of the trace.
     const rows = document.createDocumentFragment();
-    const images = page.images || [];
-    for (const entry of page.entries) {
-        for (const image of images) {
-            if ((image.afterCall === null ? -1 : image.afterCall) === entry.index - 1) rows.append(imageRow(image));
+    const records = [...page.entries, ...(page.images || [])].sort((a, b) => a.offset - b.offset);
+    for (const record of records) {
+        if (record.kind !== undefined) {
+            rows.append(imageRow(record));
+            continue;
         }
-        list.entries.set(entry.index, entry);
-        rows.append(callRow(entry));
+        list.entries.set(record.index, record);
+        rows.append(callRow(record));
     }
     if (page.entries.length) list.next = page.entries[page.entries.length - 1].index + 1;
     $('#call-list').append(rows);
@@ -466,7 +487,7 @@ async function loadOverdraw() {
         showError($('#overdraw-summary'), error);
         return;
     }
-    if (!png || !summary || frame !== app.frame) return;
+    if (!png || !summary || frame !== app.frame || app.view !== 'overdraw') return;
     $('#overdraw-image').src = objectUrl('overdraw', png);
     await $('#overdraw-image').decode().catch(() => {});
     layoutImage();
@@ -513,7 +534,7 @@ function historyItem(event) {
     let who;
     if (event.kind === 'host') {
         item.dataset.afterCall = event.afterCall;
-        who = `after call ${event.afterCall}: the host`;
+        who = event.afterCall === null ? 'before the first call: the host' : `after call ${event.afterCall}: the host`;
     } else {
         item.dataset.call = event.call;
         who = `call ${event.call} ${event.entry}:`;
@@ -525,7 +546,7 @@ function historyItem(event) {
     if (event.kind === 'wrote' || event.kind === 'host') {
         item.dataset.before = event.before;
         item.dataset.after = event.after;
-        values.push(`wrote ${event.before} -> `, event.after);
+        values.push(`wrote ${event.before ?? 'outside the image'} -> `, event.after ?? 'outside the image');
     } else if (event.kind === 'init') {
         item.dataset.value = event.value ?? '';
         values.push(`bound a ${event.width} x ${event.height} image; ` +
@@ -536,7 +557,7 @@ function historyItem(event) {
             event.value);
     }
     item.append(element('span', 'who', who), ' ', values[0]);
-    if (values[1]) item.append(swatch(values[1]), values[1]);
+    if (values[1]) item.append(...(values[1].startsWith('0x') ? [swatch(values[1])] : []), values[1]);
     return item;
 }
 
