@@ -120,6 +120,39 @@ TEST(traceReader, refusesEveryTruncationAndFlippedBit) {
     }
 }
 
+// seek() goes back to any record read before, and reading on from there gives the same records
+// again (blobs included, which are no second blob); it refuses an offset beyond what was read.
+TEST(traceReader, readsAgainFromWhereItSeeks) {
+    Random rng(17);
+    std::vector<Call> calls;
+    std::vector<std::vector<uint8_t>> blobs;
+    TraceReader reader(randomTrace(rng, calls, blobs));
+    std::vector<Record> records;
+    Record record;
+    EXPECT_FALSE(reader.seek(kHeaderBytes + 1)) << "nothing read yet";
+    for (uint64_t at = reader.offset(); reader.next(record); at = reader.offset()) {
+        EXPECT_EQ(record.offset, at);
+        records.push_back(record);
+    }
+    ASSERT_EQ(reader.error(), "");
+    EXPECT_FALSE(reader.seek(reader.fileBytes() + 1));
+    for (int round = 0; round < 10; ++round) {
+        const size_t from = rng.next() % records.size();
+        ASSERT_TRUE(reader.seek(records[from].offset));
+        size_t i = from;
+        for (; reader.next(record); ++i) {
+            ASSERT_LT(i, records.size());
+            EXPECT_EQ(record.type, records[i].type);
+            EXPECT_EQ(record.offset, records[i].offset);
+            EXPECT_EQ(record.ref, records[i].ref);
+            EXPECT_EQ(record.call.args, records[i].call.args);
+            EXPECT_EQ(record.call.reads, records[i].call.reads);
+        }
+        EXPECT_EQ(i, records.size()) << "from record " << from << ": records read again";
+        EXPECT_EQ(reader.error(), "") << "from record " << from;
+    }
+}
+
 // Writes the CRC of the record at `at` anew, after a test changed its fields.
 void reseal(Bytes& file, size_t at) {
     const size_t length = file[at + 1] | file[at + 2] << 8 | file[at + 3] << 16 | size_t{file[at + 4]} << 24;
@@ -161,6 +194,12 @@ TEST(traceReader, refusesHostileFields) {
     bomb[sizeAt + 3] = 0x30;  // 800 MiB
     reseal(bomb, kHeaderBytes);
     cases.push_back({"an oversized blob", bomb, "more than deflate can give"});
+    // The same blob twice, at two places: only a record read again after seek() may repeat one.
+    Bytes twice = withHeader(kFormatVersion);
+    appendBlob(twice, contentHash(zeros.data(), 100), std::vector<uint8_t>(zeros.begin(), zeros.begin() + 100));
+    const Bytes blobRecord(twice.begin() + kHeaderBytes, twice.end());
+    twice.insert(twice.end(), blobRecord.begin(), blobRecord.end());
+    cases.push_back({"a blob written twice", twice, "appears twice"});
     Bytes longRecord = withHeader(kFormatVersion);
     longRecord.insert(longRecord.end(), {2, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0});
     cases.push_back({"an oversized record length", longRecord, "too long"});

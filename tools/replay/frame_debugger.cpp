@@ -117,8 +117,10 @@ struct FrameDebugger::State {
     // The last seed at or before call `call` (checkpoints only: `checkpoint`).
     const Seed& seedBefore(uint64_t call, bool checkpoint) const;
     // Reads the records from the seed before `call` without replaying them; `visit` sees each
-    // event with the trace's state before it, and returns false to stop.
-    bool read(uint64_t call, const std::function<bool(const RunEvent&, TraceState&)>& visit, std::string& error);
+    // event with the trace's state before it, and returns false to stop. A `decoder` given
+    // follows the records, ready to decode each call the visitor sees.
+    bool read(uint64_t call, const std::function<bool(const RunEvent&, TraceState&)>& visit, std::string& error,
+              CallDecoder* decoder = nullptr);
     Reply replayFailed(const std::string& error) const {
         return errorReply(500, "the trace cannot be replayed here: " + error);
     }
@@ -360,7 +362,7 @@ bool FrameDebugger::State::reach(const Target& target, const Visit& visit, std::
 }
 
 bool FrameDebugger::State::read(uint64_t call, const std::function<bool(const RunEvent&, TraceState&)>& visit,
-                                std::string& error) {
+                                std::string& error, CallDecoder* decoder) {
     const Seed& seed = seedBefore(call, false);
     ReplayRun reading(input.reader, input.report, RunSettings{});
     if (!reading.resume(seed.position)) {
@@ -368,10 +370,14 @@ bool FrameDebugger::State::read(uint64_t call, const std::function<bool(const Ru
         return false;
     }
     TraceState state = seed.trace;
+    if (decoder)
+        decoder->follow(state.texture().width, state.texture().height, state.lightmap().width, state.lightmap().height);
     RunEvent event;
     while (reading.next(event)) {
         if (!visit(event, state)) return true;
-        if (event.record) state.apply(*event.record);
+        if (!event.record) continue;
+        state.apply(*event.record);
+        if (decoder) decoder->note(*event.record);
     }
     // Reading on to the end of what the first pass could index is no fault.
     if (reading.endedEarly() || input.reader.error().empty() || reading.calls() >= calls.size()) return true;
@@ -401,17 +407,10 @@ Reply FrameDebugger::frameCalls(uint64_t frame, uint64_t first, uint64_t count) 
     const uint64_t lastShown = last + 1 == s.calls.size() ? last + 1 : last;
     Json entries = Json::array(), images = Json::array();
     CallDecoder decoder(s.input.reader);
-    bool following = false;
     std::string error;
     const bool read = s.read(
         first,
-        [&](const RunEvent& event, TraceState& state) {
-            if (!following) {
-                const TextureState& t = state.texture();
-                const LightmapState& l = state.lightmap();
-                decoder.follow(t.width, t.height, l.width, l.height);
-                following = true;
-            }
+        [&](const RunEvent& event, TraceState&) {
             const bool call = event.kind == RunEvent::Kind::Call;
             if (call && event.place.index > last) return false;
             if (call && event.place.index >= first) {
@@ -432,10 +431,9 @@ Reply FrameDebugger::frameCalls(uint64_t frame, uint64_t first, uint64_t count) 
                                                     host && change != s.hostChanges.end() ? &change->second : nullptr));
                 }
             }
-            if (event.record) decoder.note(*event.record);
             return true;
         },
-        error);
+        error, &decoder);
     if (!read) return s.replayFailed(error);
     return jsonReply({{"frame", frame},
                       {"firstCall", f.firstCall},
@@ -450,24 +448,15 @@ Reply FrameDebugger::state(uint64_t call) {
     if (call >= s.calls.size()) return errorReply(404, "no " + callText(call));
     Json out;
     CallDecoder decoder(s.input.reader);
-    bool following = false;
     std::string error;
     const bool read = s.read(
         call,
         [&](const RunEvent& event, TraceState& state) {
-            if (!following) {
-                decoder.follow(state.texture().width, state.texture().height, state.lightmap().width,
-                               state.lightmap().height);
-                following = true;
-            }
-            if (event.kind == RunEvent::Kind::Call && event.place.index == call) {
-                out = stateJson(state, event.place, decoder, event.record->call);
-                return false;
-            }
-            if (event.record) decoder.note(*event.record);
-            return true;
+            if (event.kind != RunEvent::Kind::Call || event.place.index != call) return true;
+            out = stateJson(state, event.place, decoder, event.record->call);
+            return false;
         },
-        error);
+        error, &decoder);
     if (!read) return s.replayFailed(error);
     return jsonReply(out);
 }

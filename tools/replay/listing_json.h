@@ -8,10 +8,8 @@
 
 namespace velkano::replay {
 
-// {"pixels": 256, "box": [x0, y0, x1, y1] or null}.
-Json changeJson(const ImageChange& change);
 // A call of --calls --json: {"index", "frame", "offset", "entry", "args", "reads", "changed"}
-// ("changed" null when not measured).
+// ("changed": {"pixels", "box": [x0, y0, x1, y1] or null}, null when not measured).
 Json callEntryJson(const CallPlace& place, const trace::Call& call, CallDecoder& decoder, const ImageChange* change);
 // An image record of --calls --json: {"kind", "frame", "offset", "afterCall", "content",
 // "changed"}; `place` is the call before it (when `hasCall`), with the record's frame.

@@ -23,6 +23,12 @@ std::string changeText(const ImageChange& change, const char* who) {
     return std::string("  ") + who + " " + std::to_string(change.pixels) + " px in " + change.box.text();
 }
 
+// {"pixels": 256, "box": [x0, y0, x1, y1] or null}.
+Json changeJson(const ImageChange& change) {
+    const PixelBox& b = change.box;
+    return {{"pixels", change.pixels}, {"box", b.empty() ? Json(nullptr) : Json::array({b.x0, b.y0, b.x1, b.y1})}};
+}
+
 // `json` as dump(2) writes it, every line after the first indented by `indent` more spaces.
 std::string dumpIndented(const Json& json, size_t indent) {
     std::string text;
@@ -146,11 +152,6 @@ private:
 };
 
 }  // namespace
-
-Json changeJson(const ImageChange& change) {
-    const PixelBox& b = change.box;
-    return {{"pixels", change.pixels}, {"box", b.empty() ? Json(nullptr) : Json::array({b.x0, b.y0, b.x1, b.y1})}};
-}
 
 Json callEntryJson(const CallPlace& place, const trace::Call& call, CallDecoder& decoder, const ImageChange* change) {
     Json entry = {{"index", place.index},

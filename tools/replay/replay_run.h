@@ -46,6 +46,20 @@ int32_t drawableWidth(const TargetImage& image);
 // The word of pixel (x, y) of `data`, an image laid out like `image`.
 uint32_t pixelAt(const TargetImage& image, const uint8_t* data, int32_t x, int32_t y);
 
+// Compares row y's pixels x0 to x1 at `a` and `b` (each pointing at pixel x0's word), adding
+// every pixel whose word differs to `change` and calling each(x, y) for it.
+template <class Each>
+void compareRow(const uint8_t* a, const uint8_t* b, int32_t x0, int32_t x1, int32_t y, ImageChange& change,
+                Each& each) {
+    if (std::memcmp(a, b, 4 * static_cast<size_t>(x1 - x0 + 1)) == 0) return;
+    for (int32_t x = x0; x <= x1; ++x, a += 4, b += 4) {
+        if (std::memcmp(a, b, 4) == 0) continue;
+        ++change.pixels;
+        change.box.add(x, y);
+        each(x, y);
+    }
+}
+
 // Compares `a` and `b`, both laid out like `geometry`, over its drawable pixels; calls
 // each(x, y) for every pixel whose word differs.
 template <class Each>
@@ -53,18 +67,10 @@ ImageChange compareImages(const TargetImage& geometry, const uint8_t* a, const u
     ImageChange change;
     const int32_t width = drawableWidth(geometry);
     if (!a || !b || width == 0) return change;
-    const size_t pitch = static_cast<size_t>(geometry.pitch), rowBytes = 4 * static_cast<size_t>(width);
-    for (int32_t y = 0; y < geometry.height; ++y) {
-        const uint8_t* rowA = a + static_cast<size_t>(y) * pitch;
-        const uint8_t* rowB = b + static_cast<size_t>(y) * pitch;
-        if (std::memcmp(rowA, rowB, rowBytes) == 0) continue;
-        for (int32_t x = 0; x < width; ++x) {
-            if (std::memcmp(rowA + 4 * static_cast<size_t>(x), rowB + 4 * static_cast<size_t>(x), 4) == 0) continue;
-            ++change.pixels;
-            change.box.add(x, y);
-            each(x, y);
-        }
-    }
+    const size_t pitch = static_cast<size_t>(geometry.pitch);
+    for (int32_t y = 0; y < geometry.height; ++y)
+        compareRow(a + static_cast<size_t>(y) * pitch, b + static_cast<size_t>(y) * pitch, 0, width - 1, y, change,
+                   each);
     return change;
 }
 ImageChange compareImages(const TargetImage& geometry, const uint8_t* a, const uint8_t* b);
@@ -76,18 +82,11 @@ ImageChange compareKept(const TargetImage& image, const PixelBox& kept, const ui
     ImageChange change;
     if (kept.empty()) return change;
     const size_t rowBytes = 4 * static_cast<size_t>(kept.x1 - kept.x0 + 1);
-    for (int32_t y = kept.y0; y <= kept.y1; ++y) {
-        const uint8_t* was = before + rowBytes * static_cast<size_t>(y - kept.y0);
-        const uint8_t* now =
-            image.data + static_cast<size_t>(y) * static_cast<size_t>(image.pitch) + 4 * static_cast<size_t>(kept.x0);
-        if (std::memcmp(was, now, rowBytes) == 0) continue;
-        for (int32_t x = kept.x0; x <= kept.x1; ++x, was += 4, now += 4) {
-            if (std::memcmp(was, now, 4) == 0) continue;
-            ++change.pixels;
-            change.box.add(x, y);
-            each(x, y);
-        }
-    }
+    for (int32_t y = kept.y0; y <= kept.y1; ++y)
+        compareRow(
+            before + rowBytes * static_cast<size_t>(y - kept.y0),
+            image.data + static_cast<size_t>(y) * static_cast<size_t>(image.pitch) + 4 * static_cast<size_t>(kept.x0),
+            kept.x0, kept.x1, y, change, each);
     return change;
 }
 
